@@ -1,0 +1,41 @@
+# Helpers shared by the folders of the tree.
+
+# Our byte strings are GBK (GB18030): narrow literals in UTF-8 sources become GB18030 bytes.
+function(almanix_gb_literals target)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=GB18030)
+  elseif(MSVC)
+    target_compile_options(${target} PRIVATE /source-charset:utf-8 /execution-charset:.936)
+  endif()
+endfunction()
+
+# A portable module: every *.cpp of the folder except the Windows-only *_win.cpp files.
+function(almanix_module name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "_win\\.cpp$")
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARGN})
+    almanix_gb_literals(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# The Windows half of a folder: its *_win.cpp files.
+function(almanix_win_module name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_win.cpp)
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/res)
+    target_link_libraries(${name} PUBLIC ${ARGN})
+    target_compile_definitions(${name} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+    almanix_gb_literals(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes (once) the Wine prefix that a build's Windows tests run in: DIR/prefix, with DIR/home
+# as its HOME, booted, with the UI's font faces mapped to an installed CJK font.
+# Safe to call from tests running in parallel.
+set -euo pipefail
+dir=$(realpath -m "${1:?usage: wine-prefix.sh DIR}")
+mkdir -p "$dir/home"
+export WINEPREFIX="$dir/prefix" HOME="$dir/home" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+export LANG="${ALMANIX_LANG:-C.UTF-8}"
+exec 9>"$dir/.lock"
+flock 9
+[ -f "$WINEPREFIX/.almanix-ready" ] && exit 0
+
+rm -rf "$WINEPREFIX"
+wineboot --init >/dev/null 2>&1 || true
+wineserver -w
+
+cjk="WenQuanYi Micro Hei"
+reg=$(mktemp --suffix=.reg)
+{
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+  for face in "宋体" "SimSun" "新宋体" "NSimSun" "楷体_GB2312" "楷体" "KaiTi" "KaiTi_GB2312" \
+              "黑体" "SimHei" "微软雅黑" "Microsoft YaHei"; do
+    printf '"%s"="%s"\r\n' "$face" "$cjk"
+  done
+  printf '\r\n'
+} | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
+wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+wineserver -w
+rm -f "$reg"
+touch "$WINEPREFIX/.almanix-ready"
