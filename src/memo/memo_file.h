@@ -1,0 +1,46 @@
+// Whole-file access for memo and note files, relative to the current directory.
+// Paths are GB18030 byte strings with "\" between folders; on Windows they are converted to
+// UTF-16 for the W calls, elsewhere the bytes are the file name and "\" becomes "/".
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+// The memo folder inside the documents folder, and its two subfolders (GBK bytes).
+inline constexpr char MEMO_FOLDER_NAME[] = "\xce\xd2\xb5\xc4\xbc\xc7\xca\xc2";  // 我的记事
+inline constexpr char MEMO_CALENDAR_FOLDER[] = "\xc8\xd5\xc0\xfa";              // 日历
+inline constexpr char MEMO_NOTE_FOLDER[] = "\xb1\xb8\xcd\xfc";                  // 备忘
+
+// File names relative to the memo folder: month files, the weekly file, note files.
+inline constexpr char MEMO_MONTH_FILE_PATTERN[] = "\xc8\xd5\xc0\xfa\\%d%02d";  // 日历\%d%02d
+inline constexpr char MEMO_WEEK_FILE[] = "\xc8\xd5\xc0\xfa\\week";             // 日历\week
+inline constexpr char NOTE_FILE_PATTERN[] = "\xb1\xb8\xcd\xfc\\%s";            // 备忘\%s
+
+// Changes into path; when that fails, creates path (one level) and tries once more.
+// 0 when path is now the current directory, else -1.
+int EnterFolder(const char* path);
+
+// Replaces path with length bytes of data atomically: a temporary file beside it is written,
+// flushed to disk and moved over path. On -1 (open, write, flush or replace failed) path is
+// untouched and the temporary file is gone.
+int WriteWholeFile(const char* path, const void* data, std::size_t length);
+
+// The whole file with a NUL byte appended (length does not count it), or null with length 0
+// when the file cannot be opened or read.
+std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length);
+
+// 0 when path no longer exists afterwards (removed, or there was none), else -1.
+int RemoveFile(const char* path);
+
+// Creates the memo folder "我的记事" in documentsFolder with its subfolders "日历" and "备忘"
+// and makes it the current directory. -1 when the memo folder cannot be entered (the
+// current directory is then unchanged) or a subfolder is missing and cannot be made (the
+// memo folder is still the current directory).
+int PrepareMemoFolder(const char* documentsFolder);
+
+// Test seam: the steps of the file functions that can be made to fail.
+enum class FileStep { Open, Write, Flush, Replace, Remove };
+// When the hook returns true for a step, that step fails as if the system had refused it
+// (a failed Write writes half of its bytes first). Null restores normal operation.
+using FileFaultHook = bool (*)(FileStep step);
+void SetFileFaultHook(FileFaultHook hook);
