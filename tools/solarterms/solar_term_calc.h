@@ -12,20 +12,20 @@ constexpr int FIRST_YEAR = 1900;
 constexpr int LAST_YEAR = 2054;
 
 struct SunPosition {
-  double m_dLongitude;  // apparent geocentric longitude, degrees in [0, 360)
-  double m_dLatitude;   // geocentric latitude (FK5), arcseconds
-  double m_dRadius;     // Earth-Sun distance, au
+    double m_dLongitude;  // apparent geocentric longitude, degrees in [0, 360)
+    double m_dLatitude;   // geocentric latitude (FK5), arcseconds
+    double m_dRadius;     // Earth-Sun distance, au
 };
 
 struct TermMoment {
-  double m_dJde;          // the instant, Julian Ephemeris Day (TT)
-  double m_dDeltaT;       // TT - UT used, seconds
-  int m_nYear;            // local (UTC+8) date on which the term begins
-  int m_nMonth;
-  int m_nDay;
-  int m_nHour;            // local time rounded to the minute, never past 23:59 of that date
-  int m_nMinute;
-  double m_dLocalSecond;  // unrounded local time of day, seconds in [0, 86400)
+    double m_dJde;     // the instant, Julian Ephemeris Day (TT)
+    double m_dDeltaT;  // TT - UT used, seconds
+    int m_nYear;       // local (UTC+8) date on which the term begins
+    int m_nMonth;
+    int m_nDay;
+    int m_nHour;  // local time rounded to the minute, never past 23:59 of that date
+    int m_nMinute;
+    double m_dLocalSecond;  // unrounded local time of day, seconds in [0, 86400)
 };
 
 // Apparent position of the Sun at the given Julian Ephemeris Day (TT).
