@@ -1,8 +1,13 @@
-// GB18030 as glibc's iconv has it (GB18030-2005 with the GB18030-2022 mappings of the 18 codes
-// that left the private use area), generated into gb18030_tables.inc.
+// GB18030 as glibc's iconv has it: GB18030-2005, except that the 18 two-byte codes GB18030-2022
+// moved out of the private use area (A6D9-A6DF, A6EC, A6ED, A6F3, FE59, FE61, FE66, FE67, FE6D,
+// FE7E, FE90, FEA0) decode to their real characters, and FE51, FE52, FE53, FE6C, FE76, FE91 to
+// their plane-2 ideographs. Where iconv has no answer we follow the Unicode recommendation for
+// GB18030-2022: the 24 former private-use code points encode as those two-byte codes, and the 18
+// four-byte codes the moved characters had still decode to them (both one way). The tables are
+// generated into gb18030_tables.inc by tools/gbcodec.
 //
 // Byte sequences:
-//   00-7F                       ASCII
+//   00-7F                        ASCII
 //   81-FE 40-7E|80-FE            two-byte code, kGbTwoByte (every one is assigned)
 //   81-FE 30-39 81-FE 30-39      four-byte code: linear index 0..39419 is the BMP (kGbFourByteRuns),
 //                                189000.. is U+10000..U+10FFFF, the rest is unassigned

@@ -22,11 +22,12 @@ constexpr int kTwoByteCount = 126 * 190;     // leads 0x81-0xFE, trails 0x40-0x7
 constexpr uint32_t kFourByteBmpCount = 39420; // 0x81308130 .. 0x8431A439
 constexpr uint32_t kSupplementaryBase = 189000; // linear index of 0x90308130 = U+10000
 
-// Two-byte codes that GB18030-2005 mapped to the private use area and later editions (and
-// glibc) map to real characters, with the private-use code point they had. glibc gives those
-// private-use code points no form at all; we give them the one GB18030-2022 gives: the
-// four-byte code left free by the real character when it moved to two bytes, or, for the six
-// that moved to plane 2 (which already had four-byte codes), the two-byte code itself, one way.
+// Two-byte codes that GB18030-2005 mapped to the private use area and glibc (like later
+// editions) maps to real characters, with the private-use code point they had. glibc gives
+// those private-use code points no form at all, and rejects the four-byte codes the 18 BMP
+// characters among them had. As the Unicode recommendation for GB18030-2022 does, a former
+// private-use code point encodes as its two-byte code (one way), and the old four-byte code
+// decodes to the character (one way): nothing typed becomes "?", old text keeps its meaning.
 struct FormerPua {
     uint16_t code;
     uint16_t pua;
@@ -117,7 +118,7 @@ struct Tables {
     std::vector<uint32_t> twoByte = std::vector<uint32_t>(kTwoByteCount);
     std::vector<uint32_t> fourByte = std::vector<uint32_t>(kFourByteBmpCount); // 0: no character
     std::vector<FormerPua> aliases;                                       // pua -> two-byte code, one way
-    int extended = 0;                                                     // four-byte codes added to iconv's
+    std::vector<uint32_t> decodeOnly;                                     // four-byte codes iconv rejects
 };
 
 bool Collect(Tables& t) {
@@ -166,47 +167,43 @@ bool Collect(Tables& t) {
         covered[cp] = 1;
     }
 
-    // The real characters that took over two-byte codes, in code point order, left their
-    // four-byte codes free in the same order.
-    std::vector<FormerPua> moved; // {code point now at the two-byte code, former pua}
+    // iconv rejects the four-byte codes the moved characters had; they still decode to those
+    // characters (one way), so text from converters of the 2005 edition keeps its meaning. The
+    // moved characters, in code point order, had the free codes in the same order.
+    std::vector<uint32_t> moved;
     for (const FormerPua& f : kFormerPua) {
-        uint32_t now = t.twoByte[TwoByteIndex(f.code)];
-        std::string form = EncodeGb(enc, f.pua);
-        if (!form.empty())
+        if (!EncodeGb(enc, f.pua).empty())
             continue; // iconv has a form for it (a newer edition): nothing to add
         if (covered[f.pua])
             return Fail("former private-use code point decodes but does not encode", f.pua);
-        if (now >= 0x10000) {
-            t.aliases.push_back(f);
-            continue;
-        }
-        moved.push_back({static_cast<uint16_t>(now), f.pua});
+        t.aliases.push_back(f);
+        uint32_t now = t.twoByte[TwoByteIndex(f.code)];
+        if (now < 0x10000)
+            moved.push_back(now);
     }
-    std::sort(moved.begin(), moved.end(),
-              [](const FormerPua& a, const FormerPua& b) { return a.code < b.code; });
+    std::sort(moved.begin(), moved.end());
     if (moved.size() != freeSlots.size())
         return Fail("free four-byte codes do not match the moved characters", static_cast<uint32_t>(freeSlots.size()));
-    const std::vector<uint32_t> iconvFourByte = t.fourByte;
     for (size_t k = 0; k < moved.size(); ++k) {
         uint32_t slot = freeSlots[k];
         // The slot must sit where the moved character did: between its neighbours' code points.
         uint32_t before = 0, after = 0x10000;
         for (uint32_t j = slot; j-- > 0;)
-            if (iconvFourByte[j]) {
-                before = iconvFourByte[j];
+            if (t.fourByte[j]) {
+                before = t.fourByte[j];
                 break;
             }
         for (uint32_t j = slot + 1; j < kFourByteBmpCount; ++j)
-            if (iconvFourByte[j]) {
-                after = iconvFourByte[j];
+            if (t.fourByte[j]) {
+                after = t.fourByte[j];
                 break;
             }
-        if (!(before < moved[k].code && moved[k].code < after))
+        if (!(before < moved[k] && moved[k] < after))
             return Fail("free four-byte code is not the moved character's", slot);
-        t.fourByte[slot] = moved[k].pua;
-        covered[moved[k].pua] = 1;
-        ++t.extended;
+        t.decodeOnly.push_back(slot);
     }
+    for (size_t k = 0; k < moved.size(); ++k)
+        t.fourByte[freeSlots[k]] = moved[k];
 
     for (uint32_t cp = 0x80; cp < 0x10000; ++cp) {
         bool surrogate = cp >= 0xD800 && cp < 0xE000;
@@ -239,10 +236,10 @@ struct Run {
     uint32_t count;
 };
 
-std::vector<Run> FourByteRuns(const Tables& t) {
+std::vector<Run> FourByteRuns(const std::vector<uint32_t>& fourByte) {
     std::vector<Run> runs;
     for (uint32_t i = 0; i < kFourByteBmpCount; ++i) {
-        uint32_t cp = t.fourByte[i];
+        uint32_t cp = fourByte[i];
         if (!runs.empty()) {
             Run& last = runs.back();
             bool continues = last.cp == 0 ? cp == 0 : cp == last.cp + last.count;
@@ -281,7 +278,7 @@ bool Write(const Tables& t, const char* path) {
             std::fprintf(f, "    {0x%04X, 0x%05X},\n", TwoByteCode(i), t.twoByte[i]);
     std::fprintf(f, "};\n\n");
 
-    std::vector<Run> runs = FourByteRuns(t);
+    std::vector<Run> runs = FourByteRuns(t.fourByte);
     std::fprintf(f, "// Four-byte codes of the BMP (linear index from 0x81308130): runs of consecutive code\n"
                     "// points by index; a run ends where the next one starts (cp 0: no character).\n");
     std::fprintf(f, "static const GbFourByteRun kGbFourByteRuns[] = {\n");
@@ -289,12 +286,16 @@ bool Write(const Tables& t, const char* path) {
         std::fprintf(f, "%s{%5u, 0x%04X},%s", i % 6 == 0 ? "    " : "", runs[i].index, runs[i].cp, i % 6 == 5 ? "\n" : " ");
     std::fprintf(f, "%s{%5u, 0x0000},\n};\n\n", runs.size() % 6 == 0 ? "    " : "", kFourByteBmpCount);
 
+    std::vector<uint32_t> encodable = t.fourByte;
+    for (uint32_t slot : t.decodeOnly)
+        encodable[slot] = 0;
     std::vector<Run> byCp;
-    for (const Run& r : runs)
+    for (const Run& r : FourByteRuns(encodable))
         if (r.cp != 0)
             byCp.push_back(r);
     std::sort(byCp.begin(), byCp.end(), [](const Run& a, const Run& b) { return a.cp < b.cp; });
-    std::fprintf(f, "// The same runs by code point, for encoding: {first code point, count, first index}.\n");
+    std::fprintf(f, "// Runs by code point, for encoding code points without a two-byte code:\n"
+                    "// {first code point, count, first index}.\n");
     std::fprintf(f, "static const GbFourByteSpan kGbFourByteSpans[] = {\n");
     for (size_t i = 0; i < byCp.size(); ++i)
         std::fprintf(f, "%s{0x%04X, %5u, %5u},%s", i % 4 == 0 ? "    " : "", byCp[i].cp, byCp[i].count, byCp[i].index,
@@ -312,8 +313,8 @@ bool Write(const Tables& t, const char* path) {
 
     if (std::fclose(f) != 0)
         return Fail("cannot write the output file", static_cast<uint32_t>(errno));
-    std::fprintf(stderr, "gbcodec_gen: %zu four-byte runs, %d four-byte codes beyond iconv's, %zu aliases\n",
-                 runs.size(), t.extended, t.aliases.size());
+    std::fprintf(stderr, "gbcodec_gen: %zu four-byte runs, %zu decode-only four-byte codes, %zu aliases\n",
+                 runs.size(), t.decodeOnly.size(), t.aliases.size());
     return true;
 }
 
