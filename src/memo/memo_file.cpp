@@ -55,9 +55,9 @@ std::string TempPathFor(std::string_view path) {
   return temp;
 }
 
-const int kRetryCount = 5;  // tries when another program holds the file, ~50 ms apart
-
 #ifdef _WIN32
+
+const int kRetryCount = 5;  // tries when another program holds the file, ~50 ms apart
 
 std::wstring NativePath(std::string_view gb) {
   const std::u16string wide = almanix::GbToUtf16(gb);

@@ -1,0 +1,75 @@
+// Loading and saving a full month store (31 memos) in a temporary memo folder.
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "memo/memo_file.h"
+#include "memo/memo_store.h"
+
+namespace {
+
+// A memo folder under TMPDIR (or /tmp) for the whole run.
+class ScratchFolder {
+public:
+  ScratchFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/almanix-bench-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) return;
+    path_ = pattern;
+    old_ = std::filesystem::current_path();
+    ready_ = PrepareMemoFolder(pattern.c_str()) == 0;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::current_path(old_, ignored);
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  bool ready() const { return ready_; }
+
+private:
+  std::filesystem::path path_, old_;
+  bool ready_ = false;
+};
+
+// Every day of May 2024 with a memo of textLength bytes.
+bool FillMonth(CMemoStore& store, int textLength) {
+  if (store.Open(2024, 5) < 0) return false;
+  const std::string text(static_cast<std::size_t>(textLength), 'm');
+  for (int day = 1; day <= 31; ++day)
+    if (store.SetEntry(day, text.data(), textLength, MEMO_CUSTOM_COLOR | day) != 0) return false;
+  return true;
+}
+
+void BM_LoadFullMonth(benchmark::State& state) {
+  ScratchFolder folder;
+  CMemoStore store;
+  if (!folder.ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
+    state.SkipWithError("no memo folder");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(store.Open(2024, 5));
+  state.SetItemsProcessed(state.iterations() * 31);
+}
+BENCHMARK(BM_LoadFullMonth)->Arg(20)->Arg(400)->Arg(4000);
+
+// Each save writes a temporary file, flushes it to disk and renames it over the old one.
+void BM_SaveFullMonth(benchmark::State& state) {
+  ScratchFolder folder;
+  CMemoStore store;
+  if (!folder.ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
+    state.SkipWithError("no memo folder");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(store.Save());
+  state.SetItemsProcessed(state.iterations() * 31);
+}
+BENCHMARK(BM_SaveFullMonth)->Arg(20)->Arg(400)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
