@@ -1,0 +1,78 @@
+#include "engine/day_table.h"
+
+#include <cstdio>
+
+#include "engine/names.h"
+#include "engine/solar_terms.h"
+
+namespace {
+
+bool ReadDigits(std::string_view text, size_t nPos, size_t nCount, int& nValue) {
+    nValue = 0;
+    for (size_t i = nPos; i < nPos + nCount; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        nValue = nValue * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+void AdvanceSolarDate(SolarDate& date) {
+    if (++date.m_nDay <= DaysInMonth(date.m_nYear, date.m_nMonth)) return;
+    date.m_nDay = 1;
+    if (++date.m_nMonth <= 12) return;
+    date.m_nMonth = 1;
+    ++date.m_nYear;
+}
+
+}  // namespace
+
+bool ParseSolarDate(std::string_view text, SolarDate& date) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    SolarDate d{};
+    if (!ReadDigits(text, 0, 4, d.m_nYear) || !ReadDigits(text, 5, 2, d.m_nMonth) || !ReadDigits(text, 8, 2, d.m_nDay))
+        return false;
+    if (!IsValidSolarDate(d.m_nYear, d.m_nMonth, d.m_nDay)) return false;
+    date = d;
+    return true;
+}
+
+void FormatDayLine(const SolarDate& date, const CLunarDate& lunar, std::string& out) {
+    const char* szFestival = lunar.GetFestival();
+    if (!szFestival) szFestival = GetSolarFestival(date.m_nMonth, date.m_nDay);
+
+    int nTermMark = 0;
+    SolarTermTime first{};
+    SolarTermTime second{};
+    if (GetSolarTerms(date.m_nYear, date.m_nMonth, first, second) == 0) {
+        if (date.m_nDay == first.m_nDay) nTermMark = 1;
+        else if (date.m_nDay == second.m_nDay) nTermMark = 2;
+    }
+    const char* szTerm = nTermMark ? GetSolarTermName(date.m_nMonth, nTermMark) : nullptr;
+
+    char buf[160];
+    const int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d\t%d\t%d\t%d\t%d\t%d\t%d\t%s\t%d\t%s\n", date.m_nYear,
+                                date.m_nMonth, date.m_nDay, DayOfWeek(date.m_nYear, date.m_nMonth, date.m_nDay),
+                                lunar.m_nYear, lunar.m_nMonth, lunar.m_nDay, lunar.m_bLeap, lunar.m_nMonthDays,
+                                szFestival ? szFestival : "-", nTermMark, szTerm ? szTerm : "-");
+    if (n > 0) out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
+}
+
+int FormatDayTable(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out) {
+    CLunarDate lunar;
+    if (!lunar.FromSolar(to.m_nYear, to.m_nMonth, to.m_nDay).IsValid()) return -1;
+    if (!lunar.FromSolar(from.m_nYear, from.m_nMonth, from.m_nDay).IsValid()) return -1;
+    const int nDays = DaysBetween(to.m_nYear, to.m_nMonth, to.m_nDay, from.m_nYear, from.m_nMonth, from.m_nDay);
+    if (nDays < 0) return -1;
+
+    out.reserve(out.size() + static_cast<size_t>(nDays + 1) * 48);
+    SolarDate date = from;
+    for (int i = 0; i <= nDays; ++i) {
+        if (i > 0) {
+            AdvanceSolarDate(date);
+            if (mode == DayTableMode::Step) lunar.NextDay();
+            else lunar.FromSolar(date.m_nYear, date.m_nMonth, date.m_nDay);
+        }
+        FormatDayLine(date, lunar, out);
+    }
+    return 0;
+}

@@ -1,0 +1,61 @@
+// almanix-cal --days: one line per Gregorian day, from the engine.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "commands.h"
+#include "engine/day_table.h"
+#include "text/gbcodec.h"
+
+const char kDaysHelp[] =
+    "almanix-cal --days FROM TO [--step]\n"
+    "  One tab-separated line per Gregorian day from FROM through TO (YYYY-MM-DD, both within\n"
+    "  1900-01-31 .. 2051-02-10), UTF-8, with the columns:\n"
+    "    1  date, YYYY-MM-DD\n"
+    "    2  weekday, 0 = Sunday .. 6 = Saturday\n"
+    "    3  lunar year\n"
+    "    4  lunar month, 1-12 (a leap month has the number of the month before it)\n"
+    "    5  lunar day, 1-30\n"
+    "    6  leap flag: 1 in a leap month, else 0\n"
+    "    7  length of the lunar month, 29 or 30\n"
+    "    8  festival (lunar first, else Gregorian), or -\n"
+    "    9  solar-term mark: 1 = the month's first term begins this day, 2 = its second, 0 = none\n"
+    "   10  name of that solar term, or -\n"
+    "  --step finds the lunar dates by converting FROM and stepping day by day instead of\n"
+    "  converting every day; the output is the same.\n"
+    "  A date out of range or malformed, or FROM after TO, prints an error and exits with 2.\n";
+
+int RunDaysCommand(int argc, char** argv) {
+    DayTableMode mode = DayTableMode::Convert;
+    if (argc == 3 && std::strcmp(argv[2], "--step") == 0) {
+        mode = DayTableMode::Step;
+        argc = 2;
+    }
+    if (argc != 2) {
+        std::fputs("almanix-cal: --days takes FROM and TO (YYYY-MM-DD) and optionally --step\n", stderr);
+        return EXIT_USAGE;
+    }
+    SolarDate dates[2];
+    for (int i = 0; i < 2; ++i) {
+        if (!ParseSolarDate(argv[i], dates[i])) {
+            std::fprintf(stderr, "almanix-cal: '%s' is not a real date written YYYY-MM-DD\n", argv[i]);
+            return EXIT_USAGE;
+        }
+        CLunarDate lunar;
+        if (!lunar.FromSolar(dates[i].m_nYear, dates[i].m_nMonth, dates[i].m_nDay).IsValid()) {
+            std::fprintf(stderr, "almanix-cal: %s lies outside 1900-01-31 .. 2051-02-10\n", argv[i]);
+            return EXIT_USAGE;
+        }
+    }
+    std::string gb;
+    if (FormatDayTable(dates[0], dates[1], mode, gb) != 0) {
+        std::fprintf(stderr, "almanix-cal: %s comes after %s\n", argv[0], argv[1]);
+        return EXIT_USAGE;
+    }
+    const std::string utf8 = almanix::GbToUtf8(gb);
+    if (!WriteOutput(utf8.data(), utf8.size())) {
+        std::fputs("almanix-cal: cannot write the output\n", stderr);
+        return EXIT_OUTPUT_FAILED;
+    }
+    return 0;
+}
