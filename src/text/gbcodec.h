@@ -8,11 +8,16 @@
 namespace almanix {
 
 // Invalid or truncated sequences decode to U+FFFD; nothing past the input is read.
+// A broken sequence gives one U+FFFD for its first byte and decoding goes on at the next byte
+// (so ASCII after a bad lead byte survives); a well-formed but unassigned four-byte code gives
+// one U+FFFD for its four bytes. The single bytes 0x80 and 0xFF are invalid.
 std::u16string GbToUtf16(std::string_view gb);
 // Every code point has a GB18030 form; lone surrogates encode as the form of U+FFFD.
 std::string Utf16ToGb(std::u16string_view text);
 
 std::string GbToUtf8(std::string_view gb);
+// Invalid UTF-8 encodes as the form of U+FFFD, once per maximal subpart of an ill-formed
+// sequence (as Unicode recommends: "\xE5\x86" cut short is one U+FFFD, "\xC0\x80" two).
 std::string Utf8ToGb(std::string_view utf8);
 
 } // namespace almanix
