@@ -156,8 +156,11 @@ bool IsValidSolarDate(int nYear, int nMonth, int nDay) {
 
 CLunarDate& CLunarDate::FromSolar(int nYear, int nMonth, int nDay) {
     *this = CLunarDate{};
-    if (!IsValidSolarDate(nYear, nMonth, nDay)) return *this;
-    const int64_t nOffset = DaysFromCivil(nYear, nMonth, nDay) - kEpochDays;
+    if (nYear < LUNAR_FIRST_YEAR || nYear > LUNAR_LAST_YEAR + 1 || !IsValidSolarDate(nYear, nMonth, nDay)) return *this;
+    // Plain int arithmetic: the year is known to be small and positive here.
+    const int y = nYear - 1;
+    const int nOffset = 365 * y + y / 4 - y / 100 + y / 400 + kDaysBeforeMonth[nMonth - 1] +
+                        ((nMonth > 2 && IsLeap(nYear)) ? 1 : 0) + nDay - 1 - static_cast<int>(kEpochDays);
     if (nOffset < 0 || nOffset >= kTotalDays) return *this;
 
     int nIndex = kMonthTable.m_blockMonth[nOffset >> kBlockShift];
@@ -165,7 +168,7 @@ CLunarDate& CLunarDate::FromSolar(int nYear, int nMonth, int nDay) {
     const LunarMonthRecord& r = kMonthTable.m_months[nIndex];
     m_nYear = r.m_nYear;
     m_nMonth = r.m_nMonth;
-    m_nOffset = static_cast<int32_t>(nOffset - r.m_nStart);
+    m_nOffset = nOffset - r.m_nStart;
     m_nDay = m_nOffset + 1;
     m_bLeapFollows = r.m_bLeapFollows;
     m_bLeap = r.m_bLeap;
