@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #ifdef _WIN32
 #include "text/gbcodec_win.h"
 #endif
