@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/gbcodec_win.h"
+
 // Message maps. A class lists the messages it handles between BEGIN_MSG_MAP and END_MSG_MAP;
 // what it does not handle goes on to its base class (CHAIN_MSG_MAP) or to default processing.
 // A handler that wants default processing as well calls Default().
@@ -73,8 +75,8 @@ public:                                                                         
 
 namespace almanix {
 // Byte strings of the program (GB18030) to and from the W functions' UTF-16.
-std::wstring Wide(std::string_view gb);
-std::string Narrow(std::wstring_view text);
+inline std::wstring Wide(std::string_view gb) { return GbToWide(gb); }
+inline std::string Narrow(std::wstring_view text) { return WideToGb(text); }
 } // namespace almanix
 
 class CWnd {

@@ -1,22 +1,5 @@
 #include "framework/wnd.h"
 
-#include "text/gbcodec.h"
-
-namespace almanix {
-
-std::wstring Wide(std::string_view gb)
-{
-    std::u16string u = GbToUtf16(gb);
-    return std::wstring(u.begin(), u.end());
-}
-
-std::string Narrow(std::wstring_view text)
-{
-    return Utf16ToGb(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
-
-} // namespace almanix
-
 namespace {
 const wchar_t kObjectProp[] = L"almanix.object";
 } // namespace
