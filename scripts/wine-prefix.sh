@@ -32,4 +32,12 @@ reg=$(mktemp --suffix=.reg)
 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 wineserver -w
 rm -f "$reg"
+
+# Wine links Documents, Desktop and the other shell folders to $HOME. Real folders instead:
+# a copy of this prefix then carries its own, and no test writes outside the prefix.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm "$link" && mkdir "$link"
+  fi
+done
 touch "$WINEPREFIX/.almanix-ready"

@@ -139,7 +139,8 @@ std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name)
         return std::wstring();
     std::wstring dir = L".";
     if (const wchar_t* env = _wgetenv(L"ALMANIX_ARTIFACTS")) {
-        dir = env;
+        // A Unix path from the build reaches Windows through Wine's drive Z:.
+        dir = env[0] == L'/' ? std::wstring(L"Z:") + env : std::wstring(env);
         ::CreateDirectoryW(dir.c_str(), nullptr);
     }
     std::wstring path = dir + L"\\" + name + L".png";

@@ -1,0 +1,95 @@
+// The notebook: one free text saved on every change, and the two tab windows that bring
+// back the hidden notebook and the collapsed calendar.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "framework/dialog.h"
+
+// What the notebook and the tabs ask of the window that owns them.
+class INotebookOwner {
+public:
+    virtual void ShowNotebook() = 0;
+    virtual void HideNotebook() = 0;
+    virtual void RestoreFromTab() = 0;
+
+protected:
+    ~INotebookOwner() = default;
+};
+
+class CNotebookDlg : public CDialog {
+public:
+    CNotebookDlg();
+    ~CNotebookDlg() override;
+
+    std::string m_strNote;
+    bool m_bReady = false;
+    int m_nDefaultX = 500;
+    int m_nDefaultY = 500;
+
+    void SetDefaultPos(int x, int y);
+    // "备忘\<name>" of the memo folder: its bytes, or null when there is no file.
+    static std::unique_ptr<char[]> LoadNote(const char* name, std::size_t& length);
+    // Writes the whole note, or removes the file when length is 0. 0, or -1 when the file
+    // could not be written (it is then as it was).
+    static int SaveNote(const char* name, const char* text, std::size_t length);
+
+    BEGIN_MSG_MAP(CNotebookDlg)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_MOVE(OnMove)
+        COMMAND_HANDLER_EX(IDC_NOTE, EN_CHANGE, OnChangeNote)
+        COMMAND_HANDLER_EX(IDC_NOTE_HIDE, BN_CLICKED, OnHide)
+    END_MSG_MAP()
+
+    BOOL OnInitDialog() override;
+    void OnOK() override {}
+    void OnCancel() override {}
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    void OnLButtonDown(UINT flags, POINT pt);
+    void OnMove(int x, int y);
+    void OnChangeNote();
+    void OnHide();
+
+private:
+    enum { IDC_NOTE = 1047, IDC_NOTE_HIDE = 1048 };
+};
+
+class CNotebookTabDlg : public CDialog {
+public:
+    CNotebookTabDlg(CWnd* pOwner = nullptr);
+
+    BEGIN_MSG_MAP(CNotebookTabDlg)
+        COMMAND_ID_HANDLER_EX(IDC_TAB_BUTTON, OnTab)
+    END_MSG_MAP()
+
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    enum { IDC_TAB_BUTTON = 1000 };
+    void OnTab();
+};
+
+class CCalendarTabDlg : public CDialog {
+public:
+    CCalendarTabDlg(CWnd* pOwner = nullptr);
+
+    BEGIN_MSG_MAP(CCalendarTabDlg)
+        COMMAND_ID_HANDLER_EX(IDC_TAB_BUTTON, OnTab)
+    END_MSG_MAP()
+
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    enum { IDC_TAB_BUTTON = 1000 };
+    void OnTab();
+};
+
+// Drags a borderless window by a press on its surface: the system's own move loop.
+void DragWindowFrom(HWND hwnd, POINT pt);

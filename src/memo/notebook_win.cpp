@@ -1,0 +1,169 @@
+#include "memo/notebook.h"
+
+#include <cstdio>
+
+#include "controls/registry.h"
+#include "controls/settings.h"
+#include "memo/memo_file.h"
+#include "resource.h"
+
+namespace {
+
+const char kNoteName[] = "default";
+
+INotebookOwner* OwnerOf(HWND hwnd)
+{
+    return dynamic_cast<INotebookOwner*>(CWnd::FromHandle(::GetWindow(hwnd, GW_OWNER)));
+}
+
+bool ReadNumber(const char* value, int* out)
+{
+    BYTE buf[255];
+    if (ReadRegValue(ALMANIX_SETTINGS_KEY, value, buf, sizeof(buf)) != 0)
+        return false;
+    *out = almanix::ParseDecimal(reinterpret_cast<const char*>(buf));
+    return true;
+}
+
+BOOL CALLBACK IntersectsWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+{
+    auto* probe = reinterpret_cast<std::pair<RECT, bool>*>(data);
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof(mi);
+    RECT common;
+    if (::GetMonitorInfoW(monitor, &mi) && ::IntersectRect(&common, &probe->first, &mi.rcWork)) {
+        probe->second = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A window that no monitor's work area shows at all can never be reached by the user.
+bool IsOnSomeMonitor(const RECT& rc)
+{
+    std::pair<RECT, bool> probe(rc, false);
+    ::EnumDisplayMonitors(nullptr, nullptr, IntersectsWorkArea, reinterpret_cast<LPARAM>(&probe));
+    return probe.second;
+}
+
+} // namespace
+
+void DragWindowFrom(HWND hwnd, POINT pt)
+{
+    ::PostMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
+CNotebookDlg::CNotebookDlg() : CDialog(IDD_NOTEBOOK)
+{
+}
+
+CNotebookDlg::~CNotebookDlg() = default;
+
+void CNotebookDlg::SetDefaultPos(int x, int y)
+{
+    m_nDefaultX = x;
+    m_nDefaultY = y;
+}
+
+std::unique_ptr<char[]> CNotebookDlg::LoadNote(const char* name, std::size_t& length)
+{
+    char file[32];
+    std::snprintf(file, sizeof(file), NOTE_FILE_PATTERN, name);
+    return ReadWholeFile(file, length);
+}
+
+int CNotebookDlg::SaveNote(const char* name, const char* text, std::size_t length)
+{
+    char file[32];
+    std::snprintf(file, sizeof(file), NOTE_FILE_PATTERN, name);
+    if (length != 0)
+        return WriteWholeFile(file, text, length);
+    return RemoveFile(file);
+}
+
+void CNotebookDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Text(pDX, IDC_NOTE, m_strNote);
+}
+
+BOOL CNotebookDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    int x = m_nDefaultX, y = m_nDefaultY;
+    int savedX = 0, savedY = 0;
+    if (ReadNumber("MemoX", &savedX)) {
+        RECT rc;
+        GetWindowRect(&rc);
+        int cy = rc.bottom - rc.top;
+        bool hasY = ReadNumber("MemoY", &savedY);
+        RECT saved = {savedX, hasY ? savedY : y, savedX + (rc.right - rc.left), (hasY ? savedY : y) + cy};
+        // A position partly on screen stays as saved; one that no monitor shows falls back.
+        if (IsOnSomeMonitor(saved)) {
+            x = savedX;
+            if (hasY)
+                y = savedY;
+        }
+    }
+    SetWindowPos(HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
+
+    std::size_t length = 0;
+    std::unique_ptr<char[]> note = LoadNote(kNoteName, length);
+    m_strNote = note ? std::string(note.get()) : std::string(); // up to the first NUL byte
+    UpdateData(FALSE);
+    m_bReady = true;
+    return TRUE;
+}
+
+void CNotebookDlg::OnLButtonDown(UINT, POINT pt)
+{
+    DragWindowFrom(m_hWnd, pt);
+    Default();
+}
+
+void CNotebookDlg::OnMove(int x, int y)
+{
+    Default();
+    if (!m_bReady)
+        return;
+    char buf[16];
+    std::snprintf(buf, sizeof(buf), "%d", x);
+    WriteRegString(ALMANIX_SETTINGS_KEY, "MemoX", buf);
+    std::snprintf(buf, sizeof(buf), "%d", y);
+    WriteRegString(ALMANIX_SETTINGS_KEY, "MemoY", buf);
+}
+
+void CNotebookDlg::OnChangeNote()
+{
+    if (!m_bReady)
+        return;
+    UpdateData(TRUE);
+    // A failed write leaves the file as it was; the next change writes the whole text again.
+    SaveNote(kNoteName, m_strNote.data(), m_strNote.size());
+}
+
+void CNotebookDlg::OnHide()
+{
+    if (INotebookOwner* owner = OwnerOf(m_hWnd))
+        owner->HideNotebook();
+}
+
+CNotebookTabDlg::CNotebookTabDlg(CWnd* pOwner) : CDialog(IDD_NOTEBOOK_TAB, pOwner)
+{
+}
+
+void CNotebookTabDlg::OnTab()
+{
+    if (INotebookOwner* owner = OwnerOf(m_hWnd))
+        owner->ShowNotebook();
+}
+
+CCalendarTabDlg::CCalendarTabDlg(CWnd* pOwner) : CDialog(IDD_CALENDAR_TAB, pOwner)
+{
+}
+
+void CCalendarTabDlg::OnTab()
+{
+    if (INotebookOwner* owner = OwnerOf(m_hWnd))
+        owner->RestoreFromTab();
+}
