@@ -49,6 +49,18 @@ void ComposeCellText(CDayCell& cell, int nSolarMonth) {
     }
 }
 
+void FillDayCell(CDayCell& cell, int nYear, int nMonth, int nDay, const CLunarDate& lunar) {
+    cell.m_nWeekday = static_cast<std::uint16_t>(DayOfWeek(nYear, nMonth, nDay));
+    cell.m_lunar = lunar;
+    SolarTermTime first{};
+    SolarTermTime second{};
+    GetSolarTerms(nYear, nMonth, first, second);  // zeroed outside the table: day 0 is no day
+    cell.m_nTerm = nDay == first.m_nDay ? 1 : (nDay == second.m_nDay ? 2 : 0);
+    cell.m_pszFestival = lunar.GetFestival();
+    if (!cell.m_pszFestival) cell.m_pszFestival = GetSolarFestival(nMonth, nDay);
+    ComposeCellText(cell, nMonth);
+}
+
 bool CMonthModel::SetMonth(int nYear, int nMonth, int nDay) {
     const bool bSupported = IsSupportedMonth(nYear, nMonth);
     const YearMonth shown = ClampToSupportedMonth(nYear, nMonth);
@@ -67,22 +79,11 @@ bool CMonthModel::SetMonth(int nYear, int nMonth, int nDay) {
     }
     if (m_pHost) m_pHost->ShowTodayButton(!ShowsSelectedMonth());
 
-    SolarTermTime first{};
-    SolarTermTime second{};
-    GetSolarTerms(m_nYear, m_nMonth, first, second);
-
     CLunarDate lunar;
     lunar.FromSolar(m_nYear, m_nMonth, 1);
-    const int nWeekday1 = DayOfWeek(m_nYear, m_nMonth, 1);
     for (int i = 1; i <= m_nDays; ++i) {
-        CDayCell& cell = m_cells[i];
-        cell.m_nWeekday = static_cast<std::uint16_t>((nWeekday1 + i - 1) % 7);
-        cell.m_lunar = lunar;
+        FillDayCell(m_cells[i], m_nYear, m_nMonth, i, lunar);
         lunar.NextDay();
-        cell.m_nTerm = i == first.m_nDay ? 1 : (i == second.m_nDay ? 2 : 0);
-        cell.m_pszFestival = cell.m_lunar.GetFestival();
-        if (!cell.m_pszFestival) cell.m_pszFestival = GetSolarFestival(m_nMonth, i);
-        ComposeCellText(cell, m_nMonth);
     }
     for (int i = m_nDays + 1; i < 32; ++i) m_cells[i] = CDayCell{};
 

@@ -21,6 +21,10 @@ struct CDayCell {
     std::uint8_t m_bMonthStart = 0;        // 1 when m_szText names a new lunar month
 };
 
+// Fills the cell of Gregorian day (nYear, nMonth, nDay), whose lunar date is given: weekday,
+// lunar date, solar-term mark, festival, text and month-start flag.
+void FillDayCell(CDayCell& cell, int nYear, int nMonth, int nDay, const CLunarDate& lunar);
+
 // Sets m_szText and m_bMonthStart of a cell whose m_lunar, m_pszFestival and m_nTerm are set,
 // in a Gregorian month nSolarMonth (for the term's name): the festival, else the solar
 // term, else on a lunar month's first day "<month>月大" (30 days) or "<month>月小" (29),

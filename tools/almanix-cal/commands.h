@@ -9,5 +9,9 @@ constexpr int EXIT_USAGE = 2;
 int RunDaysCommand(int argc, char** argv);
 extern const char kDaysHelp[];
 
+// [YEAR [MONTH]] [--memos DIR]: the month grid; what runs when no mode is named.
+int RunMonthCommand(int argc, char** argv);
+extern const char kMonthHelp[];
+
 // Writes UTF-8 text to stdout: true when all of it went out.
 bool WriteOutput(const char* data, unsigned long long nSize);

@@ -1,10 +1,11 @@
-// almanix-cal --days: one line per Gregorian day, from the engine.
+// almanix-cal --days: one line per Gregorian day, from the engine and the month model.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "commands.h"
 #include "engine/day_table.h"
+#include "monthview/month_grid_text.h"
 #include "text/gbcodec.h"
 
 const char kDaysHelp[] =
@@ -21,6 +22,9 @@ const char kDaysHelp[] =
     "    8  festival (lunar first, else Gregorian), or -\n"
     "    9  solar-term mark: 1 = the month's first term begins this day, 2 = its second, 0 = none\n"
     "   10  name of that solar term, or -\n"
+    "   11  the text the calendar prints under the day number: festival, else solar term, else\n"
+    "       the new lunar month's name and length on its first day, else the lunar day\n"
+    "   12  month-start flag: 1 when column 11 names a new lunar month, else 0\n"
     "  --step finds the lunar dates by converting FROM and stepping day by day instead of\n"
     "  converting every day; the output is the same.\n"
     "  A date out of range or malformed, or FROM after TO, prints an error and exits with 2.\n";
@@ -48,7 +52,7 @@ int RunDaysCommand(int argc, char** argv) {
         }
     }
     std::string gb;
-    if (FormatDayTable(dates[0], dates[1], mode, gb) != 0) {
+    if (FormatDayTableWithCells(dates[0], dates[1], mode, gb) != 0) {
         std::fprintf(stderr, "almanix-cal: %s comes after %s\n", argv[0], argv[1]);
         return EXIT_USAGE;
     }

@@ -1,4 +1,5 @@
-// almanix-cal: prints what the calendar engine knows about days.
+// almanix-cal: prints what the calendar engine knows about days, and months as the calendar
+// shows them.
 #include <cstdio>
 #include <cstring>
 
@@ -17,8 +18,14 @@ const Command kCommands[] = {
 };
 
 void PrintHelp(std::FILE* f) {
-    std::fputs("usage: almanix-cal MODE ARGUMENTS\n\n", f);
-    for (const Command& c : kCommands) std::fputs(c.szHelp, f);
+    std::fputs("usage: almanix-cal [YEAR [MONTH]] [--memos DIR]\n"
+               "       almanix-cal MODE ARGUMENTS\n\n",
+               f);
+    std::fputs(kMonthHelp, f);
+    for (const Command& c : kCommands) {
+        std::fputc('\n', f);
+        std::fputs(c.szHelp, f);
+    }
     std::fputs("\nalmanix-cal --help prints this text.\n", f);
 }
 
@@ -33,10 +40,13 @@ int main(int argc, char** argv) {
         for (const Command& c : kCommands) {
             if (std::strcmp(argv[1], c.szFlag) == 0) return c.run(argc - 2, argv + 2);
         }
-        std::fprintf(stderr, "almanix-cal: unknown mode '%s'\n", argv[1]);
+        if (std::strncmp(argv[1], "--", 2) == 0 && std::strcmp(argv[1], "--memos") != 0) {
+            std::fprintf(stderr, "almanix-cal: unknown mode '%s'\n", argv[1]);
+            PrintHelp(stderr);
+            return EXIT_USAGE;
+        }
     }
-    PrintHelp(stderr);
-    return EXIT_USAGE;
+    return RunMonthCommand(argc - 1, argv + 1);
 }
 
 bool WriteOutput(const char* data, unsigned long long nSize) {

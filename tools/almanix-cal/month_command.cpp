@@ -1,0 +1,123 @@
+// almanix-cal [YEAR [MONTH]] [--memos DIR]: the month grid as the calendar shows it.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "commands.h"
+#include "memo/memo_file.h"
+#include "monthview/month_grid_text.h"
+#include "monthview/navigation.h"
+
+const char kMonthHelp[] =
+    "almanix-cal [YEAR [MONTH]] [--memos DIR]\n"
+    "  The month as the calendar's grid shows it, UTF-8: the weekday header, six rows of day\n"
+    "  numbers each with the text under the number (festival, solar term, new lunar month or\n"
+    "  lunar day), and the lunar year title. YEAR and MONTH default to the current local ones;\n"
+    "  the calendar shows February 1900 .. December 2049.\n"
+    u8"  --memos DIR reads the memos of the memo folder DIR (the folder that holds \"日历\"):\n"
+    "  each day number is followed by the marks of its memos (W weekly, O one-off,\n"
+    "  S Gregorian-yearly, L lunar-yearly) and every day's memo texts follow the grid.\n"
+    "  A month outside the calendar, a malformed number or an unreadable DIR prints an error\n"
+    "  and exits with 2.\n";
+
+namespace {
+
+// A decimal number of one to six digits.
+bool ParseNumber(const char* sz, int& nValue) {
+    const std::size_t n = std::strlen(sz);
+    if (n == 0 || n > 6) return false;
+    nValue = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (sz[i] < '0' || sz[i] > '9') return false;
+        nValue = nValue * 10 + (sz[i] - '0');
+    }
+    return true;
+}
+
+bool IsFolder(const char* szPath) {
+    struct stat info {};
+    return stat(szPath, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The program writes its memo folder through the GB18030 names of its file functions; a
+// folder copied from Windows (or made under Wine) has UTF-8 names instead. Reopens every
+// store of the model under the UTF-8 name of "日历".
+void ReopenStoresUnderUtf8Name(CMonthModel& model) {
+    const std::size_t nPrefix = std::strlen(MEMO_CALENDAR_FOLDER) + 1;  // "日历\"
+    CMemoStore* stores[] = {&model.m_storeOnce,       &model.m_storeSolarYearly, &model.m_storeLunarFirst,
+                            &model.m_storeLunarLast,  &model.m_storeLunarMiddle, &model.m_storeWeekly};
+    for (CMemoStore* pStore : stores) {
+        if (pStore->m_nMaxIndex < 0 || std::strlen(pStore->m_szFile) <= nPrefix) continue;
+        const std::string name = std::string(u8"日历/") + (pStore->m_szFile + nPrefix);
+        if (pStore->Reset(pStore->m_nMaxIndex, name.c_str()) == 0) pStore->Load();
+    }
+}
+
+}  // namespace
+
+int RunMonthCommand(int argc, char** argv) {
+    const char* szMemoFolder = nullptr;
+    int numbers[2] = {0, 0};
+    int nNumbers = 0;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--memos") == 0) {
+            if (i + 1 >= argc || szMemoFolder) {
+                std::fputs("almanix-cal: --memos takes one memo folder\n", stderr);
+                return EXIT_USAGE;
+            }
+            szMemoFolder = argv[++i];
+        } else if (nNumbers < 2 && ParseNumber(argv[i], numbers[nNumbers])) {
+            ++nNumbers;
+        } else {
+            std::fprintf(stderr, "almanix-cal: '%s' is neither a year, a month nor a mode (see --help)\n", argv[i]);
+            return EXIT_USAGE;
+        }
+    }
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const int nYear = nNumbers >= 1 ? numbers[0] : local.tm_year + 1900;
+    const int nMonth = nNumbers >= 2 ? numbers[1] : local.tm_mon + 1;
+    if (nMonth < 1 || nMonth > 12) {
+        std::fprintf(stderr, "almanix-cal: %d is not a month (1-12)\n", nMonth);
+        return EXIT_USAGE;
+    }
+    if (!IsSupportedMonth(nYear, nMonth)) {
+        std::fprintf(stderr, "almanix-cal: %04d-%02d lies outside the calendar's months, 1900-02 .. 2049-12\n", nYear,
+                     nMonth);
+        return EXIT_USAGE;
+    }
+
+    // The model opens its memo files relative to the current directory, as the program does
+    // in its memo folder. Without --memos whatever it finds there is not printed.
+    bool bUtf8Names = false;
+    if (szMemoFolder) {
+        if (chdir(szMemoFolder) != 0) {
+            std::fprintf(stderr, "almanix-cal: cannot enter the memo folder '%s': %s\n", szMemoFolder,
+                         std::strerror(errno));
+            return EXIT_USAGE;
+        }
+        bUtf8Names = !IsFolder(MEMO_CALENDAR_FOLDER) && IsFolder(u8"日历");
+    }
+
+    CMonthModel model;
+    model.SetMonth(nYear, nMonth, 0);
+    if (bUtf8Names) ReopenStoresUnderUtf8Name(model);
+
+    std::string text = FormatMonthGrid(model, szMemoFolder != nullptr);
+    if (szMemoFolder) {
+        const std::string notes = FormatDayNotes(model);
+        if (!notes.empty()) text += "\n" + notes;
+    }
+    if (!WriteOutput(text.data(), text.size())) {
+        std::fputs("almanix-cal: cannot write the output\n", stderr);
+        return EXIT_OUTPUT_FAILED;
+    }
+    return 0;
+}
