@@ -1,0 +1,100 @@
+#include "controls/day_tip.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "controls/label.h"
+#include "resource.h"
+
+namespace {
+
+TipTextHeap g_tipHeap = {nullptr, nullptr};
+char g_emptyText[1] = {'\0'};
+
+} // namespace
+
+char* AllocTipText(size_t size)
+{
+    return g_tipHeap.alloc ? g_tipHeap.alloc(size) : static_cast<char*>(std::malloc(size));
+}
+
+void FreeTipText(char* text)
+{
+    if (g_tipHeap.free)
+        g_tipHeap.free(text);
+    else
+        std::free(text);
+}
+
+void SetTipTextHeap(const TipTextHeap& heap)
+{
+    g_tipHeap = heap;
+}
+
+CDayTipWnd::CDayTipWnd(CWnd* pParent) : CDialog(IDD_DAYTIP, pParent), m_pText(g_emptyText)
+{
+    m_font.CreateFont(15, FW_NORMAL, "宋体", ANSI_CHARSET);
+}
+
+CDayTipWnd::~CDayTipWnd()
+{
+    DestroyWindow();
+    if (m_nTextLen > 0)
+        FreeTipText(m_pText);
+}
+
+BOOL CDayTipWnd::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    return TRUE;
+}
+
+int CDayTipWnd::SetTip(char* text, int len, int x, int y)
+{
+    if (m_nTextLen > 0)
+        FreeTipText(m_pText);
+    // A buffer that is not handed over stays the caller's: keep no pointer into it.
+    if (text && len > 0) {
+        m_pText = text;
+        m_nTextLen = len;
+    } else {
+        m_pText = g_emptyText;
+        m_nTextLen = 0;
+    }
+
+    int cx = 0, cy = 0;
+    {
+        CClientDC dc(m_hWnd);
+        SelectScope font(dc, m_font);
+        MeasureText(dc, std::string_view(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))), &cx, &cy);
+    }
+    m_size = {cx, cy};
+    if (m_hWnd) {
+        // The box is not kept inside the screen: near an edge part of it lies outside.
+        MoveWindow(x - cx / 2 + 2, y + 12, cx, cy, TRUE);
+        Invalidate(FALSE);
+    }
+    return 0;
+}
+
+void CDayTipWnd::OnPaint()
+{
+    CPaintDC dc(m_hWnd);
+    Paint(dc);
+}
+
+void CDayTipWnd::Paint(HDC dc)
+{
+    SelectScope font(dc, m_font);
+    RECT rc;
+    GetClientRect(&rc);
+    rc.bottom = rc.top + m_size.cy;
+    {
+        CBrush brush(::CreateSolidBrush(m_bkColor));
+        ::FillRect(dc, &rc, brush);
+    }
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, m_textColor);
+    DrawTextLines(dc, std::string_view(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))), rc);
+}
