@@ -1,0 +1,116 @@
+// The month view window: draws the month of its model half as a 7 x 6 grid under a weekday
+// header, with the lunar year title and the site link in a gold strip at the bottom; shows the
+// memo tip of the day under the pointer and records the day or weekday column clicked.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "controls/day_tip.h"
+#include "controls/label.h"
+#include "framework/gdi.h"
+#include "framework/wnd.h"
+#include "monthview/month_model.h"
+
+// The window the view lives in. The view finds it among its parent's bases when it is
+// created; a parent without it simply gets no requests.
+class IMonthViewOwner {
+public:
+    // The "返回" button: shown while the view shows another month than the selected date's.
+    virtual void ShowTodayButton(bool show) = 0;
+
+protected:
+    ~IMonthViewOwner() = default;
+};
+
+// Opens a web address the way ShellExecuteW does. Tests put their own in, so that no
+// browser starts; null puts ShellExecuteW back. Returns the one it replaces.
+using SiteOpener = HINSTANCE(WINAPI*)(HWND hwnd, LPCWSTR pszVerb, LPCWSTR pszFile,
+                                      LPCWSTR pszParameters, LPCWSTR pszDirectory, INT nShowCmd);
+SiteOpener SetSiteOpener(SiteOpener pfnOpen);
+
+// The home page the site link opens (ASCII).
+const char* GetSiteUrl();
+
+class CMonthView : public CWnd, public CMonthModel, public IMonthViewHost {
+public:
+    CMonthView();
+    ~CMonthView() override;
+
+    // The child window at rect (the parent's client coordinates) with its fonts, the year
+    // title, the site link and the hidden tip window. FALSE, with nothing created, when the
+    // window cannot be created.
+    BOOL Create(const RECT& rect, CWnd* pParent, UINT nID);
+
+    // The tip of the selected date, as if the pointer were 12 pixels below its cell's
+    // reference point; nothing while another month is shown.
+    void ShowSelectedTip();
+    // The tip of day nDay for the pointer at client point pt, or no tip when the day has no
+    // memo text.
+    void ShowDayTip(int nDay, POINT pt);
+
+    using CMonthModel::GetCellOrigin;
+    using CMonthModel::HitTest;
+    std::uint16_t HitTest(POINT pt) const { return CMonthModel::HitTest(pt.x, pt.y); }
+
+    // The painting steps; Paint runs them all into any DC (the paint DC, or a memory DC
+    // through WM_PRINTCLIENT). (x, y) of DrawDay is the top-left corner of the day's cell.
+    void Paint(HDC dc);
+    void DrawHeader(HDC dc);
+    void DrawDays(HDC dc);
+    void DrawDay(HDC dc, int nDay, int x, int y);
+
+    BEGIN_MSG_MAP(CMonthView)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_PRINTCLIENT(OnPrintClient)
+        MSG_WM_LBUTTONUP(OnLButtonUp)
+        MSG_WM_MOUSEMOVE(OnMouseMove)
+        MESSAGE_HANDLER_EX(WM_CTRLNOTIFY, OnCtrlNotify)
+    END_MSG_MAP()
+
+    COLORREF m_clrHeaderBk = RGB(72, 61, 139);
+    COLORREF m_clrHeaderText = RGB(255, 255, 120);
+    COLORREF m_clrCellBk = RGB(245, 245, 230);
+    COLORREF m_clrDayText = RGB(0, 0, 0);
+    COLORREF m_clrSelect = RGB(0, 255, 255);
+    COLORREF m_clrTerm = RGB(0, 0, 255);
+    COLORREF m_clrSaturday = RGB(0, 128, 0);
+    COLORREF m_clrHoliday = RGB(255, 0, 0);
+
+    CFont m_fontNumber;     // day numbers
+    CFont m_fontText;       // cell text
+    CFont m_fontTextBold;   // month-start cell text and the "●" marks
+    CFont m_fontSong;       // the "★" marks
+
+    std::unique_ptr<CDayTipWnd> m_pTip;
+    CLabel m_title;          // lunar year title in the bottom strip
+    CHoverButton m_siteLink;
+    CWnd* m_pParent = nullptr;  // the main window, not owned
+
+    static constexpr COLORREF STRIP_COLOR = RGB(255, 215, 0);
+    static constexpr int STRIP_HEIGHT = 17;
+
+protected:
+    void OnPaint();
+    void OnPrintClient(HDC dc) { Paint(dc); }
+    void OnLButtonUp(UINT nFlags, POINT pt);
+    void OnMouseMove(UINT nFlags, POINT pt);
+    LRESULT OnCtrlNotify(WPARAM nID, LPARAM);
+
+    // What a click opens: the memo dialog of day m_nHotDay and the weekly reminder dialog of
+    // column m_nWeekdayCol, both modal with the view as parent.
+    void OpenDayMemo();
+    void OpenWeeklyMemo();
+
+    void HideTip();
+
+    // IMonthViewHost
+    void ShowTodayButton(bool bShow) override;
+    void SetTitleText(const char* pszTitle) override;
+    void InvalidateView() override;
+
+private:
+    IMonthViewOwner* m_pOwner = nullptr;
+};

@@ -1,0 +1,307 @@
+#include "monthview/month_view.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/names.h"
+#include "memo/memo_store.h"
+#include "resource.h"
+
+#ifndef ALMANIX_SITE_URL
+#define ALMANIX_SITE_URL "http://www.example.com/"
+#endif
+
+namespace {
+
+const wchar_t kMonthViewClass[] = L"AlmanixMonthView";
+
+SiteOpener g_pfnOpenSite = ::ShellExecuteW;
+
+void FillSolid(HDC dc, const RECT& rc, COLORREF color)
+{
+    CBrush brush(::CreateSolidBrush(color));
+    ::FillRect(dc, &rc, brush);
+}
+
+// A mark ("●", "★") in its own font and colour; the DC's font comes back afterwards.
+void DrawMark(HDC dc, int x, int y, const char* pszMark, HFONT font, COLORREF color)
+{
+    SelectScope scope(dc, font);
+    ::SetTextColor(dc, color);
+    TextOutGb(dc, x, y, pszMark);
+}
+
+} // namespace
+
+SiteOpener SetSiteOpener(SiteOpener pfnOpen)
+{
+    SiteOpener previous = g_pfnOpenSite;
+    g_pfnOpenSite = pfnOpen ? pfnOpen : ::ShellExecuteW;
+    return previous;
+}
+
+const char* GetSiteUrl()
+{
+    return ALMANIX_SITE_URL;
+}
+
+CMonthView::CMonthView()
+{
+    SetHost(this);
+}
+
+CMonthView::~CMonthView()
+{
+    // Gone while the object is whole: no message reaches a half-destroyed view.
+    DestroyWindow();
+}
+
+BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID)
+{
+    if (!CreateEx(0, kMonthViewClass, "", WS_CHILD | WS_VISIBLE, rect, pParent ? pParent->m_hWnd : nullptr, nID,
+                  ::LoadCursorW(nullptr, IDC_ARROW), static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH))))
+        return FALSE;
+    m_pParent = pParent;
+    m_pOwner = dynamic_cast<IMonthViewOwner*>(pParent);
+
+    m_fontNumber.CreateFont(17, FW_NORMAL, "Arial Black", ANSI_CHARSET);
+    m_fontText.CreateFont(14, FW_NORMAL, "Arial", ANSI_CHARSET);
+    m_fontTextBold.CreateFont(14, FW_BOLD, "Arial", ANSI_CHARSET);
+    m_fontSong.CreateFont(19, FW_NORMAL, "宋体", ANSI_CHARSET);
+
+    // Both lie in the strip; what reaches below the view's bottom edge is clipped.
+    const int nStripTop = (rect.bottom - rect.top) - STRIP_HEIGHT;
+    m_title.Create({rect.left, nStripTop, rect.right - 160, rect.bottom}, this, static_cast<UINT>(-1),
+                   STRIP_COLOR, RGB(0, 0, 0), 110, "宋体");
+    m_siteLink.Create({rect.right - 120, nStripTop, rect.right - 75, rect.bottom}, this, IDC_SITE_LINK,
+                      STRIP_COLOR, RGB(0, 0, 0), 110, "宋体");
+
+    m_pTip = std::make_unique<CDayTipWnd>();
+    m_pTip->Create(IDD_DAYTIP, this);
+
+    m_siteLink.SetText("Qorvel", true);
+    return TRUE;
+}
+
+void CMonthView::ShowSelectedTip()
+{
+    MonthPoint origin;
+    if (!ShowsSelectedMonth() || !GetCellOrigin(m_nSelDay, origin))
+        return;
+    ShowDayTip(m_nSelDay, POINT{origin.x, origin.y + 12});
+}
+
+void CMonthView::ShowDayTip(int nDay, POINT pt)
+{
+    if (!m_pTip || !m_pTip->m_hWnd)
+        return;
+    int nLength = 0;
+    char* pszNote = BuildDayNote(nDay, nLength);
+    // The tip frees what it is given through its own pair of functions.
+    char* pszTip = nLength > 0 ? AllocTipText(static_cast<size_t>(nLength) + 1) : nullptr;
+    if (pszTip)
+        std::memcpy(pszTip, pszNote, static_cast<size_t>(nLength) + 1);
+    std::free(pszNote);
+    if (!pszTip) {
+        m_pTip->ShowWindow(SW_HIDE);
+        return;
+    }
+    ClientToScreen(&pt);
+    m_pTip->SetTip(pszTip, nLength, pt.x, pt.y);
+    // Without activation: a tip must not take the keyboard from the window in use.
+    m_pTip->ShowWindow(SW_SHOWNA);
+}
+
+void CMonthView::HideTip()
+{
+    if (m_pTip && m_pTip->m_hWnd)
+        m_pTip->ShowWindow(SW_HIDE);
+}
+
+// Handlers, in message-map order.
+
+void CMonthView::OnPaint()
+{
+    CPaintDC dc(m_hWnd);
+    Paint(dc);
+}
+
+void CMonthView::OnLButtonUp(UINT, POINT pt)
+{
+    const std::uint16_t nDay = HitTest(pt);
+    if (nDay != 0) {
+        m_nHotDay = nDay;
+        HideTip();
+        OpenDayMemo();
+    } else if (pt.y >= 0 && pt.y <= MONTH_HEADER_HEIGHT && pt.x >= 0 && pt.x / MONTH_CELL_PITCH_X < MONTH_GRID_COLUMNS) {
+        // y = 20 is the first row's hit zone, but an empty cell there counts as the header.
+        m_nWeekdayCol = pt.x / MONTH_CELL_PITCH_X;
+        OpenWeeklyMemo();
+    }
+    Default();
+}
+
+void CMonthView::OnMouseMove(UINT, POINT pt)
+{
+    const std::uint16_t nDay = HitTest(pt);
+    if (nDay != m_nHotDay) {
+        if (nDay != 0) {
+            ShowDayTip(nDay, pt);
+            m_nHotDay = nDay;
+        } else {
+            HideTip();
+            m_nHotDay = 0;
+        }
+    }
+    Default();
+}
+
+LRESULT CMonthView::OnCtrlNotify(WPARAM nID, LPARAM)
+{
+    if (nID == IDC_SITE_LINK)
+        g_pfnOpenSite(m_hWnd, L"open", almanix::Wide(GetSiteUrl()).c_str(), nullptr, nullptr, SW_SHOW);
+    return 0;
+}
+
+void CMonthView::OpenDayMemo()
+{
+}
+
+void CMonthView::OpenWeeklyMemo()
+{
+}
+
+void CMonthView::ShowTodayButton(bool bShow)
+{
+    if (m_pOwner)
+        m_pOwner->ShowTodayButton(bShow);
+}
+
+void CMonthView::SetTitleText(const char* pszTitle)
+{
+    if (m_title.m_hWnd)
+        m_title.SetText(pszTitle, true);
+}
+
+void CMonthView::InvalidateView()
+{
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+// Painting.
+
+void CMonthView::Paint(HDC dc)
+{
+    const int nSaved = ::SaveDC(dc);
+    RECT rc;
+    GetClientRect(&rc);
+    RECT grid = rc;
+    grid.bottom -= STRIP_HEIGHT;
+    FillSolid(dc, grid, RGB(0, 0, 0));
+    RECT strip = rc;
+    strip.top = grid.bottom;
+    FillSolid(dc, strip, STRIP_COLOR);
+    ::SetBkMode(dc, TRANSPARENT);
+    DrawHeader(dc);
+    DrawDays(dc);
+    ::RestoreDC(dc, nSaved);
+}
+
+void CMonthView::DrawHeader(HDC dc)
+{
+    RECT rc;
+    GetClientRect(&rc);
+    rc.bottom = MONTH_HEADER_HEIGHT;
+    FillSolid(dc, rc, m_clrHeaderBk);
+    ::SetTextColor(dc, m_clrHeaderText);
+    const bool bSelectedMonth = ShowsSelectedMonth();
+    const int nSelWeekday = bSelectedMonth && m_nSelDay >= 1 && m_nSelDay <= m_nDays ? m_cells[m_nSelDay].m_nWeekday : -1;
+    for (int i = 0; i < MONTH_GRID_COLUMNS; ++i) {
+        const int x = MONTH_CELL_PITCH_X * i;
+        const CMemoEntry* pWeekly = GetWeeklyEntry(i);
+        if (HasMemoText(pWeekly))
+            DrawMark(dc, x + 2, 2, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
+        ::SetTextColor(dc, i == nSelWeekday ? m_clrSelect : m_clrHeaderText);
+        TextOutGb(dc, x + 10, 2, GetWeekdayName(i));
+    }
+}
+
+void CMonthView::DrawDays(HDC dc)
+{
+    const int nFirstWeekday = m_nDays > 0 ? m_cells[1].m_nWeekday : 0;
+    CBrush cellBrush(::CreateSolidBrush(m_clrCellBk));
+    int d = 1;
+    for (int r = 0; r < MONTH_GRID_ROWS; ++r) {
+        for (int c = 0; c < MONTH_GRID_COLUMNS; ++c) {
+            const int x = MONTH_CELL_PITCH_X * c;
+            const int y = MONTH_HEADER_HEIGHT + 1 + MONTH_CELL_PITCH_Y * r;
+            RECT cell = {x, y, x + MONTH_CELL_WIDTH, y + MONTH_CELL_HEIGHT};
+            ::FillRect(dc, &cell, cellBrush);
+            if ((r > 0 || c >= nFirstWeekday) && d <= m_nDays) {
+                DrawDay(dc, d, x, y);
+                ++d;
+            }
+        }
+    }
+
+    MonthPoint p;
+    if (ShowsSelectedMonth() && GetCellOrigin(m_nSelDay, p)) {
+        CPen pen(::CreatePen(PS_DOT, 2, m_clrSelect));
+        SelectScope penScope(dc, pen);
+        SelectScope brushScope(dc, ::GetStockObject(HOLLOW_BRUSH));
+        ::Ellipse(dc, p.x - 7, p.y - 7, p.x + 58, p.y + 41);
+    }
+}
+
+void CMonthView::DrawDay(HDC dc, int nDay, int x, int y)
+{
+    if (nDay < 1 || nDay > m_nDays)
+        return;
+    const CDayCell& cell = m_cells[nDay];
+    char szNumber[8];
+    std::snprintf(szNumber, sizeof szNumber, "%2d", nDay);
+    bool bMemo = false;
+
+    const CMemoEntry* pOnce = GetOnceEntry(nDay);
+    if (HasMemoText(pOnce)) {
+        FillSolid(dc, RECT{x, y, x + MONTH_CELL_WIDTH, y + MONTH_CELL_HEIGHT}, GetMemoColor(pOnce->m_dwFlags, MEMO_KIND_ONCE));
+        bMemo = true;
+    }
+    const CMemoEntry* pWeekly = GetWeeklyEntry(cell.m_nWeekday);
+    if (HasMemoText(pWeekly))
+        DrawMark(dc, x + 2, y, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
+    const CMemoEntry* pSolarYearly = GetSolarYearlyEntry(nDay);
+    if (HasMemoText(pSolarYearly)) {
+        DrawMark(dc, x - 1, y + 15, "★", m_fontSong, GetMemoColor(pSolarYearly->m_dwFlags, MEMO_KIND_SOLAR_YEARLY));
+        bMemo = true;
+    }
+    const CMemoEntry* pLunarYearly = GetLunarEntry(nDay);
+    if (HasMemoText(pLunarYearly)) {
+        DrawMark(dc, x + 34, y + 15, "★", m_fontSong, GetMemoColor(pLunarYearly->m_dwFlags, MEMO_KIND_LUNAR_YEARLY));
+        bMemo = true;
+    }
+
+    // A day with a memo of its own reads black, whatever else it is.
+    COLORREF color = m_clrDayText;
+    if (!bMemo) {
+        if (cell.m_pszFestival)
+            color = m_clrHoliday;
+        else if (cell.m_nTerm != 0)
+            color = m_clrTerm;
+        else if (cell.m_nWeekday == 6)
+            color = m_clrSaturday;
+        else if (cell.m_nWeekday == 0)
+            color = m_clrHoliday;
+    }
+    ::SetTextColor(dc, color);
+    {
+        SelectScope font(dc, m_fontNumber);
+        TextOutGb(dc, x + 10, y + 2, szNumber);
+    }
+    SelectScope font(dc, cell.m_bMonthStart ? m_fontTextBold : m_fontText);
+    TextOutGb(dc, x + 6, y + 17, cell.m_szText);
+}
