@@ -580,4 +580,39 @@ TEST_F(MonthViewTest, SavesAPictureOfAMonth)
     EXPECT_GT(CountColor(*dc, {0, 219, 200, kViewHeight}, kBlack), 20);
 }
 
+// On screen, through WM_PAINT: a repaint of the view after a memo change leaves the strip's
+// title and link drawn over the gold strip.
+TEST_F(MonthViewTest, ScreenShowsGridAndStripControlsAfterARepaint)
+{
+    ShowFebruary2024WithMemos();
+    m_owner.ShowWindow(SW_SHOWNA);
+    ::RedrawWindow(m_owner, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpMessages();
+    m_view.m_nHotDay = 3;
+    m_view.SaveDayMemos("新的", 0, "", 0, "", 0);  // repaints the view without erasing
+    PumpMessages();
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels;
+    ASSERT_TRUE(CaptureWindow(m_view.m_hWnd, &width, &height, &pixels));
+    ASSERT_EQ(width, kViewWidth);
+    SaveWindowPng(m_view.m_hWnd, L"month_view_screen");
+    auto at = [&](int x, int y) {
+        DWORD p = pixels[static_cast<size_t>(y) * width + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    };
+    EXPECT_EQ(at(50, 1), kHeader);
+    RECT third = CellOf(3);
+    EXPECT_EQ(at(third.right - 2, third.bottom - 2), kOnceDefault);
+    int titleInk = 0, linkInk = 0;
+    for (int y = 219; y < kViewHeight; ++y) {
+        for (int x = 0; x < 200; ++x)
+            titleInk += at(x, y) == kBlack;
+        for (int x = 243; x < 290; ++x)
+            linkInk += at(x, y) == kBlack;
+    }
+    EXPECT_GT(titleInk, 20);
+    EXPECT_GT(linkInk, 10);
+    m_owner.ShowWindow(SW_HIDE);
+}
+
 } // namespace
