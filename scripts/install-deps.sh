@@ -5,7 +5,7 @@ pkgs=(
   cmake make g++ clang libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth x11-utils xdotool fonts-wqy-microhei imagemagick
-  liblunar-date-dev libglib2.0-dev
+  liblunar-date-dev libglib2.0-dev locales
 )
 missing=()
 for p in "${pkgs[@]}"; do
@@ -13,10 +13,19 @@ for p in "${pkgs[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Wine takes the Windows display language from the Unix locale, and file names with Chinese
+# characters need a UTF-8 one: the tests run the program under Chinese and English locales.
+for loc in zh_CN en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$"; then
+    $SUDO localedef -i "$loc" -c -f UTF-8 "$loc.UTF-8"
+  fi
+done

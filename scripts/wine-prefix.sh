@@ -33,6 +33,14 @@ wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 wineserver -w
 rm -f "$reg"
 
+# Windows draws Chinese text in fonts without Chinese glyphs (Arial, Tahoma) through font
+# linking to a Chinese font; Wine does the same given these links.
+for face in "Arial" "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "System"; do
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$cjk" /f >/dev/null 2>&1
+done
+wineserver -w
+
 # Wine links Documents, Desktop and the other shell folders to $HOME. Real folders instead:
 # a copy of this prefix then carries its own, and no test writes outside the prefix.
 for link in "$WINEPREFIX"/drive_c/users/*/*; do

@@ -83,6 +83,8 @@ void CLabel::SetText(LPCSTR text, bool bShow)
 {
     m_strText = text ? text : "";
     m_bAutoSize = true;
+    // Also the window's text: screen readers and other programs read a control's text there.
+    SetWindowText(m_strText.c_str());
     Invalidate(FALSE);
     if (bShow)
         ShowWindow(SW_SHOW);

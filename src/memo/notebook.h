@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/dialog.h"
+#include "resource.h"
 
 // What the notebook and the tabs ask of the window that owns them.
 class INotebookOwner {
@@ -40,7 +41,7 @@ public:
         MSG_WM_LBUTTONDOWN(OnLButtonDown)
         MSG_WM_MOVE(OnMove)
         COMMAND_HANDLER_EX(IDC_NOTE, EN_CHANGE, OnChangeNote)
-        COMMAND_HANDLER_EX(IDC_NOTE_HIDE, BN_CLICKED, OnHide)
+        COMMAND_HANDLER_EX(IDC_HIDE_NOTEBOOK, BN_CLICKED, OnHide)
     END_MSG_MAP()
 
     BOOL OnInitDialog() override;
@@ -54,9 +55,6 @@ protected:
     void OnMove(int x, int y);
     void OnChangeNote();
     void OnHide();
-
-private:
-    enum { IDC_NOTE = 1047, IDC_NOTE_HIDE = 1048 };
 };
 
 class CNotebookTabDlg : public CDialog {
@@ -64,14 +62,13 @@ public:
     CNotebookTabDlg(CWnd* pOwner = nullptr);
 
     BEGIN_MSG_MAP(CNotebookTabDlg)
-        COMMAND_ID_HANDLER_EX(IDC_TAB_BUTTON, OnTab)
+        COMMAND_ID_HANDLER_EX(IDC_SHOW_NOTEBOOK, OnTab)
     END_MSG_MAP()
 
     void OnOK() override {}
     void OnCancel() override {}
 
 private:
-    enum { IDC_TAB_BUTTON = 1000 };
     void OnTab();
 };
 
@@ -80,14 +77,13 @@ public:
     CCalendarTabDlg(CWnd* pOwner = nullptr);
 
     BEGIN_MSG_MAP(CCalendarTabDlg)
-        COMMAND_ID_HANDLER_EX(IDC_TAB_BUTTON, OnTab)
+        COMMAND_ID_HANDLER_EX(IDC_RESTORE_CALENDAR, OnTab)
     END_MSG_MAP()
 
     void OnOK() override {}
     void OnCancel() override {}
 
 private:
-    enum { IDC_TAB_BUTTON = 1000 };
     void OnTab();
 };
 

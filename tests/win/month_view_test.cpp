@@ -112,7 +112,11 @@ int CountColor(const CMemoryDC& dc, const RECT& rc, COLORREF c)
             if (x < 0 || y < 0 || x >= dc.Width() || y >= dc.Height())
                 continue;
             DWORD p = dc.Bits()[static_cast<size_t>(y) * dc.Width() + x];
-            if (RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF) == c)
+            // Glyph edges are smoothed towards the background: count pixels near the colour.
+            int dr = static_cast<int>((p >> 16) & 0xFF) - GetRValue(c);
+            int dg = static_cast<int>((p >> 8) & 0xFF) - GetGValue(c);
+            int db = static_cast<int>(p & 0xFF) - GetBValue(c);
+            if (dr * dr + dg * dg + db * db <= 40 * 40)
                 ++n;
         }
     return n;

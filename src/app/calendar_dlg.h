@@ -1,0 +1,103 @@
+// The calendar window: selectors and navigation over the month grid, the bulletin line, the
+// notebook and its tabs, the one-second timer, the saved position and the desktop embedding.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "controls/bulletin.h"
+#include "controls/bulletin_fetcher.h"
+#include "controls/label.h"
+#include "framework/dialog.h"
+#include "memo/notebook.h"
+#include "monthview/month_view.h"
+#include "monthview/navigation.h"
+#include "resource.h"
+
+// The bulletin worker's result, posted to the main window: lParam owns a BulletinResult.
+#define WM_BULLETIN_DONE (WM_APP + 20)
+
+class CCalendarDlg : public CDialog, public INotebookOwner, public IMonthViewOwner {
+public:
+    explicit CCalendarDlg(CWnd* pParent = nullptr);
+    ~CCalendarDlg() override;
+
+    COLORREF m_crStrip = RGB(50, 80, 90);
+    COLORREF m_crStripText = RGB(189, 183, 107);
+    CHoverButton m_btnPrevMonth;
+    CHoverButton m_btnNextMonth;
+    CHoverButton m_btnToday;
+    int m_nWidth = 363;
+    CComboBox m_comboYear;
+    CComboBox m_comboMonth;
+    int m_nGridHeight = 236;
+    HICON m_hIcon = nullptr;
+    CMonthView* m_pMonthView = nullptr;
+    bool m_bInitDone = false;
+    int m_nTodayDay = 0, m_nTodayMonth = 0, m_nTodayYear = 0;
+    CHoverButton m_btnBulletin;
+    CHoverButton m_btnNextBulletin;
+    CNotebookDlg* m_pNotebook = nullptr;
+    CNotebookTabDlg* m_pNotebookTab = nullptr;
+    CCalendarTabDlg* m_pCalendarTab = nullptr;
+    std::string m_strBulletinText;
+    std::string m_strBulletinUrl;
+    static int m_nTickCount;
+
+    BEGIN_MSG_MAP(CCalendarDlg)
+        MSG_WM_SYSCOMMAND(OnSysCommand)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_QUERYDRAGICON(OnQueryDragIcon)
+        COMMAND_HANDLER_EX(IDC_COMBO_MONTH, CBN_SELCHANGE, OnSelChangeDate)
+        COMMAND_HANDLER_EX(IDC_COMBO_YEAR, CBN_SELCHANGE, OnSelChangeDate)
+        MSG_WM_MOVE(OnMove)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        COMMAND_ID_HANDLER_EX(ID_UNINSTALL, OnUninstall)
+        COMMAND_ID_HANDLER_EX(IDC_COLLAPSE, CollapseToTab)
+        MESSAGE_HANDLER_EX(WM_CTRLNOTIFY, OnCtrlNotify)
+        MSG_WM_TIMER(OnTimer)
+        COMMAND_ID_HANDLER_EX(IDC_EXIT, OnExitButton)
+        MESSAGE_HANDLER_EX(WM_BULLETIN_DONE, OnBulletinDone)
+        MSG_WM_DESTROY(OnDestroy)
+    END_MSG_MAP()
+
+    BOOL OnInitDialog() override;
+    void OnOK() override {}
+    void OnCancel() override {}
+
+    // INotebookOwner
+    void ShowNotebook() override;
+    void HideNotebook() override;
+    void RestoreFromTab() override;
+    // IMonthViewOwner
+    void ShowTodayButton(bool show) override;
+
+    void CollapseToTab();
+    void GoToToday();
+    void PlaceTabs();
+    void FetchBulletin();
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    void OnSysCommand(UINT id, LPARAM lParam);
+    void OnPaint();
+    HICON OnQueryDragIcon() { return m_hIcon; }
+    void OnSelChangeDate();
+    void OnMove(int x, int y);
+    void OnLButtonDown(UINT flags, POINT pt);
+    void OnUninstall();
+    LRESULT OnCtrlNotify(WPARAM id, LPARAM);
+    void OnTimer(UINT_PTR id);
+    void OnExitButton();
+    LRESULT OnBulletinDone(WPARAM, LPARAM result);
+    void OnDestroy();
+
+private:
+    void ShowMonth(YearMonth month);
+    void PlaceStripButtons();
+    void EndProgram();
+
+    bool m_bSocketsStarted = false;
+    std::unique_ptr<CBulletinFetcher> m_pFetcher;
+};

@@ -1,0 +1,6 @@
+#include "app/clock.h"
+
+void GetClockTime(SYSTEMTIME* now)
+{
+    ::GetLocalTime(now);
+}

@@ -1,0 +1,296 @@
+#include "harness.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <vector>
+
+const wchar_t kSettingsKey[] = L"SOFTWARE\\Kestrin\\Almanix";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+namespace {
+
+std::wstring FromBuild(const wchar_t* var)
+{
+    const wchar_t* v = _wgetenv(var);
+    if (!v)
+        return std::wstring();
+    std::wstring path = v;
+    if (!path.empty() && path[0] == L'/') { // a Unix path: Wine shows / as drive Z:
+        for (wchar_t& c : path)
+            if (c == L'/')
+                c = L'\\';
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+struct FindData {
+    DWORD pid;
+    const wchar_t* cls;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindProc(HWND hwnd, LPARAM lp)
+{
+    auto* d = reinterpret_cast<FindData*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != d->pid)
+        return TRUE;
+    wchar_t buf[256];
+    if (d->cls && (!::GetClassNameW(hwnd, buf, 256) || wcscmp(buf, d->cls) != 0))
+        return TRUE;
+    if (d->title && (::GetWindowTextW(hwnd, buf, 256), wcscmp(buf, d->title) != 0))
+        return TRUE;
+    d->found = hwnd;
+    return FALSE;
+}
+
+} // namespace
+
+std::wstring ProgramPath(bool testClock)
+{
+    return FromBuild(testClock ? L"ALMANIX_E2E_EXE" : L"ALMANIX_EXE");
+}
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (cond())
+            return true;
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        // Wakes for this thread's messages, else after a short while to look again.
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+void SetTestClockOffset(LONGLONG seconds)
+{
+    static HANDLE map = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONGLONG),
+                                             L"AlmanixTestClock");
+    if (auto* view = static_cast<volatile LONGLONG*>(::MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, sizeof(LONGLONG)))) {
+        *view = seconds;
+        ::UnmapViewOfFile(const_cast<LONGLONG*>(view));
+    }
+}
+
+AlmanixRun::~AlmanixRun()
+{
+    Kill();
+}
+
+bool AlmanixRun::Launch(bool testClock)
+{
+    std::wstring exe = ProgramPath(testClock);
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi)) {
+        std::fprintf(stderr, "cannot start %ls (error %lu)\n", exe.c_str(), ::GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool AlmanixRun::Start(bool testClock)
+{
+    if (!Launch(testClock))
+        return false;
+    ::WaitForInputIdle(m_pi.hProcess, 30000);
+    WaitUntil([&] { return (m_main = FindWindowOf(L"#32770", L"日历2.18")) != nullptr; }, 30000);
+    return m_main != nullptr && Sync(m_main);
+}
+
+DWORD AlmanixRun::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    if (m_pi.hProcess)
+        ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
+bool AlmanixRun::Running() const
+{
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool AlmanixRun::WaitForExit(DWORD timeoutMs)
+{
+    if (!m_pi.hProcess)
+        return true;
+    return WaitUntil([&] { return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
+}
+
+void AlmanixRun::Kill()
+{
+    if (!m_pi.hProcess)
+        return;
+    if (Running()) {
+        ::TerminateProcess(m_pi.hProcess, 1);
+        ::WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+    ::CloseHandle(m_pi.hThread);
+    ::CloseHandle(m_pi.hProcess);
+    m_pi = {};
+    m_main = nullptr;
+}
+
+HWND AlmanixRun::FindWindowOf(const wchar_t* cls, const wchar_t* title) const
+{
+    FindData d = {m_pi.dwProcessId, cls, title, nullptr};
+    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&d));
+    return d.found;
+}
+
+HWND AlmanixRun::FindTab(const wchar_t* text) const
+{
+    struct Ctx {
+        DWORD pid;
+        const wchar_t* text;
+        HWND found;
+    } ctx = {m_pi.dwProcessId, text, nullptr};
+    ::EnumWindows([](HWND h, LPARAM lp) -> BOOL {
+        auto* c = reinterpret_cast<Ctx*>(lp);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(h, &pid);
+        wchar_t buf[16] = {};
+        HWND button = ::GetDlgItem(h, 1000);
+        if (pid == c->pid && button && ::GetWindowTextW(button, buf, 16) && wcscmp(buf, c->text) == 0) {
+            c->found = h;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+std::wstring DocumentsFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::wstring MemoFolder()
+{
+    return DocumentsFolder() + L"\\我的记事";
+}
+
+bool FileExists(const std::wstring& path)
+{
+    DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path)
+{
+    DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    std::string out;
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+            out.append(buf, n);
+        fclose(f);
+    }
+    return out;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+    }
+}
+
+std::wstring RegText(const wchar_t* key, const wchar_t* value)
+{
+    wchar_t buf[1024] = {};
+    DWORD bytes = sizeof(buf) - sizeof(wchar_t);
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_REG_SZ, nullptr, buf, &bytes) != ERROR_SUCCESS)
+        return L"<none>";
+    return buf;
+}
+
+void SetRegText(const wchar_t* key, const wchar_t* value, const wchar_t* text)
+{
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, key, value, REG_SZ, text,
+                      static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+}
+
+void MoveMouse(HWND hwnd, int x, int y)
+{
+    ::SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+}
+
+void Click(HWND hwnd, int x, int y)
+{
+    ::SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+bool Sync(HWND hwnd, DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+std::wstring TextOf(HWND hwnd)
+{
+    wchar_t buf[512] = {};
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, 5000, nullptr);
+    return buf;
+}
+
+std::wstring StaticTexts(HWND dialog)
+{
+    std::wstring all;
+    for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t cls[32] = {};
+        ::GetClassNameW(c, cls, 32);
+        if (_wcsicmp(cls, L"Static") == 0)
+            all += TextOf(c);
+    }
+    return all;
+}
+
+HWND ChildWithId(HWND parent, int id)
+{
+    for (HWND c = ::GetWindow(parent, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        if (::GetDlgCtrlID(c) == id)
+            return c;
+    return nullptr;
+}
+
+RECT RectOf(HWND hwnd)
+{
+    RECT rc = {};
+    ::GetWindowRect(hwnd, &rc);
+    return rc;
+}
+
+COLORREF PixelAt(HWND hwnd, int x, int y)
+{
+    POINT pt = {x, y};
+    ::ClientToScreen(hwnd, &pt);
+    HDC screen = ::GetDC(nullptr);
+    COLORREF c = ::GetPixel(screen, pt.x, pt.y);
+    ::ReleaseDC(nullptr, screen);
+    return c;
+}

@@ -1,0 +1,68 @@
+// What the end-to-end tests need to run almanix.exe as a user would and look at the result.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// One run of the program. The destructor ends it if it still runs.
+class AlmanixRun {
+public:
+    ~AlmanixRun();
+    // Starts almanix.exe (or, with testClock, the build whose clock SetTestClockOffset moves)
+    // and waits until its calendar window is up and idle. False when it is not, in time.
+    bool Start(bool testClock = false);
+    // Starts the program without waiting for any window.
+    bool StartNoWait() { return Launch(false); }
+    DWORD ExitCode() const;
+    HWND Main() const { return m_main; }
+    DWORD Pid() const { return m_pi.dwProcessId; }
+    bool Running() const;
+    bool WaitForExit(DWORD timeoutMs);
+    void Kill();
+    // A top-level window of this run with the given class and title (null: any).
+    HWND FindWindowOf(const wchar_t* cls, const wchar_t* title) const;
+    // The tab window ("本" or "历") of this run: the window whose button 1000 has that text.
+    HWND FindTab(const wchar_t* text) const;
+
+private:
+    bool Launch(bool testClock);
+    PROCESS_INFORMATION m_pi = {};
+    HWND m_main = nullptr;
+};
+
+// Waits for cond, dispatching this thread's messages meanwhile. True when it came true.
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = 10000);
+// The program's path as Windows sees it (ALMANIX_EXE / ALMANIX_E2E_EXE from the build).
+std::wstring ProgramPath(bool testClock = false);
+// Shared with the test build's clock: seconds added to the local time.
+void SetTestClockOffset(LONGLONG seconds);
+
+std::wstring DocumentsFolder();
+std::wstring MemoFolder(); // DocumentsFolder()\我的记事
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+
+// HKCU text values; "<none>" when absent.
+std::wstring RegText(const wchar_t* key, const wchar_t* value);
+void SetRegText(const wchar_t* key, const wchar_t* value, const wchar_t* text);
+extern const wchar_t kSettingsKey[];
+extern const wchar_t kRunKey[];
+
+// Clicks and pointer moves as the system delivers them to a window (client coordinates).
+void MoveMouse(HWND hwnd, int x, int y);
+void Click(HWND hwnd, int x, int y);
+// Waits until the window has handled everything sent before (a round trip through its queue).
+bool Sync(HWND hwnd, DWORD timeoutMs = 5000);
+std::wstring TextOf(HWND hwnd);
+// The texts of a dialog's static controls, one after another (a message box's message).
+std::wstring StaticTexts(HWND dialog);
+// The child of parent whose control id is id (ids like -1 included).
+HWND ChildWithId(HWND parent, int id);
+// The window's screen rectangle.
+RECT RectOf(HWND hwnd);
+// A pixel of what the screen shows at client point (x, y) of hwnd.
+COLORREF PixelAt(HWND hwnd, int x, int y);

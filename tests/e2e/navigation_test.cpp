@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "window_png.h"
+
+namespace {
+
+const int kComboYear = 1034, kComboMonth = 1035, kPrev = 1044, kNext = 1045, kToday = 105;
+
+struct Shown {
+    int year, month;
+    bool operator==(const Shown& o) const { return year == o.year && month == o.month; }
+};
+
+Shown ShownBySelectors(HWND main)
+{
+    int y = static_cast<int>(SendDlgItemMessageW(main, kComboYear, CB_GETCURSEL, 0, 0));
+    int m = static_cast<int>(SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0));
+    return {1900 + y, m + 1};
+}
+
+// Chooses items as a user does from the lists: the selection, then the notification.
+void Choose(HWND main, int year, int month)
+{
+    SendDlgItemMessageW(main, kComboYear, CB_SETCURSEL, year - 1900, 0);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboYear));
+    SendDlgItemMessageW(main, kComboMonth, CB_SETCURSEL, month - 1, 0);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboMonth));
+}
+
+// A click on a hover button: the button posts its notification to the window.
+void Press(HWND main, int id)
+{
+    HWND button = GetDlgItem(main, id);
+    Click(button, 3, 3);
+    Sync(main);
+}
+
+TEST(Navigation, MonthsSelectorsAndTheTodayButton)
+{
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start());
+    HWND main = run.Main();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(ShownBySelectors(main), (Shown{now.wYear, now.wMonth}));
+    HWND today = GetDlgItem(main, kToday);
+    EXPECT_FALSE(IsWindowVisible(today));
+
+    EXPECT_EQ(SendDlgItemMessageW(main, kComboYear, CB_GETCOUNT, 0, 0), 150);
+    wchar_t item[16] = {};
+    SendDlgItemMessageW(main, kComboYear, CB_GETLBTEXT, 124, (LPARAM)item);
+    EXPECT_STREQ(item, L"2024年");
+    SendDlgItemMessageW(main, kComboMonth, CB_GETLBTEXT, 11, (LPARAM)item);
+    EXPECT_STREQ(item, L"12月");
+
+    struct Step { int pressId; Shown from, to; } steps[] = {
+        {kPrev, {2000, 1}, {1999, 12}},
+        {kNext, {1999, 12}, {2000, 1}},
+        {kPrev, {1900, 2}, {1900, 2}},
+        {kNext, {2049, 12}, {2049, 12}},
+        {kNext, {2049, 11}, {2049, 12}},
+    };
+    for (const Step& s : steps) {
+        Choose(main, s.from.year, s.from.month);
+        ASSERT_EQ(ShownBySelectors(main), s.from);
+        Press(main, s.pressId);
+        EXPECT_EQ(ShownBySelectors(main), s.to) << s.from.year << "-" << s.from.month;
+        EXPECT_TRUE(IsWindowVisible(today));
+    }
+
+    // January 1900 is never shown: the month selector moves to February.
+    Choose(main, 1900, 1);
+    EXPECT_EQ(ShownBySelectors(main), (Shown{1900, 2}));
+
+    Press(main, kToday);
+    EXPECT_EQ(ShownBySelectors(main), (Shown{now.wYear, now.wMonth}));
+    EXPECT_FALSE(IsWindowVisible(today));
+}
+
+// The year title under the grid tells which month the view shows.
+std::wstring TitleOf(HWND main)
+{
+    return TextOf(ChildWithId(GetDlgItem(main, 107), -1));
+}
+
+TEST(Navigation, TypingIntoASelectorChangesNothing)
+{
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start());
+    HWND main = run.Main();
+    Choose(main, 2024, 2);
+    ASSERT_EQ(TitleOf(main), L"癸卯【免】年－甲辰【龙】年");
+    HWND combo = GetDlgItem(main, kComboYear);
+    HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    SendMessageW(edit, WM_CHAR, L'7', 0);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_EDITCHANGE), (LPARAM)combo);
+    Sync(main);
+    EXPECT_EQ(TitleOf(main), L"癸卯【免】年－甲辰【龙】年");
+    EXPECT_EQ(SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(main, kToday)));
+}
+
+TEST(Navigation, DateChangeMovesToTheNewDayWithinATick)
+{
+    // The test build's clock: 2024-02-29 23:59:58 local time, two seconds before March.
+    SYSTEMTIME target = {2024, 2, 0, 29, 23, 59, 58, 0}, now;
+    FILETIME ft, nowFt;
+    GetLocalTime(&now);
+    SystemTimeToFileTime(&now, &nowFt);
+    SystemTimeToFileTime(&target, &ft);
+    ULARGE_INTEGER a, b;
+    a.LowPart = ft.dwLowDateTime, a.HighPart = ft.dwHighDateTime;
+    b.LowPart = nowFt.dwLowDateTime, b.HighPart = nowFt.dwHighDateTime;
+    SetTestClockOffset((static_cast<LONGLONG>(a.QuadPart) - static_cast<LONGLONG>(b.QuadPart)) / 10000000LL);
+
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start(true));
+    HWND main = run.Main();
+    EXPECT_EQ(ShownBySelectors(main), (Shown{2024, 2}));
+    // Midnight passes on the program's clock; the next ticks move the view to 1 March.
+    EXPECT_TRUE(WaitUntil([&] { return ShownBySelectors(main) == Shown{2024, 3}; }, 8000));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, kToday)));
+    SetTestClockOffset(0);
+}
+
+TEST(Screenshots, SomeMonthsForPeopleToLookAt)
+{
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start());
+    HWND main = run.Main();
+    struct { int y, m; const wchar_t* name; } months[] = {
+        {2024, 2, L"month-2024-02"}, {2023, 3, L"month-2023-03"}, {2000, 7, L"month-2000-07"}, {1900, 2, L"month-1900-02"}};
+    for (auto& m : months) {
+        Choose(main, m.y, m.m);
+        UpdateWindow(main);
+        Sync(main);
+        EXPECT_FALSE(SaveWindowPng(main, m.name).empty());
+    }
+}
+
+} // namespace
