@@ -5,7 +5,7 @@ pkgs=(
   cmake make g++ clang libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth x11-utils xdotool fonts-wqy-microhei imagemagick
-  liblunar-date-dev libglib2.0-dev locales
+  liblunar-date-dev libglib2.0-dev locales nginx-light
 )
 missing=()
 for p in "${pkgs[@]}"; do
@@ -20,6 +20,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+  # The tests run their own web server on loopback; the package's may have started.
+  if printf '%s\n' "${missing[@]}" | grep -q '^nginx'; then
+    $SUDO service nginx stop >/dev/null 2>&1 || $SUDO nginx -s quit >/dev/null 2>&1 || true
+  fi
 fi
 
 # Wine takes the Windows display language from the Unix locale, and file names with Chinese

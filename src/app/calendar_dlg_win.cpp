@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/bulletin_host.h"
 #include "app/clock.h"
 #include "app/exit_dlg.h"
 #include "controls/desktop.h"
@@ -14,10 +15,6 @@
 #include "memo/memo_file.h"
 #include "monthview/navigation.h"
 #include "resource.h"
-
-#ifndef ALMANIX_BULLETIN_HOST
-#define ALMANIX_BULLETIN_HOST "bulletin.example.com"
-#endif
 
 int CCalendarDlg::m_nTickCount = -2;
 
@@ -362,7 +359,7 @@ void CCalendarDlg::FetchBulletin()
 {
     // One fetch at a time: a tick or a click while one runs starts nothing new.
     if (m_pFetcher && m_bSocketsStarted)
-        m_pFetcher->Start(ALMANIX_BULLETIN_HOST);
+        m_pFetcher->Start(BulletinHost());
 }
 
 LRESULT CCalendarDlg::OnBulletinDone(WPARAM, LPARAM lParam)

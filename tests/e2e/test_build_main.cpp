@@ -1,9 +1,17 @@
-// The clock of the end-to-end test build: local time moved by the offset, in seconds, that
-// the tests publish in the shared memory "AlmanixTestClock" (none published: no offset).
+// What the end-to-end test build has instead of the shipped program's: a clock that the tests
+// move, and the bulletin from this machine's own web server.
 #include <windows.h>
 
+#include "app/bulletin_host.h"
 #include "app/clock.h"
 
+const char* BulletinHost()
+{
+    return "localhost";
+}
+
+// Local time moved by the offset, in seconds, that the tests publish in the shared memory
+// "AlmanixTestClock" (none published: no offset).
 void GetClockTime(SYSTEMTIME* now)
 {
     LONGLONG offset = 0;
