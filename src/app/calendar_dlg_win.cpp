@@ -12,6 +12,7 @@
 #include "controls/desktop.h"
 #include "controls/registry.h"
 #include "controls/settings.h"
+#include "controls/tick_schedule.h"
 #include "memo/memo_file.h"
 #include "monthview/navigation.h"
 #include "resource.h"
@@ -299,10 +300,16 @@ void CCalendarDlg::ShowMonth(YearMonth month)
 
 void CCalendarDlg::OnTimer(UINT_PTR)
 {
-    if (m_nTickCount == -1)
+    switch (PlanTick(m_nTickCount, !m_strBulletinText.empty())) {
+    case TICK_SHOW_SELECTED_TIP:
         m_pMonthView->ShowSelectedTip();
-    else if (m_nTickCount >= 0 && m_nTickCount % 60 == 0 && (m_strBulletinText.empty() || m_nTickCount % 3600 == 0))
+        break;
+    case TICK_FETCH_BULLETIN:
         FetchBulletin();
+        break;
+    case TICK_NOTHING:
+        break;
+    }
     SYSTEMTIME now;
     GetClockTime(&now);
     if (now.wDay != m_nTodayDay || now.wMonth != m_nTodayMonth || now.wYear != m_nTodayYear)
