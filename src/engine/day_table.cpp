@@ -16,6 +16,8 @@ bool ReadDigits(std::string_view text, size_t nPos, size_t nCount, int& nValue) 
     return true;
 }
 
+}  // namespace
+
 void AdvanceSolarDate(SolarDate& date) {
     if (++date.m_nDay <= DaysInMonth(date.m_nYear, date.m_nMonth)) return;
     date.m_nDay = 1;
@@ -23,8 +25,6 @@ void AdvanceSolarDate(SolarDate& date) {
     date.m_nMonth = 1;
     ++date.m_nYear;
 }
-
-}  // namespace
 
 bool ParseSolarDate(std::string_view text, SolarDate& date) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;

@@ -15,6 +15,9 @@ struct SolarDate {
 // Strictly YYYY-MM-DD naming a real Gregorian date: true and fills date; else false.
 bool ParseSolarDate(std::string_view text, SolarDate& date);
 
+// The next Gregorian day.
+void AdvanceSolarDate(SolarDate& date);
+
 // How the lunar dates of a range are found: each day converted on its own, or the first
 // day converted and the rest stepped with NextDay. Both give the same table.
 enum class DayTableMode { Convert, Step };

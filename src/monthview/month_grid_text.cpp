@@ -60,14 +60,6 @@ void AppendSafeLine(std::string& out, std::string_view line) {
     }
 }
 
-void AdvanceSolarDate(SolarDate& date) {
-    if (++date.m_nDay <= DaysInMonth(date.m_nYear, date.m_nMonth)) return;
-    date.m_nDay = 1;
-    if (++date.m_nMonth <= 12) return;
-    date.m_nMonth = 1;
-    ++date.m_nYear;
-}
-
 }  // namespace
 
 int DisplayWidth(std::string_view utf8) {

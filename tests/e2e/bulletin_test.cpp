@@ -108,15 +108,7 @@ TEST(Responsiveness, WindowAnswersWhileTheServerIsSilent)
     });
 
     // The program's clock stands seconds before February: the date changes during the wait.
-    SYSTEMTIME target = {2024, 1, 0, 31, 23, 59, 53, 0}, now;
-    GetLocalTime(&now);
-    FILETIME a1, a2;
-    SystemTimeToFileTime(&target, &a1);
-    SystemTimeToFileTime(&now, &a2);
-    ULARGE_INTEGER u1, u2;
-    u1.LowPart = a1.dwLowDateTime, u1.HighPart = a1.dwHighDateTime;
-    u2.LowPart = a2.dwLowDateTime, u2.HighPart = a2.dwHighDateTime;
-    SetTestClockOffset((static_cast<LONGLONG>(u1.QuadPart) - static_cast<LONGLONG>(u2.QuadPart)) / 10000000LL);
+    SetTestClockTo({2024, 1, 0, 31, 23, 59, 53, 0});
 
     AlmanixRun run;
     ASSERT_TRUE(run.Start(true));

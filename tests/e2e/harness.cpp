@@ -83,6 +83,21 @@ void SetTestClockOffset(LONGLONG seconds)
     }
 }
 
+void SetTestClockTo(const SYSTEMTIME& local)
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    FILETIME target, current;
+    ::SystemTimeToFileTime(&local, &target);
+    ::SystemTimeToFileTime(&now, &current);
+    ULARGE_INTEGER t, c;
+    t.LowPart = target.dwLowDateTime;
+    t.HighPart = target.dwHighDateTime;
+    c.LowPart = current.dwLowDateTime;
+    c.HighPart = current.dwHighDateTime;
+    SetTestClockOffset((static_cast<LONGLONG>(t.QuadPart) - static_cast<LONGLONG>(c.QuadPart)) / 10000000LL);
+}
+
 AlmanixRun::~AlmanixRun()
 {
     Kill();

@@ -38,6 +38,8 @@ bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = 10000);
 std::wstring ProgramPath(bool testClock = false);
 // Shared with the test build's clock: seconds added to the local time.
 void SetTestClockOffset(LONGLONG seconds);
+// Moves the test build's clock so that its local time is now `local`.
+void SetTestClockTo(const SYSTEMTIME& local);
 
 std::wstring DocumentsFolder();
 std::wstring MemoFolder(); // DocumentsFolder()\我的记事

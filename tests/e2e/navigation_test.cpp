@@ -105,15 +105,7 @@ TEST(Navigation, TypingIntoASelectorChangesNothing)
 TEST(Navigation, DateChangeMovesToTheNewDayWithinATick)
 {
     // The test build's clock: 2024-02-29 23:59:58 local time, two seconds before March.
-    SYSTEMTIME target = {2024, 2, 0, 29, 23, 59, 58, 0}, now;
-    FILETIME ft, nowFt;
-    GetLocalTime(&now);
-    SystemTimeToFileTime(&now, &nowFt);
-    SystemTimeToFileTime(&target, &ft);
-    ULARGE_INTEGER a, b;
-    a.LowPart = ft.dwLowDateTime, a.HighPart = ft.dwHighDateTime;
-    b.LowPart = nowFt.dwLowDateTime, b.HighPart = nowFt.dwHighDateTime;
-    SetTestClockOffset((static_cast<LONGLONG>(a.QuadPart) - static_cast<LONGLONG>(b.QuadPart)) / 10000000LL);
+    SetTestClockTo({2024, 2, 0, 29, 23, 59, 58, 0});
 
     AlmanixRun run;
     ASSERT_TRUE(run.Start(true));
