@@ -32,14 +32,15 @@ public:
     CComboBox m_comboMonth;
     int m_nGridHeight = 236;
     HICON m_hIcon = nullptr;
-    CMonthView* m_pMonthView = nullptr;
+    std::unique_ptr<CMonthView> m_pMonthView;
     bool m_bInitDone = false;
     int m_nTodayDay = 0, m_nTodayMonth = 0, m_nTodayYear = 0;
     CHoverButton m_btnBulletin;
     CHoverButton m_btnNextBulletin;
-    CNotebookDlg* m_pNotebook = nullptr;
-    CNotebookTabDlg* m_pNotebookTab = nullptr;
-    CCalendarTabDlg* m_pCalendarTab = nullptr;
+    // Owned here; their windows go with this window's, their objects with this one.
+    std::unique_ptr<CNotebookDlg> m_pNotebook;
+    std::unique_ptr<CNotebookTabDlg> m_pNotebookTab;
+    std::unique_ptr<CCalendarTabDlg> m_pCalendarTab;
     std::string m_strBulletinText;
     std::string m_strBulletinUrl;
     static int m_nTickCount;

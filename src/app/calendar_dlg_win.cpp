@@ -104,13 +104,13 @@ BOOL CCalendarDlg::OnInitDialog()
 
     PrepareMemoFolder(DocumentsFolder().c_str());
 
-    m_pNotebookTab = new CNotebookTabDlg();
+    m_pNotebookTab = std::make_unique<CNotebookTabDlg>();
     m_pNotebookTab->Create(IDD_NOTEBOOK_TAB, this);
-    m_pCalendarTab = new CCalendarTabDlg();
+    m_pCalendarTab = std::make_unique<CCalendarTabDlg>();
     m_pCalendarTab->Create(IDD_CALENDAR_TAB, this);
     PlaceTabs();
 
-    m_pNotebook = new CNotebookDlg();
+    m_pNotebook = std::make_unique<CNotebookDlg>();
     RECT rc;
     GetWindowRect(&rc);
     m_pNotebook->SetDefaultPos(rc.left, rc.bottom + 10);
@@ -126,7 +126,7 @@ BOOL CCalendarDlg::OnInitDialog()
     m_btnNextMonth.Create({215, 3, 245, 20}, this, IDC_NEXT_MONTH, m_crStrip, m_crStripText, 100, kStripFace);
     m_btnToday.Create({255, 3, 285, 20}, this, IDC_TODAY, m_crStrip, m_crStripText, 100, kStripFace);
 
-    m_pMonthView = new CMonthView();
+    m_pMonthView = std::make_unique<CMonthView>();
     m_pMonthView->Create({0, 22, m_nWidth, 22 + m_nGridHeight}, this, IDC_MONTH_VIEW);
 
     char item[16];
