@@ -92,6 +92,7 @@ TEST(Exit, EndProgramKeepsAutostart)
     ASSERT_NE(prompt, nullptr);
     PostMessageW(GetDlgItem(prompt, 1000), BM_CLICK, 0, 0);
     ASSERT_TRUE(run.WaitForExit(15000));
+    EXPECT_EQ(run.ExitCode(), 0u); // a clean end, no crash on the way out
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), ProgramPath());
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");
 }
@@ -106,6 +107,7 @@ TEST(Exit, UninstallRemovesOnlyAutostart)
     ASSERT_NE(prompt, nullptr);
     PostMessageW(GetDlgItem(prompt, 1025), BM_CLICK, 0, 0);
     ASSERT_TRUE(run.WaitForExit(15000));
+    EXPECT_EQ(run.ExitCode(), 0u); // a clean end, no crash on the way out
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), L"<none>");
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");
     EXPECT_TRUE(FileExists(memo));
@@ -122,6 +124,7 @@ TEST(Exit, UninstallCommandFromAnotherProgram)
     ASSERT_TRUE(run.Start());
     PostMessageW(run.Main(), WM_COMMAND, 32778, 0);
     ASSERT_TRUE(run.WaitForExit(15000));
+    EXPECT_EQ(run.ExitCode(), 0u); // a clean end, no crash on the way out
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), L"<none>");
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");
 }
