@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "engine/names.h"
+#include "memo/memo_dlg.h"
 #include "memo/memo_store.h"
+#include "memo/weekly_dlg.h"
 #include "resource.h"
 
 #ifndef ALMANIX_SITE_URL
@@ -166,12 +168,31 @@ LRESULT CMonthView::OnCtrlNotify(WPARAM nID, LPARAM)
     return 0;
 }
 
+namespace {
+// One memo dialog at a time, even where the main window cannot be disabled under it.
+bool g_bMemoDialogOpen = false;
+} // namespace
+
 void CMonthView::OpenDayMemo()
 {
+    // A dialog needs a view on screen to belong to; a click sent to a hidden view only
+    // records the day.
+    if (g_bMemoDialogOpen || !IsWindowVisible())
+        return;
+    g_bMemoDialogOpen = true;
+    CMemoDlg dlg(this);
+    dlg.DoModal();
+    g_bMemoDialogOpen = false;
 }
 
 void CMonthView::OpenWeeklyMemo()
 {
+    if (g_bMemoDialogOpen || !IsWindowVisible())
+        return;
+    g_bMemoDialogOpen = true;
+    CWeeklyDlg dlg(this);
+    dlg.DoModal();
+    g_bMemoDialogOpen = false;
 }
 
 void CMonthView::ShowTodayButton(bool bShow)
