@@ -71,6 +71,8 @@ int CDayTipWnd::SetTip(char* text, int len, int x, int y)
     }
     m_size = {cx, cy};
     if (m_hWnd) {
+        // Also the window's text, where screen readers and other programs read it.
+        SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
         // The box is not kept inside the screen: near an edge part of it lies outside.
         MoveWindow(x - cx / 2 + 2, y + 12, cx, cy, TRUE);
         Invalidate(FALSE);

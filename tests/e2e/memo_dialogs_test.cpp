@@ -1,0 +1,254 @@
+// The memo dialogs of the running program: a click on a day or a weekday name opens them,
+// typed texts reach the memo files, the grid and the tip.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "window_png.h"
+
+namespace {
+
+const int kComboYear = 1034, kComboMonth = 1035, kMonthView = 107;
+const int kOnce = 1029, kSolarYearly = 1030, kLunarYearly = 1031, kDateLine = 1032, kWeekly = 1049;
+const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
+const wchar_t kWeeklyTitle[] = L"每周提示";
+
+void Choose(HWND main, int year, int month)
+{
+    SendDlgItemMessageW(main, kComboYear, CB_SETCURSEL, year - 1900, 0);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboYear));
+    SendDlgItemMessageW(main, kComboMonth, CB_SETCURSEL, month - 1, 0);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboMonth));
+}
+
+// A click whose button release runs a modal dialog: posted, so that the test is not held
+// until the dialog ends.
+void PostClick(HWND hwnd, int x, int y)
+{
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// The top-left corner of day d's cell in May 2024 (day 1 a Wednesday).
+POINT CellOfMay2024(int d)
+{
+    int index = 3 + d - 1;
+    return {52 * (index % 7), 21 + 33 * (index / 7)};
+}
+
+void Type(HWND edit, const std::wstring& text)
+{
+    for (wchar_t c : text)
+        SendMessageW(edit, WM_CHAR, c, 1);
+}
+
+HWND WaitForDialog(AlmanixRun& run, const wchar_t* title)
+{
+    HWND dlg = nullptr;
+    WaitUntil([&] { return (dlg = run.FindWindowOf(L"#32770", title)) != nullptr && IsWindowVisible(dlg); });
+    return dlg;
+}
+
+// The visible tip of the run: a caption-less pop-up dialog that is not the main window.
+HWND VisibleTip(AlmanixRun& run)
+{
+    struct Ctx { DWORD pid; HWND main; HWND found; } ctx = {run.Pid(), run.Main(), nullptr};
+    EnumWindows([](HWND h, LPARAM lp) -> BOOL {
+        auto* c = reinterpret_cast<Ctx*>(lp);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        wchar_t cls[32] = {};
+        GetClassNameW(h, cls, 32);
+        LONG style = GetWindowLongW(h, GWL_STYLE);
+        if (pid == c->pid && h != c->main && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(h) &&
+            (style & WS_POPUP) && !(style & WS_CAPTION) && !GetDlgItem(h, 1000) && !GetDlgItem(h, 1047)) {
+            c->found = h;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+std::string Record(int slot, const std::string& text, unsigned flags = 0)
+{
+    std::string r;
+    r += static_cast<char>(slot);
+    r += '\0';
+    r += static_cast<char>(text.size() & 0xFF);
+    r += static_cast<char>(text.size() >> 8);
+    for (int i = 0; i < 4; ++i)
+        r += static_cast<char>((flags >> (8 * i)) & 0xFF);
+    return r + text;
+}
+
+std::string MemoFile(const std::string& records)
+{
+    return std::string("\x64\x00", 2) + records;
+}
+
+std::wstring CalendarFile(const wchar_t* name)
+{
+    return MemoFolder() + L"\\日历\\" + name;
+}
+
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<DWORD> px;
+    COLORREF At(int x, int y) const
+    {
+        DWORD p = px[static_cast<size_t>(y) * w + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    int Count(int l, int t, int r, int b, COLORREF c) const
+    {
+        int n = 0;
+        for (int y = t; y < b && y < h; ++y)
+            for (int x = l; x < r && x < w; ++x) {
+                COLORREF p = At(x, y);
+                int dr = GetRValue(p) - GetRValue(c), dg = GetGValue(p) - GetGValue(c), db = GetBValue(p) - GetBValue(c);
+                if (dr * dr + dg * dg + db * db <= 60 * 60)
+                    ++n;
+            }
+        return n;
+    }
+};
+
+TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
+{
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start());
+    HWND main = run.Main();
+    Choose(main, 2024, 5);
+    HWND view = ChildWithId(main, kMonthView);
+    ASSERT_NE(view, nullptr);
+
+    POINT cell = CellOfMay2024(1);
+    PostClick(view, cell.x + 20, cell.y + 12);
+    HWND dlg = WaitForDialog(run, kMemoTitle);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextOf(ChildWithId(dlg, kDateLine)), L"2024年5月1日星期三农历三月廿三");
+    EXPECT_EQ(TextOf(ChildWithId(dlg, 1038)), L"阳历每年5月1日");
+    EXPECT_EQ(TextOf(ChildWithId(dlg, 1039)), L"农历每年三月廿三");
+    Type(GetDlgItem(dlg, kOnce), L"  买菜\r做饭");
+    Type(GetDlgItem(dlg, kSolarYearly), L"劳动节");
+    Type(GetDlgItem(dlg, kLunarYearly), L"生日 ");
+    SaveWindowPng(dlg, L"e2e-memo-dialog");
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
+
+    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(Record(1, "买菜\r\n做饭")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"105")), MemoFile(Record(1, "劳动节")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"003")), MemoFile(Record(23, "生日 ")));
+
+    // The cell is filled with the one-off colour and carries the two stars.
+    Picture pic;
+    auto marked = [&] {
+        Sync(main);
+        return CaptureWindow(view, &pic.w, &pic.h, &pic.px) && pic.At(cell.x + 48, cell.y + 1) == RGB(135, 206, 250);
+    };
+    EXPECT_TRUE(WaitUntil(marked, 5000));
+    EXPECT_GT(pic.Count(cell.x, cell.y + 15, cell.x + 17, cell.y + 32, RGB(255, 0, 0)), 5);
+    EXPECT_GT(pic.Count(cell.x + 34, cell.y + 15, cell.x + 51, cell.y + 32, RGB(128, 0, 255)), 5);
+    SaveWindowPng(main, L"e2e-memo-marks");
+
+    // Hovering over the day shows its memos in the tip, one per line.
+    POINT other = CellOfMay2024(2);
+    MoveMouse(view, other.x + 20, other.y + 12);
+    MoveMouse(view, cell.x + 20, cell.y + 12);
+    HWND tip = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
+    EXPECT_EQ(TextOf(tip), L"买菜\r\n做饭\r\n劳动节\r\n生日 ");
+
+    // Opened again, the dialog shows the stored texts; Cancel changes nothing.
+    PostClick(view, cell.x + 20, cell.y + 12);
+    dlg = WaitForDialog(run, kMemoTitle);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, kOnce)), L"买菜\r\n做饭");
+    Type(GetDlgItem(dlg, kSolarYearly), L"改了");
+    SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"105")), MemoFile(Record(1, "劳动节")));
+}
+
+TEST(MemoDialog, HeaderClickOpensTheWeeklyReminder)
+{
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start());
+    HWND main = run.Main();
+    Choose(main, 2024, 5);
+    HWND view = ChildWithId(main, kMonthView);
+    ASSERT_NE(view, nullptr);
+
+    PostClick(view, 52 * 3 + 20, 5);
+    HWND dlg = WaitForDialog(run, kWeeklyTitle);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextOf(ChildWithId(dlg, -1)), L"每周三");
+    Type(GetDlgItem(dlg, kWeekly), L" 倒垃圾");
+    SaveWindowPng(dlg, L"e2e-weekly-dialog");
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"week")), MemoFile(Record(3, "倒垃圾")));
+
+    // A Wednesday's tip lists the reminder; emptied again, the file goes.
+    POINT wednesday = CellOfMay2024(8);
+    MoveMouse(view, wednesday.x + 20, wednesday.y + 12);
+    HWND tip = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
+    EXPECT_EQ(TextOf(tip), L"倒垃圾");
+
+    PostClick(view, 52 * 3 + 20, 5);
+    dlg = WaitForDialog(run, kWeeklyTitle);
+    ASSERT_NE(dlg, nullptr);
+    HWND edit = GetDlgItem(dlg, kWeekly);
+    EXPECT_EQ(TextOf(edit), L"倒垃圾");
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
+    EXPECT_FALSE(FileExists(CalendarFile(L"week")));
+}
+
+// Under an English display language the memo files hold the same GB18030 bytes, for
+// characters outside GBK too, and the texts come back unchanged.
+TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
+{
+    EXPECT_EQ(GetACP(), 1252u);
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start());
+    HWND main = run.Main();
+    Choose(main, 2024, 5);
+    HWND view = ChildWithId(main, kMonthView);
+    ASSERT_NE(view, nullptr);
+    POINT cell = CellOfMay2024(1);
+
+    PostClick(view, cell.x + 20, cell.y + 12);
+    HWND dlg = WaitForDialog(run, kMemoTitle);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextOf(ChildWithId(dlg, kDateLine)), L"2024年5月1日星期三农历三月廿三");
+    HWND edit = GetDlgItem(dlg, kOnce);
+    Type(edit, L"中a\u00e9\U0001F600\uAC00");
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
+    const std::string bytes = "\xd6\xd0" "a" "\xa8\xa6" "\x94\x39\xfc\x36" "\x82\x37\xcf\x35";
+    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(Record(1, bytes)));
+
+    PostClick(view, cell.x + 20, cell.y + 12);
+    dlg = WaitForDialog(run, kMemoTitle);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, kOnce)), L"中a\u00e9\U0001F600\uAC00");
+    SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
+
+    POINT other = CellOfMay2024(2);
+    MoveMouse(view, other.x + 20, other.y + 12);
+    MoveMouse(view, cell.x + 20, cell.y + 12);
+    HWND tip = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
+    EXPECT_EQ(TextOf(tip), L"中a\u00e9\U0001F600\uAC00");
+}
+
+} // namespace
