@@ -212,6 +212,36 @@ TEST(MemoDialog, HeaderClickOpensTheWeeklyReminder)
     EXPECT_FALSE(FileExists(CalendarFile(L"week")));
 }
 
+// Midnight passes while the dialog is open and the calendar moves to the new month: the
+// memos still go to the day that was clicked.
+TEST(MemoDialog, MidnightWhileOpenKeepsTheDayClicked)
+{
+    // The test build's clock: 2024-01-31 23:59:57, three seconds before February.
+    SetTestClockTo({2024, 1, 0, 31, 23, 59, 57, 0});
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start(true));
+    HWND main = run.Main();
+    HWND view = ChildWithId(main, kMonthView);
+    ASSERT_NE(view, nullptr);
+    // 31 January 2024, a Wednesday in the fifth row (day 1 a Monday); lunar 12-21.
+    PostClick(view, 52 * 3 + 20, 21 + 33 * 4 + 12);
+    HWND dlg = WaitForDialog(run, kMemoTitle);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextOf(ChildWithId(dlg, kDateLine)), L"2024年1月31日星期三农历十二月廿一");
+    Type(GetDlgItem(dlg, kOnce), L"月底");
+    Type(GetDlgItem(dlg, kSolarYearly), L"年年");
+    Type(GetDlgItem(dlg, kLunarYearly), L"腊月");
+    EXPECT_TRUE(WaitUntil([&] { return SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0) == 1; }, 8000));
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
+    SetTestClockOffset(0);
+    EXPECT_EQ(ReadBytes(CalendarFile(L"202401")), MemoFile(Record(31, "月底")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"101")), MemoFile(Record(31, "年年")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"012")), MemoFile(Record(21, "腊月")));
+    EXPECT_FALSE(FileExists(CalendarFile(L"202402")));
+    EXPECT_FALSE(FileExists(CalendarFile(L"102")));
+}
+
 // Under an English display language the memo files hold the same GB18030 bytes, for
 // characters outside GBK too, and the texts come back unchanged.
 TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
