@@ -33,6 +33,8 @@ public:
     // caller keeps its buffer and the tip shows nothing. The previous owned text is freed first;
     // null empties the tip. Neither shows nor hides the window. Returns 0.
     int SetTip(char* text, int len, int x, int y);
+    // SetTip, and the tip shown on top without activation, in the same window operation.
+    int ShowTip(char* text, int len, int x, int y);
 
     const char* GetText() const { return m_pText; }
     int GetTextLength() const { return m_nTextLen; }
@@ -52,6 +54,8 @@ public:
 protected:
     void OnPaint();
     void OnPrintClient(HDC dc) { Paint(dc); }
+
+    int PlaceTip(char* text, int len, int x, int y, HWND after, UINT flags);
 
     char* m_pText;
     int m_nTextLen = 0;

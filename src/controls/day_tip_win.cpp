@@ -52,6 +52,17 @@ BOOL CDayTipWnd::OnInitDialog()
 
 int CDayTipWnd::SetTip(char* text, int len, int x, int y)
 {
+    return PlaceTip(text, len, x, y, nullptr, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int CDayTipWnd::ShowTip(char* text, int len, int x, int y)
+{
+    // Without activation: a tip must not take the keyboard from the window in use.
+    return PlaceTip(text, len, x, y, HWND_TOP, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT flags)
+{
     if (m_nTextLen > 0)
         FreeTipText(m_pText);
     // A buffer that is not handed over stays the caller's: keep no pointer into it.
@@ -73,8 +84,9 @@ int CDayTipWnd::SetTip(char* text, int len, int x, int y)
     if (m_hWnd) {
         // Also the window's text, where screen readers and other programs read it.
         SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
-        // The box is not kept inside the screen: near an edge part of it lies outside.
-        MoveWindow(x - cx / 2 + 2, y + 12, cx, cy, TRUE);
+        // The box is not kept inside the screen: near an edge part of it lies outside. Placing
+        // and showing are one window operation: each costs about as much as both.
+        SetWindowPos(after, x - cx / 2 + 2, y + 12, cx, cy, flags);
         Invalidate(FALSE);
     }
     return 0;

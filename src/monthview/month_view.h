@@ -61,6 +61,11 @@ public:
     void DrawHeader(HDC dc);
     void DrawDays(HDC dc);
     void DrawDay(HDC dc, int nDay, int x, int y);
+    // What DrawDay draws of a day but its number (memo marks and colour, the text), and the
+    // number; both leave a font of the view's selected. The text colour of day nDay.
+    void DrawDayBody(HDC dc, int nDay, int x, int y);
+    void DrawDayNumber(HDC dc, int nDay, int x, int y);
+    COLORREF GetDayTextColor(int nDay) const;
 
     BEGIN_MSG_MAP(CMonthView)
         MSG_WM_PAINT(OnPaint)

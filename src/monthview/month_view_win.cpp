@@ -36,6 +36,13 @@ void DrawMark(HDC dc, int x, int y, const char* pszMark, HFONT font, COLORREF co
     TextOutGb(dc, x, y, pszMark);
 }
 
+// Selects font unless it is the DC's font already.
+void SelectFontOnce(HDC dc, HFONT font)
+{
+    if (::GetCurrentObject(dc, OBJ_FONT) != font)
+        ::SelectObject(dc, font);
+}
+
 } // namespace
 
 SiteOpener SetSiteOpener(SiteOpener pfnOpen)
@@ -112,9 +119,7 @@ void CMonthView::ShowDayTip(int nDay, POINT pt)
         return;
     }
     ClientToScreen(&pt);
-    m_pTip->SetTip(pszTip, nLength, pt.x, pt.y);
-    // Without activation: a tip must not take the keyboard from the window in use.
-    m_pTip->ShowWindow(SW_SHOWNA);
+    m_pTip->ShowTip(pszTip, nLength, pt.x, pt.y);
 }
 
 void CMonthView::HideTip()
@@ -255,19 +260,30 @@ void CMonthView::DrawDays(HDC dc)
 {
     const int nFirstWeekday = m_nDays > 0 ? m_cells[1].m_nWeekday : 0;
     CBrush cellBrush(::CreateSolidBrush(m_clrCellBk));
+    // Fonts change only where they must: selecting a font costs more than drawing with it.
+    // The day numbers of a row go last, in one font; they never reach beyond their own cell,
+    // while a cell's text may, and the next cell's fill must cover that.
+    const HGDIOBJ oldFont = ::GetCurrentObject(dc, OBJ_FONT);
     int d = 1;
     for (int r = 0; r < MONTH_GRID_ROWS; ++r) {
+        const int nRowFirst = d;
+        int xRowFirst = 0;
+        const int y = MONTH_HEADER_HEIGHT + 1 + MONTH_CELL_PITCH_Y * r;
         for (int c = 0; c < MONTH_GRID_COLUMNS; ++c) {
             const int x = MONTH_CELL_PITCH_X * c;
-            const int y = MONTH_HEADER_HEIGHT + 1 + MONTH_CELL_PITCH_Y * r;
             RECT cell = {x, y, x + MONTH_CELL_WIDTH, y + MONTH_CELL_HEIGHT};
             ::FillRect(dc, &cell, cellBrush);
             if ((r > 0 || c >= nFirstWeekday) && d <= m_nDays) {
-                DrawDay(dc, d, x, y);
+                if (d == nRowFirst)
+                    xRowFirst = x;
+                DrawDayBody(dc, d, x, y);
                 ++d;
             }
         }
+        for (int n = nRowFirst; n < d; ++n)
+            DrawDayNumber(dc, n, xRowFirst + MONTH_CELL_PITCH_X * (n - nRowFirst), y);
     }
+    ::SelectObject(dc, oldFont);
 
     MonthPoint p;
     if (ShowsSelectedMonth() && GetCellOrigin(m_nSelDay, p)) {
@@ -282,47 +298,55 @@ void CMonthView::DrawDay(HDC dc, int nDay, int x, int y)
 {
     if (nDay < 1 || nDay > m_nDays)
         return;
-    const CDayCell& cell = m_cells[nDay];
-    char szNumber[8];
-    std::snprintf(szNumber, sizeof szNumber, "%2d", nDay);
-    bool bMemo = false;
+    const HGDIOBJ oldFont = ::GetCurrentObject(dc, OBJ_FONT);
+    DrawDayBody(dc, nDay, x, y);
+    DrawDayNumber(dc, nDay, x, y);
+    ::SelectObject(dc, oldFont);
+}
 
+COLORREF CMonthView::GetDayTextColor(int nDay) const
+{
+    const CDayCell& cell = m_cells[nDay];
+    // A day with a memo of its own reads black, whatever else it is.
+    if (HasMemoText(GetOnceEntry(nDay)) || HasMemoText(GetSolarYearlyEntry(nDay)) || HasMemoText(GetLunarEntry(nDay)))
+        return m_clrDayText;
+    if (cell.m_pszFestival)
+        return m_clrHoliday;
+    if (cell.m_nTerm != 0)
+        return m_clrTerm;
+    if (cell.m_nWeekday == 6)
+        return m_clrSaturday;
+    if (cell.m_nWeekday == 0)
+        return m_clrHoliday;
+    return m_clrDayText;
+}
+
+void CMonthView::DrawDayBody(HDC dc, int nDay, int x, int y)
+{
+    const CDayCell& cell = m_cells[nDay];
     const CMemoEntry* pOnce = GetOnceEntry(nDay);
-    if (HasMemoText(pOnce)) {
+    if (HasMemoText(pOnce))
         FillSolid(dc, RECT{x, y, x + MONTH_CELL_WIDTH, y + MONTH_CELL_HEIGHT}, GetMemoColor(pOnce->m_dwFlags, MEMO_KIND_ONCE));
-        bMemo = true;
-    }
     const CMemoEntry* pWeekly = GetWeeklyEntry(cell.m_nWeekday);
     if (HasMemoText(pWeekly))
         DrawMark(dc, x + 2, y, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
     const CMemoEntry* pSolarYearly = GetSolarYearlyEntry(nDay);
-    if (HasMemoText(pSolarYearly)) {
+    if (HasMemoText(pSolarYearly))
         DrawMark(dc, x - 1, y + 15, "★", m_fontSong, GetMemoColor(pSolarYearly->m_dwFlags, MEMO_KIND_SOLAR_YEARLY));
-        bMemo = true;
-    }
     const CMemoEntry* pLunarYearly = GetLunarEntry(nDay);
-    if (HasMemoText(pLunarYearly)) {
+    if (HasMemoText(pLunarYearly))
         DrawMark(dc, x + 34, y + 15, "★", m_fontSong, GetMemoColor(pLunarYearly->m_dwFlags, MEMO_KIND_LUNAR_YEARLY));
-        bMemo = true;
-    }
 
-    // A day with a memo of its own reads black, whatever else it is.
-    COLORREF color = m_clrDayText;
-    if (!bMemo) {
-        if (cell.m_pszFestival)
-            color = m_clrHoliday;
-        else if (cell.m_nTerm != 0)
-            color = m_clrTerm;
-        else if (cell.m_nWeekday == 6)
-            color = m_clrSaturday;
-        else if (cell.m_nWeekday == 0)
-            color = m_clrHoliday;
-    }
-    ::SetTextColor(dc, color);
-    {
-        SelectScope font(dc, m_fontNumber);
-        TextOutGb(dc, x + 10, y + 2, szNumber);
-    }
-    SelectScope font(dc, cell.m_bMonthStart ? m_fontTextBold : m_fontText);
+    ::SetTextColor(dc, GetDayTextColor(nDay));
+    SelectFontOnce(dc, cell.m_bMonthStart ? m_fontTextBold : m_fontText);
     TextOutGb(dc, x + 6, y + 17, cell.m_szText);
+}
+
+void CMonthView::DrawDayNumber(HDC dc, int nDay, int x, int y)
+{
+    char szNumber[8];
+    std::snprintf(szNumber, sizeof szNumber, "%2d", nDay);
+    ::SetTextColor(dc, GetDayTextColor(nDay));
+    SelectFontOnce(dc, m_fontNumber);
+    TextOutGb(dc, x + 10, y + 2, szNumber);
 }
