@@ -33,8 +33,9 @@ public:
     // window cannot be created; then no member is set.
     BOOL Create(const RECT& rect, CWnd* pParent, UINT nID, COLORREF bkColor, COLORREF textColor,
                 int nPointSize, LPCSTR faceName);
-    // Sets the text (GB18030 bytes, CR LF between lines) and from now on fits the window to
-    // it at every paint; the top-left corner stays. bShow shows the window; false never hides.
+    // Sets the text (GB18030 bytes, CR LF between lines), fits the window to it at once and
+    // from now on at every paint; the top-left corner stays. bShow shows the window; false
+    // never hides.
     void SetText(LPCSTR text, bool bShow);
     void SetTextColor(COLORREF color);
 
@@ -57,6 +58,8 @@ public:
 protected:
     void OnPaint();
     void OnPrintClient(HDC dc) { Paint(dc); }
+    // Sizes the window to the text in the font selected into dc; the top-left corner stays.
+    void FitToText(HDC dc);
 
     RECT m_rect = {0, 0, 0, 0};
     std::string m_strText;

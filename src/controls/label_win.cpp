@@ -85,6 +85,13 @@ void CLabel::SetText(LPCSTR text, bool bShow)
     m_bAutoSize = true;
     // Also the window's text: screen readers and other programs read a control's text there.
     SetWindowText(m_strText.c_str());
+    // Fitted now, before anything paints: a label that resized itself while painting made its
+    // parent paint a second time, and a third with the next label.
+    if (m_hWnd) {
+        CClientDC dc(m_hWnd);
+        SelectScope font(dc, m_font);
+        FitToText(dc);
+    }
     Invalidate(FALSE);
     if (bShow)
         ShowWindow(SW_SHOW);
@@ -96,6 +103,20 @@ void CLabel::SetTextColor(COLORREF color)
     Invalidate(FALSE);
 }
 
+void CLabel::FitToText(HDC dc)
+{
+    int cx = 0, cy = 0;
+    MeasureText(dc, m_strText, &cx, &cy);
+    RECT now;
+    GetWindowRect(&now);
+    ::MapWindowPoints(nullptr, GetParent(), reinterpret_cast<POINT*>(&now), 2);
+    // Moving to the same place would only ask for another paint.
+    if (now.left != m_rect.left || now.top != m_rect.top || now.right - now.left != cx || now.bottom - now.top != cy)
+        MoveWindow(m_rect.left, m_rect.top, cx, cy, TRUE);
+    m_rect.right = m_rect.left + cx;
+    m_rect.bottom = m_rect.top + cy;
+}
+
 void CLabel::OnPaint()
 {
     CPaintDC dc(m_hWnd);
@@ -105,19 +126,8 @@ void CLabel::OnPaint()
 void CLabel::Paint(HDC dc)
 {
     SelectScope font(dc, m_font);
-    if (m_bAutoSize) {
-        int cx = 0, cy = 0;
-        MeasureText(dc, m_strText, &cx, &cy);
-        RECT now;
-        GetWindowRect(&now);
-        ::MapWindowPoints(nullptr, GetParent(), reinterpret_cast<POINT*>(&now), 2);
-        // Moving to the same place would only ask for another paint.
-        if (now.left != m_rect.left || now.top != m_rect.top || now.right - now.left != cx ||
-            now.bottom - now.top != cy)
-            MoveWindow(m_rect.left, m_rect.top, cx, cy, TRUE);
-        m_rect.right = m_rect.left + cx;
-        m_rect.bottom = m_rect.top + cy;
-    }
+    if (m_bAutoSize)
+        FitToText(dc);
     RECT rc;
     GetClientRect(&rc);
     // Opaque: every glyph cell is filled with the background; nothing else is painted.
