@@ -86,9 +86,10 @@ BOOL CCalendarDlg::OnInitDialog()
     }
     int cxFull = ::GetSystemMetrics(SM_CXFULLSCREEN), cyFull = ::GetSystemMetrics(SM_CYFULLSCREEN);
     m_nGridHeight = 236;
-    if (x + m_nWidth > cxFull)
+    // Compared without adding: a saved "99999999999999999999" reads as INT_MAX.
+    if (x > cxFull - m_nWidth)
         x = cxFull - m_nWidth;
-    if (y + m_nGridHeight > cyFull)
+    if (y > cyFull - m_nGridHeight)
         y = cyFull - m_nGridHeight;
     MoveWindow(x, y, m_nWidth, 278, TRUE);
 

@@ -19,6 +19,9 @@
 namespace {
 
 FileFaultHook g_faultHook = nullptr;
+// False after the memo folder could not be entered: memo and note files are then neither read
+// nor written, rather than taken from whatever folder the program was started in.
+bool g_bMemoFolderUsable = true;
 
 bool Faulted(FileStep step) { return g_faultHook != nullptr && g_faultHook(step); }
 
@@ -98,8 +101,16 @@ bool ReplaceWith(const std::wstring& temp, const std::wstring& target) {
   }
 }
 
+// A file the user marked read-only is not replaced or removed; Windows refuses the move and
+// Wine performs it, so the answer must not depend on which one runs the program.
+bool IsReadOnly(const std::wstring& native) {
+  const DWORD attributes = GetFileAttributesW(native.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 int WriteReplacing(std::string_view path, const char* data, std::size_t length) {
   const std::wstring target = NativePath(path);
+  if (IsReadOnly(target)) return -1;
   const std::wstring temp = NativePath(TempPathFor(path));
   HANDLE file = INVALID_HANDLE_VALUE;
   if (!Faulted(FileStep::Open))
@@ -151,6 +162,7 @@ std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length) {
 
 int RemovePath(std::string_view path) {
   const std::wstring native = NativePath(path);
+  if (IsReadOnly(native)) return -1;
   for (int attempt = 1;; ++attempt) {
     DWORD error = ERROR_SHARING_VIOLATION;
     if (!Faulted(FileStep::Remove)) {
@@ -210,8 +222,17 @@ void SyncFolderOf(const std::string& path) {
   close(fd);
 }
 
+// The same rule as on Windows: a file without write permission is not replaced or removed,
+// whoever runs the program (root included).
+bool IsReadOnly(const std::string& native) {
+  struct stat info {};
+  return stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 int WriteReplacing(std::string_view path, const char* data, std::size_t length) {
   const std::string target = NativePath(path);
+  if (IsReadOnly(target)) return -1;
   const std::string temp = NativePath(TempPathFor(path));
   const int fd = Faulted(FileStep::Open)
                      ? -1
@@ -259,7 +280,7 @@ std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length) {
 }
 
 int RemovePath(std::string_view path) {
-  if (Faulted(FileStep::Remove)) return -1;
+  if (Faulted(FileStep::Remove) || IsReadOnly(NativePath(path))) return -1;
   return unlink(NativePath(path).c_str()) == 0 || errno == ENOENT ? 0 : -1;
 }
 
@@ -279,18 +300,18 @@ int EnterFolder(const char* path) {
 }
 
 int WriteWholeFile(const char* path, const void* data, std::size_t length) {
-  if (path == nullptr || *path == '\0' || (data == nullptr && length > 0)) return -1;
+  if (!g_bMemoFolderUsable || path == nullptr || *path == '\0' || (data == nullptr && length > 0)) return -1;
   return WriteReplacing(path, static_cast<const char*>(data), length);
 }
 
 std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length) {
   length = 0;
-  if (path == nullptr || *path == '\0') return nullptr;
+  if (!g_bMemoFolderUsable || path == nullptr || *path == '\0') return nullptr;
   return ReadAll(path, length);
 }
 
 int RemoveFile(const char* path) {
-  if (path == nullptr || *path == '\0') return -1;
+  if (!g_bMemoFolderUsable || path == nullptr || *path == '\0') return -1;
   return RemovePath(path);
 }
 
@@ -299,7 +320,8 @@ int PrepareMemoFolder(const char* documentsFolder) {
   std::string memoFolder = documentsFolder;
   if (NameStart(memoFolder) != memoFolder.size()) memoFolder += '\\';
   memoFolder += MEMO_FOLDER_NAME;
-  if (EnterFolder(memoFolder.c_str()) != 0) return -1;
+  g_bMemoFolderUsable = EnterFolder(memoFolder.c_str()) == 0;
+  if (!g_bMemoFolderUsable) return -1;
 
   int result = 0;
   for (const char* sub : {MEMO_CALENDAR_FOLDER, MEMO_NOTE_FOLDER}) {
@@ -315,3 +337,5 @@ int PrepareMemoFolder(const char* documentsFolder) {
 }
 
 void SetFileFaultHook(FileFaultHook hook) { g_faultHook = hook; }
+
+void SetMemoFolderUsable(bool usable) { g_bMemoFolderUsable = usable; }

@@ -20,6 +20,7 @@ inline constexpr char NOTE_FILE_PATTERN[] = "\xb1\xb8\xcd\xfc\\%s";            /
 // 0 when path is now the current directory, else -1.
 int EnterFolder(const char* path);
 
+// A file without write permission (read-only) is neither replaced nor removed: -1.
 // Replaces path with length bytes of data atomically: a temporary file beside it is written,
 // flushed to disk and moved over path. On -1 (open, write, flush or replace failed) path is
 // untouched and the temporary file is gone.
@@ -36,7 +37,12 @@ int RemoveFile(const char* path);
 // and makes it the current directory. -1 when the memo folder cannot be entered (the
 // current directory is then unchanged) or a subfolder is missing and cannot be made (the
 // memo folder is still the current directory).
+// When the memo folder cannot be entered, the file functions below refuse every memo and
+// note file (-1, or null) until a later call succeeds: nothing is read from or written to
+// the folder the program happened to start in.
 int PrepareMemoFolder(const char* documentsFolder);
+// Sets what PrepareMemoFolder decides (for tests that make it fail).
+void SetMemoFolderUsable(bool usable);
 
 // Test seam: the steps of the file functions that can be made to fail.
 enum class FileStep { Open, Write, Flush, Replace, Remove };

@@ -139,7 +139,17 @@ void CNotebookDlg::OnChangeNote()
         return;
     UpdateData(TRUE);
     // A failed write leaves the file as it was; the next change writes the whole text again.
-    SaveNote(kNoteName, m_strNote.data(), m_strNote.size());
+    // Until one succeeds, the heading says that the text on screen is not on disk.
+    bool saved = SaveNote(kNoteName, m_strNote.data(), m_strNote.size()) == 0;
+    if (saved != m_bSaved) {
+        m_bSaved = saved;
+        for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            if (::GetDlgCtrlID(child) == IDC_STATIC || ::GetDlgCtrlID(child) == 0xFFFF) {
+                ::SetWindowTextW(child, almanix::Wide(saved ? "记事小本" : "记事小本（未保存）").c_str());
+                break;
+            }
+        }
+    }
 }
 
 void CNotebookDlg::OnHide()

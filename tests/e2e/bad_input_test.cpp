@@ -203,6 +203,9 @@ TEST(BadInput, RegistryValuesOfEveryShape)
          {{L"PosX", REG_BINARY, L"\x0102"}, {L"PosY", REG_SZ, L"60"}, {L"MemoShow", REG_MULTI_SZ, L"1"}}, 500, 300, false},
         {"out of reach",
          {{L"PosX", REG_SZ, L"99999"}, {L"PosY", REG_SZ, L"-99999"}, {L"MemoShow", REG_SZ, L"65537"}}, -1, 0, false},
+        {"beyond int",
+         {{L"PosX", REG_SZ, L"99999999999999999999"}, {L"PosY", REG_SZ, L"99999999999999999999"},
+          {L"MemoShow", REG_SZ, L"0"}}, -1, 1 << 30, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -257,6 +260,9 @@ TEST(BadInput, MemoFolderThatIsAFile)
     GetTempPathW(MAX_PATH, scratch);
     const std::wstring start = std::wstring(scratch) + L"almanix-start";
     CreateDirectoryW(start.c_str(), nullptr);
+    // The start folder happens to hold folders of the memo folder's names: they stay empty.
+    CreateDirectoryW((start + L"\\日历").c_str(), nullptr);
+    CreateDirectoryW((start + L"\\备忘").c_str(), nullptr);
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(start.c_str()));
@@ -300,16 +306,21 @@ TEST(BadInput, MemoFolderThatIsAFile)
     EXPECT_TRUE(run.Running());
     EXPECT_TRUE(FileExists(blocker));
     EXPECT_EQ(ReadBytes(blocker), "not a folder");
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((start + L"\\*").c_str(), &fd);
-    int entries = 0;
-    if (find != INVALID_HANDLE_VALUE) {
-        do
-            entries += wcscmp(fd.cFileName, L".") != 0 && wcscmp(fd.cFileName, L"..") != 0;
-        while (FindNextFileW(find, &fd));
-        FindClose(find);
-    }
-    EXPECT_EQ(entries, 0);
+    auto entriesOf = [](const std::wstring& folder) {
+        WIN32_FIND_DATAW fd;
+        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+        int entries = 0;
+        if (find != INVALID_HANDLE_VALUE) {
+            do
+                entries += wcscmp(fd.cFileName, L".") != 0 && wcscmp(fd.cFileName, L"..") != 0;
+            while (FindNextFileW(find, &fd));
+            FindClose(find);
+        }
+        return entries;
+    };
+    EXPECT_EQ(entriesOf(start), 2);
+    EXPECT_EQ(entriesOf(start + L"\\日历"), 0);
+    EXPECT_EQ(entriesOf(start + L"\\备忘"), 0);
 }
 
 // A memo file and the note that another program holds open and will not let go (a backup

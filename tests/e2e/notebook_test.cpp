@@ -119,3 +119,34 @@ TEST(Notebook, PositionNoMonitorShowsFallsBackToTheDefault)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Notebook, ReadOnlyNoteFileIsKeptAndTheHeadingSaysSo)
+{
+    std::wstring note = MemoFolder() + L"\\备忘\\default";
+    CreateDirectoryW(MemoFolder().c_str(), nullptr);
+    CreateDirectoryW((MemoFolder() + L"\\备忘").c_str(), nullptr);
+    WriteBytes(note, "old");
+    SetFileAttributesW(note.c_str(), FILE_ATTRIBUTE_READONLY);
+    SetRegText(kSettingsKey, L"MemoShow", L"1");
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start());
+    HWND notebook = FindNotebook(run);
+    ASSERT_NE(notebook, nullptr);
+    HWND edit = GetDlgItem(notebook, kNoteEdit);
+    HWND heading = ChildWithId(notebook, -1);
+    EXPECT_EQ(TextOf(heading), L"记事小本");
+
+    Type(edit, L"x");
+    EXPECT_EQ(ReadBytes(note), "old");
+    EXPECT_EQ(TextOf(heading), L"记事小本（未保存）");
+    EXPECT_EQ(TextOf(edit).size(), 4u); // the typed text stays on screen
+
+    SetFileAttributesW(note.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Type(edit, L"y");
+    EXPECT_EQ(ReadBytes(note).size(), 5u);
+    EXPECT_EQ(TextOf(heading), L"记事小本");
+}
+
+} // namespace

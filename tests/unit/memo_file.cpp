@@ -48,6 +48,7 @@ protected:
   }
   void TearDown() override {
     SetFileFaultHook(nullptr);
+    SetMemoFolderUsable(true);
     fs::current_path(old_);
     fs::remove_all(root_);
   }
@@ -229,6 +230,40 @@ TEST_F(MemoFileTest, PrepareMemoFolderWithObstacles) {
   }
   // The other subfolder is still made when one is blocked.
   EXPECT_TRUE(fs::is_directory(root_ / "docs" / "我的记事" / "日历"));
+}
+
+TEST_F(MemoFileTest, NoMemoFolderMeansNoMemoFilesAnywhere) {
+  // The folder the program started in happens to hold folders of the memo folder's names.
+  fs::create_directories("日历");
+  fs::create_directories("备忘");
+  WriteRaw("备忘/default", "someone else's");
+  fs::create_directories("docs");
+  WriteRaw("docs/我的记事", "in the way");
+  ASSERT_EQ(PrepareMemoFolder((root_ / "docs").string().c_str()), -1);
+  EXPECT_EQ(WriteWholeFile("日历\\202405", "x", 1), -1);
+  std::size_t length = 99;
+  EXPECT_EQ(ReadWholeFile("备忘\\default", length), nullptr);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(RemoveFile("备忘\\default"), -1);
+  EXPECT_TRUE(fs::is_empty("日历"));
+  EXPECT_EQ(ReadRaw("备忘/default"), "someone else's");
+  // Once the folder can be made, memo files work again.
+  fs::remove("docs/我的记事");
+  ASSERT_EQ(PrepareMemoFolder((root_ / "docs").string().c_str()), 0);
+  EXPECT_EQ(WriteWholeFile("日历\\202405", "x", 1), 0);
+}
+
+TEST_F(MemoFileTest, ReadOnlyFileIsNeitherReplacedNorRemoved) {
+  fs::create_directories("日历");
+  WriteRaw("日历/week", "old");
+  fs::permissions("日历/week", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(WriteWholeFile("日历\\week", "new", 3), -1);
+  EXPECT_EQ(RemoveFile("日历\\week"), -1);
+  EXPECT_EQ(ReadRaw("日历/week"), "old");
+  EXPECT_EQ(Listing(root_ / "日历"), (std::vector<std::string>{"week"}));
+  fs::permissions("日历/week", fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(WriteWholeFile("日历\\week", "new", 3), 0);
+  EXPECT_EQ(ReadRaw("日历/week"), "new");
 }
 
 TEST_F(MemoFileTest, PrepareMemoFolderWithoutDocumentsFolder) {
