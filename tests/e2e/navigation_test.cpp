@@ -28,12 +28,14 @@ void Choose(HWND main, int year, int month)
     SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboMonth));
 }
 
-// A click on a hover button: the button posts its notification to the window.
+// A click on a hover button. The button posts its notification, which a round trip through
+// the window does not wait for; every button here ends by setting the month selector, so
+// clearing it first shows when the click has been handled.
 void Press(HWND main, int id)
 {
-    HWND button = GetDlgItem(main, id);
-    Click(button, 3, 3);
-    Sync(main);
+    SendDlgItemMessageW(main, kComboMonth, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    Click(GetDlgItem(main, id), 3, 3);
+    WaitUntil([&] { return SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0) != -1; });
 }
 
 TEST(Navigation, MonthsSelectorsAndTheTodayButton)
