@@ -1,7 +1,27 @@
 #include "framework/wnd.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace {
-const wchar_t kObjectProp[] = L"almanix.object";
+
+// The objects of this process's windows. Looked up for every message, so kept here rather
+// than in a window property, which is a trip to the window server each time under Wine.
+std::mutex g_objectsLock;
+std::unordered_map<HWND, CWnd*>& Objects()
+{
+    static std::unordered_map<HWND, CWnd*> objects;
+    return objects;
+}
+
+void Forget(HWND hwnd, const CWnd* object)
+{
+    std::lock_guard<std::mutex> lock(g_objectsLock);
+    auto it = Objects().find(hwnd);
+    if (it != Objects().end() && it->second == object)
+        Objects().erase(it);
+}
+
 } // namespace
 
 CWnd::~CWnd()
@@ -9,24 +29,29 @@ CWnd::~CWnd()
     if (m_hWnd && m_bOwned && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
     if (m_hWnd)
-        ::RemovePropW(m_hWnd, kObjectProp);
+        Forget(m_hWnd, this);
 }
 
 CWnd* CWnd::FromHandle(HWND hwnd)
 {
-    return hwnd ? static_cast<CWnd*>(::GetPropW(hwnd, kObjectProp)) : nullptr;
+    if (!hwnd)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(g_objectsLock);
+    auto it = Objects().find(hwnd);
+    return it != Objects().end() ? it->second : nullptr;
 }
 
 void CWnd::Bind(HWND hwnd)
 {
     m_hWnd = hwnd;
     m_bOwned = true;
-    ::SetPropW(hwnd, kObjectProp, this);
+    std::lock_guard<std::mutex> lock(g_objectsLock);
+    Objects()[hwnd] = this;
 }
 
 void CWnd::Unbind()
 {
-    ::RemovePropW(m_hWnd, kObjectProp);
+    Forget(m_hWnd, this);
     m_hWnd = nullptr;
     OnFinalMessage();
 }
