@@ -32,6 +32,7 @@ done
 # The driver prints the table's rows for the running programs; size and imports follow.
 exe="$build_win/src/app/almanix.exe"
 bare="$build_win/bench/wine/bare_dialog.exe"
+bare_template="$build_win/bench/wine/bare_template.exe"
 wine_dir=$(realpath "$build_win/wine")
 scripts/wine-prefix.sh "$wine_dir" >/dev/null
 scratch=$(mktemp -d "$wine_dir/figures.XXXXXX")
@@ -50,6 +51,7 @@ echo "== figures, $(date +%F), $(nproc) cores, $(wine --version 2>/dev/null), id
 driver=(env WINEPREFIX="$scratch/prefix" HOME="$scratch/home" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
         LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
         wine "$build_win/bench/wine/figures.exe" --almanix "$(realpath "$exe")" --bare "$(realpath "$bare")"
+        --bare-template "$(realpath "$bare_template")"
         --runs "$runs" --idle "$idle")
 set +e
 if [ -n "${DISPLAY:-}" ]; then
