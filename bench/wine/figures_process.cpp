@@ -25,6 +25,7 @@
 namespace {
 
 const UINT kCtrlNotify = WM_USER + 101; // what the calendar's hover buttons post to it
+const DWORD kSettleMs = 300;
 
 struct Child {
     PROCESS_INFORMATION m_pi = {};
@@ -44,6 +45,9 @@ struct Child {
         ::CloseHandle(m_pi.hProcess);
         m_pi = {};
         m_main = nullptr;
+        // The window server and the display clean up after the process for a while; the next
+        // start is not to share the machine with that.
+        ::Sleep(kSettleMs);
     }
 };
 
