@@ -9,6 +9,7 @@
 #include "monthview/month_model.h"
 #include "monthview/month_view.h"
 #include "resource.h"
+#include "test_folders.h"
 
 namespace {
 
@@ -26,26 +27,6 @@ public:
     }
     void ShowTodayButton(bool) override {}
 };
-
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = dir + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryW(dir.c_str());
-}
 
 // A memo folder in TEMP as the current directory, gone again at the end.
 class ScratchFolder {

@@ -17,6 +17,7 @@
 #include "monthview/month_view.h"
 #include "resource.h"
 #include "window_png.h"
+#include "test_folders.h"
 
 namespace {
 
@@ -189,35 +190,6 @@ std::string FileBytes(const char* name)
     std::size_t length = 0;
     std::unique_ptr<char[]> data = ReadWholeFile(name, length);
     return data ? std::string(data.get(), length) : std::string("<none>");
-}
-
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = dir + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryW(dir.c_str());
-}
-
-void PumpMessages()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
 }
 
 bool g_failWrites = false;
