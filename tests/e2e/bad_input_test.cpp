@@ -10,60 +10,14 @@
 
 namespace {
 
-const int kComboYear = 1034, kComboMonth = 1035, kMonthView = 107, kNoteEdit = 1047;
 const int kOnce = 1029;
 const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
-
-void Choose(HWND main, int year, int month)
-{
-    SendDlgItemMessageW(main, kComboYear, CB_SETCURSEL, year - 1900, 0);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboYear));
-    SendDlgItemMessageW(main, kComboMonth, CB_SETCURSEL, month - 1, 0);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboMonth));
-}
 
 // The middle of day d's cell in May 2024 (day 1 a Wednesday).
 POINT DayOfMay2024(int d)
 {
     int index = 3 + d - 1;
     return {52 * (index % 7) + 20, 21 + 33 * (index / 7) + 12};
-}
-
-// A click whose release runs a modal dialog: posted, so that the test is not held by it.
-void PostClick(HWND hwnd, POINT pt)
-{
-    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
-    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
-    PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
-}
-
-HWND WaitForWindow(AlmanixRun& run, const wchar_t* title)
-{
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = run.FindWindowOf(L"#32770", title)) != nullptr && IsWindowVisible(found); });
-    return found;
-}
-
-// The visible tip of the run: a caption-less pop-up dialog that is neither the main window,
-// a tab nor the notebook.
-HWND VisibleTip(AlmanixRun& run)
-{
-    struct Ctx { DWORD pid; HWND main; HWND found; } ctx = {run.Pid(), run.Main(), nullptr};
-    EnumWindows([](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        wchar_t cls[32] = {};
-        GetClassNameW(h, cls, 32);
-        LONG style = GetWindowLongW(h, GWL_STYLE);
-        if (pid == c->pid && h != c->main && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(h) &&
-            (style & WS_POPUP) && !(style & WS_CAPTION) && !GetDlgItem(h, 1000) && !GetDlgItem(h, kNoteEdit)) {
-            c->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
 }
 
 // The tip text shown for a day after the pointer comes to it, or "" when no tip shows.
@@ -90,27 +44,7 @@ std::string Record(int slot, const std::string& text, unsigned length = ~0u)
     return r + text;
 }
 
-HWND FindNotebook(AlmanixRun& run)
-{
-    HWND found = nullptr;
-    WaitUntil([&] {
-        for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            if (pid == run.Pid() && GetDlgItem(h, kNoteEdit))
-                return (found = h) != nullptr;
-        }
-        return false;
-    });
-    return found;
-}
-
 const std::string kTag("\x64\x00", 2);
-
-std::wstring CalendarFile(const wchar_t* name)
-{
-    return MemoFolder() + L"\\日历\\" + name;
-}
 
 void MakeMemoFolders()
 {
@@ -161,7 +95,7 @@ TEST(BadInput, DamagedMemoFilesShowTheMonthAndASaveKeepsTheValidRecords)
 
     // A save of day 5 rewrites its files from what loaded: the valid records stay.
     PostClick(view, DayOfMay2024(5));
-    HWND dlg = WaitForWindow(run, kMemoTitle);
+    HWND dlg = WaitForDialog(run, kMemoTitle);
     ASSERT_NE(dlg, nullptr);
     SetWindowTextW(GetDlgItem(dlg, kOnce), L"new");
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
@@ -288,11 +222,11 @@ TEST(BadInput, MemoFolderThatIsAFile)
     EXPECT_EQ(TextOf(GetDlgItem(notebook, kNoteEdit)), L"note");
     Choose(main, 2024, 5);
     PostClick(view, DayOfMay2024(1));
-    HWND dlg = WaitForWindow(run, kMemoTitle);
+    HWND dlg = WaitForDialog(run, kMemoTitle);
     ASSERT_NE(dlg, nullptr);
     SetWindowTextW(GetDlgItem(dlg, kOnce), L"memo");
     PostMessageW(dlg, WM_COMMAND, IDOK, 0);
-    HWND box = WaitForWindow(run, L"警告");
+    HWND box = WaitForDialog(run, L"警告");
     ASSERT_NE(box, nullptr);
     EXPECT_NE(StaticTexts(box).find(L"记事没能写入文件"), std::wstring::npos);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -350,12 +284,12 @@ TEST(BadInput, FilesHeldByAnotherProgramKeepTheirContent)
     HWND view = ChildWithId(main, kMonthView);
     ASSERT_NE(view, nullptr);
     PostClick(view, DayOfMay2024(1));
-    HWND dlg = WaitForWindow(run, kMemoTitle);
+    HWND dlg = WaitForDialog(run, kMemoTitle);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(GetDlgItem(dlg, kOnce)), L"old");
     SetWindowTextW(GetDlgItem(dlg, kOnce), L"new");
     PostMessageW(dlg, WM_COMMAND, IDOK, 0);
-    HWND box = WaitForWindow(run, L"警告");
+    HWND box = WaitForDialog(run, L"警告");
     ASSERT_NE(box, nullptr);
     EXPECT_NE(StaticTexts(box).find(L"记事没能写入文件"), std::wstring::npos);
     EXPECT_EQ(ReadBytes(month), old);

@@ -8,31 +8,6 @@
 
 namespace {
 
-const int kMonthView = 107;
-
-// What the screen shows of a window, to probe its pixels.
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<DWORD> px;
-    COLORREF At(int x, int y) const
-    {
-        DWORD p = px[static_cast<size_t>(y) * w + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-    // Pixels in [l, r) x [t, b) within distance 60 of colour c (glyph edges are smoothed).
-    int Count(int l, int t, int r, int b, COLORREF c) const
-    {
-        int n = 0;
-        for (int y = t; y < b && y < h; ++y)
-            for (int x = l; x < r && x < w; ++x) {
-                COLORREF p = At(x, y);
-                int dr = GetRValue(p) - GetRValue(c), dg = GetGValue(p) - GetGValue(c), db = GetBValue(p) - GetBValue(c);
-                if (dr * dr + dg * dg + db * db <= 60 * 60)
-                    ++n;
-            }
-        return n;
-    }
-};
 
 int WeekdayOf(int y, int m, int d)
 {
@@ -50,7 +25,7 @@ TEST(Display, ColoursOfThePaintedMonth)
     HWND view = GetDlgItem(run.Main(), kMonthView);
     ASSERT_NE(view, nullptr);
     Picture pic;
-    ASSERT_TRUE(CaptureWindow(view, &pic.w, &pic.h, &pic.px));
+    ASSERT_TRUE(pic.Capture(view));
     ASSERT_EQ(pic.w, 363);
     ASSERT_EQ(pic.h, 236);
 

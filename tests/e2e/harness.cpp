@@ -1,7 +1,10 @@
 #include "harness.h"
 
+#include "window_png.h"
+
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -308,4 +311,91 @@ COLORREF PixelAt(HWND hwnd, int x, int y)
     COLORREF c = ::GetPixel(screen, pt.x, pt.y);
     ::ReleaseDC(nullptr, screen);
     return c;
+}
+
+void Choose(HWND main, int year, int month)
+{
+    ::SendDlgItemMessageW(main, kComboYear, CB_SETCURSEL, year - 1900, 0);
+    ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE), (LPARAM)::GetDlgItem(main, kComboYear));
+    ::SendDlgItemMessageW(main, kComboMonth, CB_SETCURSEL, month - 1, 0);
+    ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)::GetDlgItem(main, kComboMonth));
+}
+
+void Type(HWND edit, const std::wstring& text)
+{
+    for (wchar_t c : text)
+        ::SendMessageW(edit, WM_CHAR, c, 1);
+}
+
+void PostClick(HWND hwnd, int x, int y)
+{
+    ::PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+HWND WaitForDialog(AlmanixRun& run, const wchar_t* title)
+{
+    HWND dlg = nullptr;
+    WaitUntil([&] { return (dlg = run.FindWindowOf(L"#32770", title)) != nullptr && ::IsWindowVisible(dlg); });
+    return dlg;
+}
+
+HWND FindNotebook(AlmanixRun& run)
+{
+    HWND found = nullptr;
+    WaitUntil([&] {
+        for (HWND h = ::GetTopWindow(nullptr); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(h, &pid);
+            if (pid == run.Pid() && ::GetDlgItem(h, kNoteEdit))
+                return (found = h) != nullptr;
+        }
+        return false;
+    });
+    return found;
+}
+
+HWND VisibleTip(AlmanixRun& run)
+{
+    for (HWND h = ::GetTopWindow(nullptr); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(h, &pid);
+        wchar_t cls[32] = {};
+        ::GetClassNameW(h, cls, 32);
+        LONG style = ::GetWindowLongW(h, GWL_STYLE);
+        if (pid == run.Pid() && h != run.Main() && wcscmp(cls, L"#32770") == 0 && ::IsWindowVisible(h) &&
+            (style & WS_POPUP) && !(style & WS_CAPTION) && !::GetDlgItem(h, 1000) && !::GetDlgItem(h, kNoteEdit))
+            return h;
+    }
+    return nullptr;
+}
+
+std::wstring CalendarFile(const wchar_t* name)
+{
+    return MemoFolder() + L"\\日历\\" + name;
+}
+
+bool Picture::Capture(HWND hwnd)
+{
+    return CaptureWindow(hwnd, &w, &h, &px);
+}
+
+COLORREF Picture::At(int x, int y) const
+{
+    DWORD p = px[static_cast<size_t>(y) * w + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+int Picture::Count(int l, int t, int r, int b, COLORREF c) const
+{
+    int n = 0;
+    for (int y = (std::max)(t, 0); y < b && y < h; ++y)
+        for (int x = (std::max)(l, 0); x < r && x < w; ++x) {
+            COLORREF p = At(x, y);
+            int dr = GetRValue(p) - GetRValue(c), dg = GetGValue(p) - GetGValue(c), db = GetBValue(p) - GetBValue(c);
+            if (dr * dr + dg * dg + db * db <= 60 * 60)
+                ++n;
+        }
+    return n;
 }

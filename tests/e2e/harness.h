@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // One run of the program. The destructor ends it if it still runs.
 class AlmanixRun {
@@ -53,6 +54,36 @@ std::wstring RegText(const wchar_t* key, const wchar_t* value);
 void SetRegText(const wchar_t* key, const wchar_t* value, const wchar_t* text);
 extern const wchar_t kSettingsKey[];
 extern const wchar_t kRunKey[];
+
+// Controls of the calendar window and its dialogs.
+constexpr int kComboYear = 1034, kComboMonth = 1035, kMonthView = 107, kNoteEdit = 1047;
+
+// Chooses a year and a month from the selectors' lists, as a user does.
+void Choose(HWND main, int year, int month);
+// Types text into an edit, character by character.
+void Type(HWND edit, const std::wstring& text);
+// A click whose button release runs a modal dialog: posted, so the test is not held by it.
+void PostClick(HWND hwnd, int x, int y);
+inline void PostClick(HWND hwnd, POINT pt) { PostClick(hwnd, pt.x, pt.y); }
+// A visible dialog of the run with this title, once it shows (null when it does not).
+HWND WaitForDialog(AlmanixRun& run, const wchar_t* title);
+// The notebook window of the run (null when it does not exist in time).
+HWND FindNotebook(AlmanixRun& run);
+// The visible day tip of the run: a caption-less pop-up dialog that is neither the main
+// window, a tab nor the notebook; null when none shows.
+HWND VisibleTip(AlmanixRun& run);
+// DocumentsFolder()\我的记事\日历\name.
+std::wstring CalendarFile(const wchar_t* name);
+
+// What the screen shows of a window, to probe its pixels.
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<DWORD> px;
+    bool Capture(HWND hwnd);
+    COLORREF At(int x, int y) const;
+    // Pixels in [l, r) x [t, b) within distance 60 of colour c (glyph edges are smoothed).
+    int Count(int l, int t, int r, int b, COLORREF c) const;
+};
 
 // Clicks and pointer moves as the system delivers them to a window (client coordinates).
 void MoveMouse(HWND hwnd, int x, int y);

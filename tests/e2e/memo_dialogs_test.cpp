@@ -10,67 +10,15 @@
 
 namespace {
 
-const int kComboYear = 1034, kComboMonth = 1035, kMonthView = 107;
 const int kOnce = 1029, kSolarYearly = 1030, kLunarYearly = 1031, kDateLine = 1032, kWeekly = 1049;
 const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 const wchar_t kWeeklyTitle[] = L"每周提示";
-
-void Choose(HWND main, int year, int month)
-{
-    SendDlgItemMessageW(main, kComboYear, CB_SETCURSEL, year - 1900, 0);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboYear));
-    SendDlgItemMessageW(main, kComboMonth, CB_SETCURSEL, month - 1, 0);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboMonth));
-}
-
-// A click whose button release runs a modal dialog: posted, so that the test is not held
-// until the dialog ends.
-void PostClick(HWND hwnd, int x, int y)
-{
-    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
 
 // The top-left corner of day d's cell in May 2024 (day 1 a Wednesday).
 POINT CellOfMay2024(int d)
 {
     int index = 3 + d - 1;
     return {52 * (index % 7), 21 + 33 * (index / 7)};
-}
-
-void Type(HWND edit, const std::wstring& text)
-{
-    for (wchar_t c : text)
-        SendMessageW(edit, WM_CHAR, c, 1);
-}
-
-HWND WaitForDialog(AlmanixRun& run, const wchar_t* title)
-{
-    HWND dlg = nullptr;
-    WaitUntil([&] { return (dlg = run.FindWindowOf(L"#32770", title)) != nullptr && IsWindowVisible(dlg); });
-    return dlg;
-}
-
-// The visible tip of the run: a caption-less pop-up dialog that is not the main window.
-HWND VisibleTip(AlmanixRun& run)
-{
-    struct Ctx { DWORD pid; HWND main; HWND found; } ctx = {run.Pid(), run.Main(), nullptr};
-    EnumWindows([](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        wchar_t cls[32] = {};
-        GetClassNameW(h, cls, 32);
-        LONG style = GetWindowLongW(h, GWL_STYLE);
-        if (pid == c->pid && h != c->main && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(h) &&
-            (style & WS_POPUP) && !(style & WS_CAPTION) && !GetDlgItem(h, 1000) && !GetDlgItem(h, 1047)) {
-            c->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
 }
 
 std::string Record(int slot, const std::string& text, unsigned flags = 0)
@@ -89,33 +37,6 @@ std::string MemoFile(const std::string& records)
 {
     return std::string("\x64\x00", 2) + records;
 }
-
-std::wstring CalendarFile(const wchar_t* name)
-{
-    return MemoFolder() + L"\\日历\\" + name;
-}
-
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<DWORD> px;
-    COLORREF At(int x, int y) const
-    {
-        DWORD p = px[static_cast<size_t>(y) * w + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-    int Count(int l, int t, int r, int b, COLORREF c) const
-    {
-        int n = 0;
-        for (int y = t; y < b && y < h; ++y)
-            for (int x = l; x < r && x < w; ++x) {
-                COLORREF p = At(x, y);
-                int dr = GetRValue(p) - GetRValue(c), dg = GetGValue(p) - GetGValue(c), db = GetBValue(p) - GetBValue(c);
-                if (dr * dr + dg * dg + db * db <= 60 * 60)
-                    ++n;
-            }
-        return n;
-    }
-};
 
 TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
 {
@@ -148,7 +69,7 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     Picture pic;
     auto marked = [&] {
         Sync(main);
-        return CaptureWindow(view, &pic.w, &pic.h, &pic.px) && pic.At(cell.x + 48, cell.y + 1) == RGB(135, 206, 250);
+        return pic.Capture(view) && pic.At(cell.x + 48, cell.y + 1) == RGB(135, 206, 250);
     };
     EXPECT_TRUE(WaitUntil(marked, 5000));
     EXPECT_GT(pic.Count(cell.x, cell.y + 15, cell.x + 17, cell.y + 32, RGB(255, 0, 0)), 5);

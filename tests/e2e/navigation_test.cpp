@@ -5,7 +5,7 @@
 
 namespace {
 
-const int kComboYear = 1034, kComboMonth = 1035, kPrev = 1044, kNext = 1045, kToday = 105;
+const int kPrev = 1044, kNext = 1045, kToday = 105;
 
 struct Shown {
     int year, month;
@@ -17,15 +17,6 @@ Shown ShownBySelectors(HWND main)
     int y = static_cast<int>(SendDlgItemMessageW(main, kComboYear, CB_GETCURSEL, 0, 0));
     int m = static_cast<int>(SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0));
     return {1900 + y, m + 1};
-}
-
-// Chooses items as a user does from the lists: the selection, then the notification.
-void Choose(HWND main, int year, int month)
-{
-    SendDlgItemMessageW(main, kComboYear, CB_SETCURSEL, year - 1900, 0);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboYear));
-    SendDlgItemMessageW(main, kComboMonth, CB_SETCURSEL, month - 1, 0);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)GetDlgItem(main, kComboMonth));
 }
 
 // A click on a hover button. The button posts its notification, which a round trip through

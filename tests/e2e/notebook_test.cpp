@@ -4,33 +4,7 @@
 
 namespace {
 
-const int kNoteEdit = 1047, kNoteHide = 1048;
-
-HWND FindNotebook(AlmanixRun& run)
-{
-    HWND found = nullptr;
-    WaitUntil([&] {
-        struct Ctx { DWORD pid; HWND found; } ctx = {run.Pid(), nullptr};
-        EnumWindows([](HWND h, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            if (pid == c->pid && GetDlgItem(h, 1047)) {
-                c->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&ctx));
-        return (found = ctx.found) != nullptr;
-    });
-    return found;
-}
-
-void Type(HWND edit, const wchar_t* text)
-{
-    for (const wchar_t* p = text; *p; ++p)
-        SendMessageW(edit, WM_CHAR, *p, 1);
-}
+const int kNoteHide = 1048;
 
 TEST(Notebook, TypingSavesEveryChangeAndHidingRemembers)
 {

@@ -24,7 +24,7 @@
 
 namespace {
 
-const int kNoteEdit = 1047, kOnce = 1029, kSolarYearly = 1030, kComboYear = 1034, kComboMonth = 1035;
+const int kOnce = 1029, kSolarYearly = 1030;
 const int kMonthView = 107;
 const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 
@@ -145,26 +145,6 @@ bool WholeText(HWND hwnd, std::wstring* text)
     buf.resize(got);
     *text = buf;
     return true;
-}
-
-HWND FindNotebook(AlmanixRun& run)
-{
-    HWND found = nullptr;
-    WaitUntil([&] {
-        struct Ctx { DWORD pid; HWND found; } ctx = {run.Pid(), nullptr};
-        EnumWindows([](HWND h, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            if (pid == c->pid && GetDlgItem(h, kNoteEdit)) {
-                c->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&ctx));
-        return (found = ctx.found) != nullptr;
-    });
-    return found;
 }
 
 // The notebook: returns false at the first file that is no complete version.
