@@ -10,31 +10,9 @@
 
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
+#include "scratch_folder.h"
 
 namespace {
-
-// A memo folder under TMPDIR (or /tmp) for the whole run.
-class ScratchFolder {
-public:
-  ScratchFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/almanix-bench-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    path_ = pattern;
-    old_ = std::filesystem::current_path();
-    ready_ = PrepareMemoFolder(pattern.c_str()) == 0;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::current_path(old_, ignored);
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  bool ready() const { return ready_; }
-
-private:
-  std::filesystem::path path_, old_;
-  bool ready_ = false;
-};
 
 // Every day of May 2024 with a memo of textLength bytes.
 bool FillMonth(CMemoStore& store, int textLength) {
@@ -48,7 +26,7 @@ bool FillMonth(CMemoStore& store, int textLength) {
 void BM_LoadFullMonth(benchmark::State& state) {
   ScratchFolder folder;
   CMemoStore store;
-  if (!folder.ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
+  if (!folder.Ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
     state.SkipWithError("no memo folder");
     return;
   }
@@ -61,7 +39,7 @@ BENCHMARK(BM_LoadFullMonth)->Arg(20)->Arg(400)->Arg(4000);
 void BM_SaveFullMonth(benchmark::State& state) {
   ScratchFolder folder;
   CMemoStore store;
-  if (!folder.ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
+  if (!folder.Ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
     state.SkipWithError("no memo folder");
     return;
   }

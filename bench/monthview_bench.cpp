@@ -11,33 +11,11 @@
 
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
+#include "scratch_folder.h"
 #include "monthview/month_grid_text.h"
 #include "monthview/month_model.h"
 
 namespace {
-
-// A memo folder under TMPDIR (or /tmp) as the current directory for one benchmark.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/almanix-bench-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) return;
-        m_path = pattern;
-        m_old = std::filesystem::current_path();
-        m_bReady = PrepareMemoFolder(pattern.c_str()) == 0;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::current_path(m_old, ignored);
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    bool Ready() const { return m_bReady; }
-
-private:
-    std::filesystem::path m_path, m_old;
-    bool m_bReady = false;
-};
 
 // A memo of nLength bytes on every slot of every store the model opens for (nYear, nMonth),
 // written through the model itself.

@@ -17,6 +17,7 @@
 #include "monthview/month_view.h"
 #include "resource.h"
 #include "window_png.h"
+#include "memo_seed.h"
 #include "test_folders.h"
 
 namespace {
@@ -233,19 +234,6 @@ protected:
         PumpMessages();
         ::SetCurrentDirectoryW(m_oldDir.c_str());
         RemoveTree(m_root);
-    }
-
-    static void PutMemo(int year, int month, int slot, const char* text, std::uint32_t flags = 0)
-    {
-        CMemoStore store;
-        store.Open(year, month);
-        ASSERT_EQ(store.SetEntry(slot, text, static_cast<int>(std::strlen(text)), flags), 0);
-    }
-    static void PutWeekly(int weekday, const char* text, std::uint32_t flags = 0)
-    {
-        CMemoStore store;
-        store.OpenWeek();
-        ASSERT_EQ(store.SetEntry(weekday, text, static_cast<int>(std::strlen(text)), flags), 0);
     }
 
     // The steps, then a click on day `day` of the shown month; returns when the dialog ends.

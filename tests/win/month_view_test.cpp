@@ -14,6 +14,7 @@
 #include "monthview/month_view.h"
 #include "resource.h"
 #include "window_png.h"
+#include "memo_seed.h"
 #include "test_folders.h"
 
 namespace {
@@ -120,19 +121,6 @@ protected:
         m_view.DestroyWindow();
         ::SetCurrentDirectoryW(m_oldDir.c_str());
         RemoveTree(m_root);
-    }
-
-    static void PutMemo(int year, int month, int slot, const char* text, std::uint32_t flags = 0)
-    {
-        CMemoStore store;
-        store.Open(year, month);
-        ASSERT_EQ(store.SetEntry(slot, text, static_cast<int>(std::strlen(text)), flags), 0);
-    }
-    static void PutWeekly(int weekday, const char* text, std::uint32_t flags = 0)
-    {
-        CMemoStore store;
-        store.OpenWeek();
-        ASSERT_EQ(store.SetEntry(weekday, text, static_cast<int>(std::strlen(text)), flags), 0);
     }
 
     // February 2024 (day 1 a Thursday; 4 立春 on a Sunday, 9 除夕, 10 春节, 12 初三, 19 雨水,
