@@ -9,7 +9,21 @@ export WINEPREFIX="$dir/prefix" HOME="$dir/home" WINEDLLOVERRIDES="mscoree,mshtm
 export LANG="${ALMANIX_LANG:-C.UTF-8}"
 exec 9>"$dir/.lock"
 flock 9
-[ -f "$WINEPREFIX/.almanix-ready" ] && exit 0
+
+# Wine links Documents, Desktop and the other shell folders to $HOME. Real folders instead:
+# a copy of this prefix then carries its own, and no test writes outside the prefix.
+# Checked on every call: a prefix made before this rule still has the links.
+own_folders() {
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+      rm "$link" && mkdir "$link"
+    fi
+  done
+}
+if [ -f "$WINEPREFIX/.almanix-ready" ]; then
+  own_folders
+  exit 0
+fi
 
 rm -rf "$WINEPREFIX"
 wineboot --init >/dev/null 2>&1 || true
@@ -41,11 +55,5 @@ for face in "Arial" "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg
 done
 wineserver -w
 
-# Wine links Documents, Desktop and the other shell folders to $HOME. Real folders instead:
-# a copy of this prefix then carries its own, and no test writes outside the prefix.
-for link in "$WINEPREFIX"/drive_c/users/*/*; do
-  if [ -L "$link" ]; then
-    rm "$link" && mkdir "$link"
-  fi
-done
+own_folders
 touch "$WINEPREFIX/.almanix-ready"
