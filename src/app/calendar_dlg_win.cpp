@@ -105,18 +105,8 @@ BOOL CCalendarDlg::OnInitDialog()
 
     PrepareMemoFolder(DocumentsFolder().c_str());
 
-    m_pNotebookTab = std::make_unique<CNotebookTabDlg>();
-    m_pNotebookTab->Create(IDD_NOTEBOOK_TAB, this);
-    m_pCalendarTab = std::make_unique<CCalendarTabDlg>();
-    m_pCalendarTab->Create(IDD_CALENDAR_TAB, this);
-    PlaceTabs();
-
-    m_pNotebook = std::make_unique<CNotebookDlg>();
-    RECT rc;
-    GetWindowRect(&rc);
-    m_pNotebook->SetDefaultPos(rc.left, rc.bottom + 10);
-    m_pNotebook->Create(IDD_NOTEBOOK, this);
-
+    // The notebook and the tabs are made when first shown: at start only one of the
+    // notebook and its tab is, and the calendar's tab is not.
     int show = 0;
     if (ReadNumber(ALMANIX_SETTINGS_KEY, "MemoShow", &show) && show == 1)
         ShowNotebook();
@@ -234,6 +224,11 @@ void CCalendarDlg::OnUninstall()
 
 void CCalendarDlg::CollapseToTab()
 {
+    if (!m_pCalendarTab) {
+        m_pCalendarTab = std::make_unique<CCalendarTabDlg>();
+        m_pCalendarTab->Create(IDD_CALENDAR_TAB, this);
+        PlaceTabs();
+    }
     ShowWindow(SW_HIDE);
     m_pCalendarTab->ShowWindow(SW_SHOW);
 }
@@ -241,19 +236,34 @@ void CCalendarDlg::CollapseToTab()
 void CCalendarDlg::RestoreFromTab()
 {
     ShowWindow(SW_SHOW);
-    m_pCalendarTab->ShowWindow(SW_HIDE);
+    if (m_pCalendarTab)
+        m_pCalendarTab->ShowWindow(SW_HIDE);
 }
 
 void CCalendarDlg::ShowNotebook()
 {
+    if (!m_pNotebook) {
+        m_pNotebook = std::make_unique<CNotebookDlg>();
+        RECT rc;
+        GetWindowRect(&rc);
+        m_pNotebook->SetDefaultPos(rc.left, rc.bottom + 10);
+        m_pNotebook->Create(IDD_NOTEBOOK, this);
+    }
     m_pNotebook->ShowWindow(SW_SHOW);
-    m_pNotebookTab->ShowWindow(SW_HIDE);
+    if (m_pNotebookTab)
+        m_pNotebookTab->ShowWindow(SW_HIDE);
     WriteRegString(ALMANIX_SETTINGS_KEY, "MemoShow", "1");
 }
 
 void CCalendarDlg::HideNotebook()
 {
-    m_pNotebook->ShowWindow(SW_HIDE);
+    if (m_pNotebook)
+        m_pNotebook->ShowWindow(SW_HIDE);
+    if (!m_pNotebookTab) {
+        m_pNotebookTab = std::make_unique<CNotebookTabDlg>();
+        m_pNotebookTab->Create(IDD_NOTEBOOK_TAB, this);
+        PlaceTabs();
+    }
     m_pNotebookTab->ShowWindow(SW_SHOW);
     WriteRegString(ALMANIX_SETTINGS_KEY, "MemoShow", "0");
 }

@@ -88,9 +88,6 @@ BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID)
     m_siteLink.Create({rect.right - 120, nStripTop, rect.right - 75, rect.bottom}, this, IDC_SITE_LINK,
                       STRIP_COLOR, RGB(0, 0, 0), 110, "宋体");
 
-    m_pTip = std::make_unique<CDayTipWnd>();
-    m_pTip->Create(IDD_DAYTIP, this);
-
     m_siteLink.SetText("Qorvel", true);
     return TRUE;
 }
@@ -105,7 +102,7 @@ void CMonthView::ShowSelectedTip()
 
 void CMonthView::ShowDayTip(int nDay, POINT pt)
 {
-    if (!m_pTip || !m_pTip->m_hWnd)
+    if (!m_hWnd)
         return;
     int nLength = 0;
     char* pszNote = BuildDayNote(nDay, nLength);
@@ -115,7 +112,16 @@ void CMonthView::ShowDayTip(int nDay, POINT pt)
         std::memcpy(pszTip, pszNote, static_cast<size_t>(nLength) + 1);
     std::free(pszNote);
     if (!pszTip) {
-        m_pTip->ShowWindow(SW_HIDE);
+        HideTip();
+        return;
+    }
+    // Made on its first showing: a window fewer to create while the calendar starts.
+    if (!m_pTip) {
+        m_pTip = std::make_unique<CDayTipWnd>();
+        m_pTip->Create(IDD_DAYTIP, this);
+    }
+    if (!m_pTip->m_hWnd) {
+        FreeTipText(pszTip);
         return;
     }
     ClientToScreen(&pt);

@@ -81,19 +81,8 @@ TEST(EnglishLocale, TextsOnScreenAndFilesAreTheSame)
     EXPECT_EQ(TextOf(GetDlgItem(main, 1044)), L"上月");
 
     // The notebook stores the same bytes as under a Chinese locale, characters outside GBK too.
-    HWND tab = run.FindTab(L"本");
-    ASSERT_NE(tab, nullptr);
-    SendMessageW(GetDlgItem(tab, 1000), BM_CLICK, 0, 0);
-    HWND notebook = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            if (pid == run.Pid() && GetDlgItem(h, 1047) && IsWindowVisible(h))
-                return (notebook = h) != nullptr;
-        }
-        return false;
-    }));
+    HWND notebook = OpenNotebook(run);
+    ASSERT_NE(notebook, nullptr);
     HWND edit = GetDlgItem(notebook, 1047);
     for (wchar_t c : std::wstring(L"中a\u00e9"))
         SendMessageW(edit, WM_CHAR, c, 1);

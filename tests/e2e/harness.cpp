@@ -356,6 +356,16 @@ HWND FindNotebook(AlmanixRun& run)
     return found;
 }
 
+HWND OpenNotebook(AlmanixRun& run)
+{
+    HWND tab = run.FindTab(L"本");
+    if (!tab)
+        return nullptr;
+    ::SendMessageW(::GetDlgItem(tab, 1000), BM_CLICK, 0, 0);
+    HWND notebook = FindNotebook(run);
+    return notebook && WaitUntil([&] { return ::IsWindowVisible(notebook) != FALSE; }) ? notebook : nullptr;
+}
+
 HWND VisibleTip(AlmanixRun& run)
 {
     for (HWND h = ::GetTopWindow(nullptr); h; h = ::GetWindow(h, GW_HWNDNEXT)) {

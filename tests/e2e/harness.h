@@ -69,6 +69,8 @@ inline void PostClick(HWND hwnd, POINT pt) { PostClick(hwnd, pt.x, pt.y); }
 HWND WaitForDialog(AlmanixRun& run, const wchar_t* title);
 // The notebook window of the run (null when it does not exist in time).
 HWND FindNotebook(AlmanixRun& run);
+// Shows the notebook with a click on its tab, as a user does; the visible notebook, or null.
+HWND OpenNotebook(AlmanixRun& run);
 // The visible day tip of the run: a caption-less pop-up dialog that is neither the main
 // window, a tab nor the notebook; null when none shows.
 HWND VisibleTip(AlmanixRun& run);

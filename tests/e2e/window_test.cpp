@@ -26,7 +26,11 @@ TEST(Position, SavedPositionMovesAndTabs)
     RECT tab = RectOf(run.FindTab(L"本"));
     EXPECT_EQ(tab.left, 120 + 363 + 10);
     EXPECT_EQ(tab.top, 130 + 278 - 18);
-    RECT calTab = RectOf(run.FindTab(L"历"));
+    // The calendar's tab, made at the first collapse, goes beside the window where it is now.
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCollapse, BN_CLICKED), (LPARAM)GetDlgItem(main, kCollapse));
+    HWND calTabWnd = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (calTabWnd = run.FindTab(L"历")) != nullptr && IsWindowVisible(calTabWnd); }));
+    RECT calTab = RectOf(calTabWnd);
     EXPECT_EQ(calTab.left, 120 + 363 + 10);
     EXPECT_EQ(calTab.top, 130 + 278 - 54);
 }
@@ -51,8 +55,8 @@ TEST(Position, CollapseToTabAndBack)
     ASSERT_TRUE(run.Start());
     HWND main = run.Main();
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCollapse, BN_CLICKED), (LPARAM)GetDlgItem(main, kCollapse));
-    HWND calTab = run.FindTab(L"历");
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) && IsWindowVisible(calTab); }));
+    HWND calTab = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (calTab = run.FindTab(L"历")) && !IsWindowVisible(main) && IsWindowVisible(calTab); }));
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0"); // the notebook's flag is untouched
     SendMessageW(GetDlgItem(calTab, 1000), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsWindowVisible(calTab); }));
