@@ -9,21 +9,9 @@ export WINEPREFIX="$dir/prefix" HOME="$dir/home" WINEDLLOVERRIDES="mscoree,mshtm
 export LANG="${ALMANIX_LANG:-C.UTF-8}"
 exec 9>"$dir/.lock"
 flock 9
-
-# Wine links Documents, Desktop and the other shell folders to $HOME. Real folders instead:
-# a copy of this prefix then carries its own, and no test writes outside the prefix.
-# Checked on every call: a prefix made before this rule still has the links.
-own_folders() {
-  for link in "$WINEPREFIX"/drive_c/users/*/*; do
-    if [ -L "$link" ]; then
-      rm "$link" && mkdir "$link"
-    fi
-  done
-}
-if [ -f "$WINEPREFIX/.almanix-ready" ]; then
-  own_folders
-  exit 0
-fi
+# The ready mark holds this script's hash: a prefix made by an earlier version is made anew.
+stamp=$(sha256sum "$0" | cut -d' ' -f1)
+[ "$(cat "$WINEPREFIX/.almanix-ready" 2>/dev/null)" = "$stamp" ] && exit 0
 
 rm -rf "$WINEPREFIX"
 wineboot --init >/dev/null 2>&1 || true
@@ -55,5 +43,11 @@ for face in "Arial" "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg
 done
 wineserver -w
 
-own_folders
-touch "$WINEPREFIX/.almanix-ready"
+# Wine links Documents, Desktop and the other shell folders to $HOME. Real folders instead:
+# a copy of this prefix then carries its own, and no test writes outside the prefix.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm "$link" && mkdir "$link"
+  fi
+done
+echo "$stamp" > "$WINEPREFIX/.almanix-ready"
