@@ -57,14 +57,14 @@ void FormatDayLine(const SolarDate& date, const CLunarDate& lunar, std::string& 
     if (n > 0) out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
 }
 
-int FormatDayTable(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out) {
+int ForEachDay(const SolarDate& from, const SolarDate& to, DayTableMode mode,
+               const std::function<void(const SolarDate&, const CLunarDate&)>& visit) {
     CLunarDate lunar;
     if (!lunar.FromSolar(to.m_nYear, to.m_nMonth, to.m_nDay).IsValid()) return -1;
     if (!lunar.FromSolar(from.m_nYear, from.m_nMonth, from.m_nDay).IsValid()) return -1;
     const int nDays = DaysBetween(to.m_nYear, to.m_nMonth, to.m_nDay, from.m_nYear, from.m_nMonth, from.m_nDay);
     if (nDays < 0) return -1;
 
-    out.reserve(out.size() + static_cast<size_t>(nDays + 1) * 48);
     SolarDate date = from;
     for (int i = 0; i <= nDays; ++i) {
         if (i > 0) {
@@ -72,7 +72,13 @@ int FormatDayTable(const SolarDate& from, const SolarDate& to, DayTableMode mode
             if (mode == DayTableMode::Step) lunar.NextDay();
             else lunar.FromSolar(date.m_nYear, date.m_nMonth, date.m_nDay);
         }
-        FormatDayLine(date, lunar, out);
+        visit(date, lunar);
     }
     return 0;
+}
+
+int FormatDayTable(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out) {
+    return ForEachDay(from, to, mode, [&out](const SolarDate& date, const CLunarDate& lunar) {
+        FormatDayLine(date, lunar, out);
+    });
 }

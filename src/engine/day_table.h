@@ -1,6 +1,7 @@
 // The day-by-day table of almanix-cal --days: one tab-separated line per Gregorian day.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ void AdvanceSolarDate(SolarDate& date);
 // How the lunar dates of a range are found: each day converted on its own, or the first
 // day converted and the rest stepped with NextDay. Both give the same table.
 enum class DayTableMode { Convert, Step };
+
+// Calls visit for every day from `from` through `to` with its lunar date: 0. Either date
+// outside 1900-01-31 .. 2051-02-10, not a real date, or `from` after `to`: -1, no call.
+int ForEachDay(const SolarDate& from, const SolarDate& to, DayTableMode mode,
+               const std::function<void(const SolarDate&, const CLunarDate&)>& visit);
 
 // Appends one GBK line, ended by '\n', for a Gregorian day and its lunar date:
 //   date  weekday(0 = Sunday)  lunar-year  lunar-month  lunar-day  leap(0/1)  month-length

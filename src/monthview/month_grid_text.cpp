@@ -157,26 +157,13 @@ std::string FormatDayNotes(const CMonthModel& model) {
 }
 
 int FormatDayTableWithCells(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out) {
-    CLunarDate lunar;
-    if (!lunar.FromSolar(to.m_nYear, to.m_nMonth, to.m_nDay).IsValid()) return -1;
-    if (!lunar.FromSolar(from.m_nYear, from.m_nMonth, from.m_nDay).IsValid()) return -1;
-    const int nDays = DaysBetween(to.m_nYear, to.m_nMonth, to.m_nDay, from.m_nYear, from.m_nMonth, from.m_nDay);
-    if (nDays < 0) return -1;
-
-    SolarDate date = from;
     CDayCell cell;
-    for (int i = 0; i <= nDays; ++i) {
-        if (i > 0) {
-            AdvanceSolarDate(date);
-            if (mode == DayTableMode::Step) lunar.NextDay();
-            else lunar.FromSolar(date.m_nYear, date.m_nMonth, date.m_nDay);
-        }
+    return ForEachDay(from, to, mode, [&out, &cell](const SolarDate& date, const CLunarDate& lunar) {
         FormatDayLine(date, lunar, out);
         if (!out.empty() && out.back() == '\n') out.pop_back();
         FillDayCell(cell, date.m_nYear, date.m_nMonth, date.m_nDay, lunar);
         out += '\t';
         out += cell.m_szText;
         out += cell.m_bMonthStart ? "\t1\n" : "\t0\n";
-    }
-    return 0;
+    });
 }
