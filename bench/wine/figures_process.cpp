@@ -21,6 +21,7 @@
 #include "memo/memo_file.h"
 #include "monthview/month_model.h"
 #include "resource.h"
+#include "top_windows.h"
 
 namespace {
 
@@ -51,29 +52,12 @@ struct Child {
     }
 };
 
-struct FindData {
-    DWORD m_pid;
-    const wchar_t* m_title;
-    HWND m_found;
-};
-
-BOOL CALLBACK FindProc(HWND hwnd, LPARAM lp)
-{
-    auto* d = reinterpret_cast<FindData*>(lp);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t title[64] = {};
-    if (pid != d->m_pid || !::IsWindowVisible(hwnd) || !::GetWindowTextW(hwnd, title, 64) || wcscmp(title, d->m_title) != 0)
-        return TRUE;
-    d->m_found = hwnd;
-    return FALSE;
-}
-
 HWND FindMain(DWORD pid, const std::wstring& title)
 {
-    FindData d = {pid, title.c_str(), nullptr};
-    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&d));
-    return d.m_found;
+    return FindTopWindow(pid, [&](HWND h) {
+        wchar_t text[64] = {};
+        return ::IsWindowVisible(h) && ::GetWindowTextW(h, text, 64) && title == text;
+    });
 }
 
 bool Painted(HWND hwnd, const ProgramSpec& program)
@@ -284,29 +268,13 @@ void FinishPaint(HWND hwnd)
     }
 }
 
-struct TipFind {
-    DWORD m_pid;
-    HWND m_main;
-    int m_top;
-    HWND m_found;
-};
-
 // The tip: a visible pop-up of the calendar whose top edge is 12 pixels below the pointer.
 HWND FindTip(DWORD pid, HWND main, int top)
 {
-    TipFind f = {pid, main, top, nullptr};
-    ::EnumWindows([](HWND h, LPARAM lp) -> BOOL {
-        auto* f = reinterpret_cast<TipFind*>(lp);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(h, &pid);
+    return FindTopWindow(pid, [&](HWND h) {
         RECT rc;
-        if (pid == f->m_pid && h != f->m_main && ::IsWindowVisible(h) && ::GetWindowRect(h, &rc) && rc.top == f->m_top) {
-            f->m_found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&f));
-    return f.m_found;
+        return h != main && ::IsWindowVisible(h) && ::GetWindowRect(h, &rc) && rc.top == top;
+    });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include "top_windows.h"
 #include "window_png.h"
 
 #include <shlobj.h>
@@ -26,29 +27,6 @@ std::wstring FromBuild(const wchar_t* var)
         path = L"Z:" + path;
     }
     return path;
-}
-
-struct FindData {
-    DWORD pid;
-    const wchar_t* cls;
-    const wchar_t* title;
-    HWND found;
-};
-
-BOOL CALLBACK FindProc(HWND hwnd, LPARAM lp)
-{
-    auto* d = reinterpret_cast<FindData*>(lp);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != d->pid)
-        return TRUE;
-    wchar_t buf[256];
-    if (d->cls && (!::GetClassNameW(hwnd, buf, 256) || wcscmp(buf, d->cls) != 0))
-        return TRUE;
-    if (d->title && (::GetWindowTextW(hwnd, buf, 256), wcscmp(buf, d->title) != 0))
-        return TRUE;
-    d->found = hwnd;
-    return FALSE;
 }
 
 } // namespace
@@ -164,31 +142,21 @@ void AlmanixRun::Kill()
 
 HWND AlmanixRun::FindWindowOf(const wchar_t* cls, const wchar_t* title) const
 {
-    FindData d = {m_pi.dwProcessId, cls, title, nullptr};
-    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&d));
-    return d.found;
+    return FindTopWindow(m_pi.dwProcessId, [&](HWND h) {
+        wchar_t buf[256];
+        if (cls && (!::GetClassNameW(h, buf, 256) || wcscmp(buf, cls) != 0))
+            return false;
+        return !title || (::GetWindowTextW(h, buf, 256), wcscmp(buf, title) == 0);
+    });
 }
 
 HWND AlmanixRun::FindTab(const wchar_t* text) const
 {
-    struct Ctx {
-        DWORD pid;
-        const wchar_t* text;
-        HWND found;
-    } ctx = {m_pi.dwProcessId, text, nullptr};
-    ::EnumWindows([](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(h, &pid);
+    return FindTopWindow(m_pi.dwProcessId, [&](HWND h) {
         wchar_t buf[16] = {};
         HWND button = ::GetDlgItem(h, 1000);
-        if (pid == c->pid && button && ::GetWindowTextW(button, buf, 16) && wcscmp(buf, c->text) == 0) {
-            c->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
+        return button && ::GetWindowTextW(button, buf, 16) && wcscmp(buf, text) == 0;
+    });
 }
 
 std::wstring DocumentsFolder()
@@ -345,13 +313,8 @@ HWND FindNotebook(AlmanixRun& run)
 {
     HWND found = nullptr;
     WaitUntil([&] {
-        for (HWND h = ::GetTopWindow(nullptr); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(h, &pid);
-            if (pid == run.Pid() && ::GetDlgItem(h, kNoteEdit))
-                return (found = h) != nullptr;
-        }
-        return false;
+        found = FindTopWindow(run.Pid(), [](HWND h) { return ::GetDlgItem(h, kNoteEdit) != nullptr; });
+        return found != nullptr;
     });
     return found;
 }
@@ -368,22 +331,42 @@ HWND OpenNotebook(AlmanixRun& run)
 
 HWND VisibleTip(AlmanixRun& run)
 {
-    for (HWND h = ::GetTopWindow(nullptr); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(h, &pid);
+    return FindTopWindow(run.Pid(), [&](HWND h) {
         wchar_t cls[32] = {};
         ::GetClassNameW(h, cls, 32);
         LONG style = ::GetWindowLongW(h, GWL_STYLE);
-        if (pid == run.Pid() && h != run.Main() && wcscmp(cls, L"#32770") == 0 && ::IsWindowVisible(h) &&
-            (style & WS_POPUP) && !(style & WS_CAPTION) && !::GetDlgItem(h, 1000) && !::GetDlgItem(h, kNoteEdit))
-            return h;
-    }
-    return nullptr;
+        return h != run.Main() && wcscmp(cls, L"#32770") == 0 && ::IsWindowVisible(h) && (style & WS_POPUP) &&
+               !(style & WS_CAPTION) && !::GetDlgItem(h, 1000) && !::GetDlgItem(h, kNoteEdit);
+    });
 }
 
 std::wstring CalendarFile(const wchar_t* name)
 {
     return MemoFolder() + L"\\日历\\" + name;
+}
+
+std::string MemoRecord(int slot, const std::string& text, unsigned length)
+{
+    if (length == ~0u)
+        length = static_cast<unsigned>(text.size());
+    std::string r;
+    r += static_cast<char>(slot & 0xFF);
+    r += static_cast<char>((slot >> 8) & 0xFF);
+    r += static_cast<char>(length & 0xFF);
+    r += static_cast<char>(length >> 8);
+    r += std::string(4, '\0');
+    return r + text;
+}
+
+std::string MemoFile(const std::string& records)
+{
+    return std::string("\x64\x00", 2) + records;
+}
+
+POINT CellOfMay2024(int d)
+{
+    int index = 3 + d - 1;
+    return {52 * (index % 7), 21 + 33 * (index / 7)};
 }
 
 bool Picture::Capture(HWND hwnd)
