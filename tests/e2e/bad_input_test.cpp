@@ -13,13 +13,6 @@ namespace {
 const int kOnce = 1029;
 const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 
-// The middle of day d's cell in May 2024 (day 1 a Wednesday).
-POINT DayOfMay2024(int d)
-{
-    int index = 3 + d - 1;
-    return {52 * (index % 7) + 20, 21 + 33 * (index / 7) + 12};
-}
-
 // The tip text shown for a day after the pointer comes to it, or "" when no tip shows.
 std::wstring TipOf(AlmanixRun& run, HWND view, int day)
 {
@@ -30,21 +23,6 @@ std::wstring TipOf(AlmanixRun& run, HWND view, int day)
     HWND tip = VisibleTip(run);
     return tip ? TextOf(tip) : std::wstring();
 }
-
-std::string Record(int slot, const std::string& text, unsigned length = ~0u)
-{
-    if (length == ~0u)
-        length = static_cast<unsigned>(text.size());
-    std::string r;
-    r += static_cast<char>(slot & 0xFF);
-    r += static_cast<char>((slot >> 8) & 0xFF);
-    r += static_cast<char>(length & 0xFF);
-    r += static_cast<char>(length >> 8);
-    r += std::string(4, '\0');
-    return r + text;
-}
-
-const std::string kTag("\x64\x00", 2);
 
 void MakeMemoFolders()
 {
@@ -61,15 +39,15 @@ TEST(BadInput, DamagedMemoFilesShowTheMonthAndASaveKeepsTheValidRecords)
         std::string bytes;
     } files[] = {
         // One-off, May 2024: a record for slot 40 between two good ones.
-        {L"202405", kTag + Record(1, "first") + Record(40, "bad") + Record(2, "lost")},
+        {L"202405", MemoFile(MemoRecord(1, "first") + MemoRecord(40, "bad") + MemoRecord(2, "lost"))},
         // Every May: the last record's header cut short.
-        {L"105", kTag + Record(3, "yearly") + std::string("\x04\x00\x01", 3)},
+        {L"105", MemoFile(MemoRecord(3, "yearly") + std::string("\x04\x00\x01", 3))},
         // Lunar month 3 (1-7 May): the last record's text runs past the end of the file.
-        {L"003", kTag + Record(23, "lunar") + Record(24, "abc", 500)},
+        {L"003", MemoFile(MemoRecord(23, "lunar") + MemoRecord(24, "abc", 500))},
         // Lunar month 4 (from 8 May): an empty file.
         {L"004", ""},
         // Weekly: a negative slot first, so nothing loads.
-        {L"week", kTag + Record(-1, "neg") + Record(3, "weekly")},
+        {L"week", MemoFile(MemoRecord(-1, "neg") + MemoRecord(3, "weekly"))},
         // A stray byte.
         {L"202406", "d"},
     };
@@ -100,11 +78,11 @@ TEST(BadInput, DamagedMemoFilesShowTheMonthAndASaveKeepsTheValidRecords)
     SetWindowTextW(GetDlgItem(dlg, kOnce), L"new");
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
-    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), kTag + Record(1, "first") + Record(5, "new"));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(1, "first") + MemoRecord(5, "new")));
     // The day's other files are either untouched or hold exactly their valid records.
     const std::string yearly = ReadBytes(CalendarFile(L"105")), lunar = ReadBytes(CalendarFile(L"003"));
-    EXPECT_TRUE(yearly == files[1].bytes || yearly == kTag + Record(3, "yearly")) << yearly.size();
-    EXPECT_TRUE(lunar == files[2].bytes || lunar == kTag + Record(23, "lunar")) << lunar.size();
+    EXPECT_TRUE(yearly == files[1].bytes || yearly == MemoFile(MemoRecord(3, "yearly"))) << yearly.size();
+    EXPECT_TRUE(lunar == files[2].bytes || lunar == MemoFile(MemoRecord(23, "lunar"))) << lunar.size();
     EXPECT_EQ(ReadBytes(CalendarFile(L"week")), files[4].bytes);
     EXPECT_EQ(TipOf(run, view, 1), L"first\r\nlunar");
     EXPECT_EQ(TipOf(run, view, 5), L"new");
@@ -265,7 +243,7 @@ TEST(BadInput, FilesHeldByAnotherProgramKeepTheirContent)
 {
     MakeMemoFolders();
     const std::wstring month = CalendarFile(L"202405"), note = MemoFolder() + L"\\备忘\\default";
-    const std::string old = kTag + Record(1, "old");
+    const std::string old = MemoFile(MemoRecord(1, "old"));
     WriteBytes(month, old);
     WriteBytes(note, "kept");
     // Read sharing only: neither replacing nor deleting is possible while these are open.
@@ -302,7 +280,7 @@ TEST(BadInput, FilesHeldByAnotherProgramKeepTheirContent)
     CloseHandle(heldMonth);
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
-    EXPECT_EQ(ReadBytes(month), kTag + Record(1, "new"));
+    EXPECT_EQ(ReadBytes(month), MemoFile(MemoRecord(1, "new")));
 
     HWND notebook = FindNotebook(run);
     ASSERT_NE(notebook, nullptr);

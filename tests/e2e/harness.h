@@ -76,6 +76,15 @@ HWND OpenNotebook(AlmanixRun& run);
 HWND VisibleTip(AlmanixRun& run);
 // DocumentsFolder()\我的记事\日历\name.
 std::wstring CalendarFile(const wchar_t* name);
+// One memo file record: slot (16 bits), text length (the text's own unless given), no
+// flags, the text.
+std::string MemoRecord(int slot, const std::string& text, unsigned length = ~0u);
+// A whole memo file: the tag, then the records.
+std::string MemoFile(const std::string& records);
+// The top-left corner of day d's cell in May 2024 (day 1 a Wednesday), in view coordinates.
+POINT CellOfMay2024(int d);
+// The middle of that cell.
+inline POINT DayOfMay2024(int d) { POINT c = CellOfMay2024(d); return {c.x + 20, c.y + 12}; }
 
 // What the screen shows of a window, to probe its pixels.
 struct Picture {

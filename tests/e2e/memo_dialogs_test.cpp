@@ -14,30 +14,6 @@ const int kOnce = 1029, kSolarYearly = 1030, kLunarYearly = 1031, kDateLine = 10
 const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 const wchar_t kWeeklyTitle[] = L"每周提示";
 
-// The top-left corner of day d's cell in May 2024 (day 1 a Wednesday).
-POINT CellOfMay2024(int d)
-{
-    int index = 3 + d - 1;
-    return {52 * (index % 7), 21 + 33 * (index / 7)};
-}
-
-std::string Record(int slot, const std::string& text, unsigned flags = 0)
-{
-    std::string r;
-    r += static_cast<char>(slot);
-    r += '\0';
-    r += static_cast<char>(text.size() & 0xFF);
-    r += static_cast<char>(text.size() >> 8);
-    for (int i = 0; i < 4; ++i)
-        r += static_cast<char>((flags >> (8 * i)) & 0xFF);
-    return r + text;
-}
-
-std::string MemoFile(const std::string& records)
-{
-    return std::string("\x64\x00", 2) + records;
-}
-
 TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
 {
     AlmanixRun run;
@@ -61,9 +37,9 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
 
-    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(Record(1, "买菜\r\n做饭")));
-    EXPECT_EQ(ReadBytes(CalendarFile(L"105")), MemoFile(Record(1, "劳动节")));
-    EXPECT_EQ(ReadBytes(CalendarFile(L"003")), MemoFile(Record(23, "生日 ")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(1, "买菜\r\n做饭")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"105")), MemoFile(MemoRecord(1, "劳动节")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"003")), MemoFile(MemoRecord(23, "生日 ")));
 
     // The cell is filled with the one-off colour and carries the two stars.
     Picture pic;
@@ -92,7 +68,7 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     Type(GetDlgItem(dlg, kSolarYearly), L"改了");
     SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
-    EXPECT_EQ(ReadBytes(CalendarFile(L"105")), MemoFile(Record(1, "劳动节")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"105")), MemoFile(MemoRecord(1, "劳动节")));
 }
 
 TEST(MemoDialog, HeaderClickOpensTheWeeklyReminder)
@@ -112,7 +88,7 @@ TEST(MemoDialog, HeaderClickOpensTheWeeklyReminder)
     SaveWindowPng(dlg, L"e2e-weekly-dialog");
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
-    EXPECT_EQ(ReadBytes(CalendarFile(L"week")), MemoFile(Record(3, "倒垃圾")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"week")), MemoFile(MemoRecord(3, "倒垃圾")));
 
     // A Wednesday's tip lists the reminder; emptied again, the file goes.
     POINT wednesday = CellOfMay2024(8);
@@ -156,9 +132,9 @@ TEST(MemoDialog, MidnightWhileOpenKeepsTheDayClicked)
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
     SetTestClockOffset(0);
-    EXPECT_EQ(ReadBytes(CalendarFile(L"202401")), MemoFile(Record(31, "月底")));
-    EXPECT_EQ(ReadBytes(CalendarFile(L"101")), MemoFile(Record(31, "年年")));
-    EXPECT_EQ(ReadBytes(CalendarFile(L"012")), MemoFile(Record(21, "腊月")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"202401")), MemoFile(MemoRecord(31, "月底")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"101")), MemoFile(MemoRecord(31, "年年")));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"012")), MemoFile(MemoRecord(21, "腊月")));
     EXPECT_FALSE(FileExists(CalendarFile(L"202402")));
     EXPECT_FALSE(FileExists(CalendarFile(L"102")));
 }
@@ -185,7 +161,7 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
     const std::string bytes = "\xd6\xd0" "a" "\xa8\xa6" "\x94\x39\xfc\x36" "\x82\x37\xcf\x35";
-    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(Record(1, bytes)));
+    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(1, bytes)));
 
     PostClick(view, cell.x + 20, cell.y + 12);
     dlg = WaitForDialog(run, kMemoTitle);
