@@ -44,7 +44,10 @@ TEST(SecondInstance, IsRefusedAndTheFirstRunsOn)
     AlmanixRun second;
     ASSERT_TRUE(second.StartNoWait());
     HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = second.FindWindowOf(L"#32770", nullptr)) != nullptr; }, 30000));
+    // Visible only once its texts are in place: the window exists before its controls do.
+    ASSERT_TRUE(WaitUntil([&] {
+        return (box = second.FindWindowOf(L"#32770", nullptr)) != nullptr && IsWindowVisible(box);
+    }, 30000));
     EXPECT_NE(StaticTexts(box).find(L"同名程序已启动，请先关闭旧程序!"), std::wstring::npos);
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(second.WaitForExit(30000));
