@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "text/gbcodec.h"
+
 #ifdef _WIN32
 #include <windows.h>
-
-#include "text/gbcodec.h"
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -25,23 +25,14 @@ bool g_bMemoFolderUsable = true;
 
 bool Faulted(FileStep step) { return g_faultHook != nullptr && g_faultHook(step); }
 
-// Bytes of the GB18030 character that starts at s[i]. Trail bytes may be 0x5C, which is
-// then part of a character and never a folder separator.
-std::size_t CharLength(std::string_view s, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(s[i]);
-  if (lead < 0x81 || lead == 0xFF || i + 1 >= s.size()) return 1;
-  const auto second = static_cast<unsigned char>(s[i + 1]);
-  if (second >= 0x30 && second <= 0x39) return i + 4 <= s.size() ? 4 : s.size() - i;
-  return 2;
-}
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Position just after the last folder separator of path, 0 when there is none.
 std::size_t NameStart(std::string_view path) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < path.size();) {
-    const std::size_t n = CharLength(path, i);
+    // A 0x5C inside a character is no separator; the codec decides where characters end.
+    const std::size_t n = almanix::GbCharLength(path, i);
     if (n == 1 && IsSeparator(path[i])) start = i + 1;
     i += n;
   }
@@ -189,7 +180,7 @@ bool MakeFolder(std::string_view path) {
 std::string NativePath(std::string_view gb) {
   std::string native(gb);
   for (std::size_t i = 0; i < native.size();) {
-    const std::size_t n = CharLength(native, i);
+    const std::size_t n = almanix::GbCharLength(native, i);
     if (n == 1 && native[i] == '\\') native[i] = '/';
     i += n;
   }

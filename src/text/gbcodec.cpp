@@ -69,20 +69,26 @@ char32_t DecodeFourByte(uint32_t linear) {
     return kReplacement;
 }
 
+// Bytes of the sequence at p (p < end), at least 1: what DecodeGb takes.
+inline size_t SequenceLength(const uint8_t* p, const uint8_t* end) {
+    const size_t left = static_cast<size_t>(end - p);
+    if (p[0] < 0x80 || !IsLead(p[0]) || left < 2)
+        return 1;
+    if (IsTwoByteTrail(p[1]))
+        return 2;
+    return IsDigit(p[1]) && left >= 4 && IsLead(p[2]) && IsDigit(p[3]) ? 4 : 1;
+}
+
 // Decodes the sequence at p (p < end) into cp; returns the bytes it takes, at least 1.
 inline size_t DecodeGb(const uint8_t* p, const uint8_t* end, char32_t& cp) {
     const uint8_t b1 = p[0];
+    const size_t n = SequenceLength(p, end);
     if (b1 < 0x80) {
         cp = b1;
-        return 1;
-    }
-    const size_t left = static_cast<size_t>(end - p);
-    if (!IsLead(b1) || left < 2) {
+    } else if (n == 1) {
         cp = kReplacement;
-        return 1;
-    }
-    const uint8_t b2 = p[1];
-    if (IsTwoByteTrail(b2)) {
+    } else if (n == 2) {
+        const uint8_t b2 = p[1];
         const uint16_t v = kGbTwoByte[(b1 - 0x81) * 190 + (b2 - 0x40) - (b2 > 0x7F)];
         if (v) {
             cp = v;
@@ -93,15 +99,12 @@ inline size_t DecodeGb(const uint8_t* p, const uint8_t* end, char32_t& cp) {
                 if (w.code == code)
                     cp = w.cp;
         }
-        return 2;
+    } else {
+        const uint32_t linear =
+            ((static_cast<uint32_t>(b1 - 0x81) * 10 + (p[1] - 0x30)) * 126 + (p[2] - 0x81)) * 10 + (p[3] - 0x30);
+        cp = DecodeFourByte(linear);
     }
-    if (!IsDigit(b2) || left < 4 || !IsLead(p[2]) || !IsDigit(p[3])) {
-        cp = kReplacement;
-        return 1;
-    }
-    const uint32_t linear = ((static_cast<uint32_t>(b1 - 0x81) * 10 + (b2 - 0x30)) * 126 + (p[2] - 0x81)) * 10 + (p[3] - 0x30);
-    cp = DecodeFourByte(linear);
-    return 4;
+    return n;
 }
 
 // Two-byte code of every BMP code point that has one (0: none), built from kGbTwoByte once.
@@ -354,6 +357,29 @@ std::string Utf8ToGb(std::string_view utf8) {
         sink.Commit(EncodeGb(cp, reverse, sink.Room()));
     }
     return sink.Take();
+}
+
+std::size_t GbCharLength(std::string_view gb, std::size_t i) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(gb.data());
+    return SequenceLength(p + i, p + gb.size());
+}
+
+std::size_t GbCompleteLength(std::string_view gb) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(gb.data());
+    const size_t size = gb.size();
+    size_t i = 0;
+    while (i < size) {
+        const size_t n = SequenceLength(p + i, p + size);
+        if (n == 1 && IsLead(p[i])) {
+            // A lead byte the decoder takes alone because the text ends: alone at the end,
+            // or followed by a digit, or a digit and a lead, that a longer text would complete.
+            const size_t left = size - i;
+            if (left == 1 || (IsDigit(p[i + 1]) && (left == 2 || (left == 3 && IsLead(p[i + 2])))))
+                return i;
+        }
+        i += n;
+    }
+    return size;
 }
 
 #ifdef _WIN32

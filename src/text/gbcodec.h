@@ -2,6 +2,7 @@
 // and UTF-16 / UTF-8, without the system's code page.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,14 @@ std::string GbToUtf8(std::string_view gb);
 // Invalid UTF-8 encodes as the form of U+FFFD, once per maximal subpart of an ill-formed
 // sequence (as Unicode recommends: "\xE5\x86" cut short is one U+FFFD, "\xC0\x80" two).
 std::string Utf8ToGb(std::string_view utf8);
+
+// Bytes of the sequence that starts at gb[i] (i < gb.size()), as the decoder above takes it:
+// 1 for ASCII and for every broken or cut-short sequence, 2 or 4 for a whole character. The
+// one rule for "how long is this character" in the program: a 0x5C inside a character is
+// then never taken for a folder separator, and a 0x5C the decoder shows as '\' always is.
+std::size_t GbCharLength(std::string_view gb, std::size_t i);
+// The length of gb without a character cut short at its end: a lead byte alone, or the first
+// two or three bytes of what can still become a four-byte sequence.
+std::size_t GbCompleteLength(std::string_view gb);
 
 } // namespace almanix

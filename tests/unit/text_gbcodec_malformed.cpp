@@ -165,3 +165,39 @@ TEST(GbCodecMalformed, NarrowLiteralsAreGbText) {
 
 } // namespace
 } // namespace almanix
+
+namespace almanix {
+namespace {
+
+// One rule for where a character ends: every sequence GbCharLength delimits decodes on its own
+// exactly as it does inside the text, and GbCompleteLength keeps only what a longer text would
+// not change. "\x81\x30\x5C" is where the memo files and the codec once disagreed: the 0x5C
+// is a backslash of its own, not the end of a four-byte character.
+TEST(GbCodecMalformed, CharacterLengthIsTheDecodersOwn) {
+    EXPECT_EQ(GbCharLength("\x81\x30\x5C", 0), 1u);
+    EXPECT_EQ(GbToUtf16("\x81\x30\x5C"), u"\uFFFD0\\");
+    EXPECT_EQ(GbCharLength("\x81\x30\x81\x30", 0), 4u);
+    EXPECT_EQ(GbCharLength("\xC4\x5C", 0), 2u);
+    const unsigned char bytes[] = {0x00, 0x30, 0x39, 0x40, 0x5C, 0x7F, 0x80, 0x81, 0xA1, 0xFE, 0xFF};
+    const size_t n = sizeof bytes;
+    for (size_t a = 0; a < n; ++a)
+        for (size_t b = 0; b < n; ++b)
+            for (size_t c = 0; c < n; ++c)
+                for (size_t d = 0; d < n; ++d) {
+                    const char raw[] = {static_cast<char>(bytes[a]), static_cast<char>(bytes[b]),
+                                        static_cast<char>(bytes[c]), static_cast<char>(bytes[d])};
+                    const std::string text(raw, 4);
+                    std::u16string pieces;
+                    for (size_t i = 0; i < text.size(); i += GbCharLength(text, i))
+                        pieces += GbToUtf16(text.substr(i, GbCharLength(text, i)));
+                    ASSERT_EQ(pieces, GbToUtf16(text)) << a << ' ' << b << ' ' << c << ' ' << d;
+                    for (size_t cut = 0; cut <= 4; ++cut) {
+                        // What is kept decodes the same whatever came after the cut.
+                        const std::u16string head = GbToUtf16(text.substr(0, GbCompleteLength(text.substr(0, cut))));
+                        ASSERT_EQ(pieces.compare(0, head.size(), head), 0) << a << ' ' << b << ' ' << c << ' ' << d << " cut " << cut;
+                    }
+                }
+}
+
+} // namespace
+} // namespace almanix
