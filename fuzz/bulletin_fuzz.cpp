@@ -74,6 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int length = limit;
     const int code = ExtractBody(received, static_cast<int>(n), body.data(), &length);
     const char* start = FindSeparator(received, n);
+    // A reply is never whole before its headers end (received is not NUL-terminated: any read
+    // past n shows under ASan).
+    const bool whole = IsReplyComplete(received, static_cast<int>(n));
+    FUZZ_CHECK(start || !whole);
     if (!start) {
         FUZZ_CHECK(code == BULLETIN_ERR_NO_HEADER_END);
         FUZZ_CHECK(length == limit);

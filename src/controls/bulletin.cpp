@@ -168,11 +168,19 @@ int GetPageBodyFrom(char* body, int* pLen, const char* host, unsigned short port
     if (sent != requestLength)
         return Finish(s, BULLETIN_ERR_SEND);
 
+    // Servers, proxies and slow links hand the reply over in pieces: read until it is whole
+    // (the server closes, Content-Length is reached, the buffer is full) or the limit passes.
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeouts.m_nReceiveMs);
-    if (WaitForSocket(s, false, deadline, pCancel) != Wait::Ready)
+    int total = 0;
+    while (total < static_cast<int>(sizeof buffer) - 1 && !IsReplyComplete(buffer, total)) {
+        if (WaitForSocket(s, false, deadline, pCancel) != Wait::Ready)
+            break;
+        const auto received = recv(s, buffer + total, static_cast<int>(sizeof buffer) - 1 - total, 0);
+        if (received <= 0)
+            break;
+        total += static_cast<int>(received);
+    }
+    if (total == 0 || (pCancel && pCancel->load()))
         return Finish(s, BULLETIN_ERR_RECEIVE);
-    const auto received = recv(s, buffer, sizeof buffer - 1, 0);
-    if (received <= 0)
-        return Finish(s, BULLETIN_ERR_RECEIVE);
-    return Finish(s, ExtractBody(buffer, static_cast<int>(received), body, pLen));
+    return Finish(s, ExtractBody(buffer, total, body, pLen));
 }

@@ -13,21 +13,21 @@ enum {
     BULLETIN_ERR_SOCKET = -2,        // no socket could be created
     BULLETIN_ERR_CONNECT = -3,       // no address accepted the connection in time
     BULLETIN_ERR_SEND = -4,          // the request was not sent in full by one send call
-    BULLETIN_ERR_RECEIVE = -5,       // nothing received: closed, failed or the time limit passed
+    BULLETIN_ERR_RECEIVE = -5,       // nothing received (closed, failed, the time limit passed), or cancelled
     BULLETIN_ERR_NO_HEADER_END = -6  // what was received holds no CR LF CR LF
 };
 
 inline constexpr char BULLETIN_PATH[] = "link230/";
 inline constexpr char BULLETIN_VERSION[] = "1.2";
 inline constexpr unsigned short BULLETIN_PORT = 80;
-// One buffer holds the request and then the reply; one receive takes at most size - 1 bytes.
+// One buffer holds the request and then the reply; at most size - 1 bytes of it are read.
 inline constexpr int BULLETIN_EXCHANGE_SIZE = 2048;
 // The bulletin's body buffer: 1023 bytes and the terminating NUL.
 inline constexpr int BULLETIN_BODY_SIZE = 1024;
 
 struct BulletinTimeouts {
     int m_nConnectMs = 10000;  // for each address the name resolves to
-    int m_nReceiveMs = 10000;  // from the request sent to the first bytes of the reply
+    int m_nReceiveMs = 10000;  // from the request sent to the whole reply
 };
 
 // Asks host on port 80 for path; see GetPageBodyFrom.
@@ -35,9 +35,10 @@ int GetPageBody(char* body, int* pLen, const char* host, const char* path, const
 
 // The request on the wire is exactly "GET /<path> HTTP/1.1\r\nHost:<host>\r\nVer:<version>\r\n\r\n".
 // The host is resolved with getaddrinfo (IPv4 and IPv6) and each address is tried in turn
-// until one connects within the connect limit. The reply is read by ONE receive of at most
-// BULLETIN_EXCHANGE_SIZE - 1 bytes; status and headers are ignored, the body is what follows
-// the first empty line (see ExtractBody).
+// until one connects within the connect limit. The reply is read, in as many pieces as it
+// comes in, until the server closes, IsReplyComplete holds, BULLETIN_EXCHANGE_SIZE - 1 bytes
+// are in or the receive limit passes; then what came is taken apart: status and headers are
+// ignored, the body is what follows the first empty line (see ExtractBody).
 // body: the caller's buffer of at least *pLen + 1 bytes. pLen: in, the longest body accepted;
 // out, on success, the length delivered. Returns one of the BULLETIN_ codes.
 // pCancel (may be null): when it becomes true the exchange gives up within a fraction of a
@@ -50,6 +51,11 @@ int GetPageBodyFrom(char* body, int* pLen, const char* host, unsigned short port
 // in size bytes or a parameter holds a CR or LF (it would forge a header).
 int FormatBulletinRequest(char* buffer, int size, const char* path, const char* host,
                           const char* version);
+
+// True when the n bytes received hold the headers' end and, after it, as many bytes as their
+// Content-Length (any case, optional blanks) says. Without that header only the server's
+// close ends a reply.
+bool IsReplyComplete(const char* received, int n);
 
 // Everything after the receive: the body of the n bytes received (they need not end in a
 // NUL) is what follows the first CR LF CR LF, cut to *pLen bytes, ended at its first NUL, and

@@ -1,13 +1,13 @@
 // The bulletin reply taken apart, without sockets: what the fuzz target drives.
 #include "controls/bulletin.h"
 
+#include "text/gbcodec.h"
+
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-bool IsGbLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-bool IsGbTwoByteTrail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 bool IsDigit(unsigned char b) { return b >= '0' && b <= '9'; }
 bool IsAlpha(unsigned char b) { return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z'); }
 bool IsHex(unsigned char b) { return IsDigit(b) || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F'); }
@@ -85,28 +85,39 @@ int FormatBulletinRequest(char* buffer, int size, const char* path, const char* 
 }
 
 int CompleteGbLength(const char* text, int length) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    int i = 0;
-    while (i < length) {
-        const int left = length - i;
-        if (p[i] < 0x80 || !IsGbLead(p[i])) {
-            ++i;
-        } else if (left < 2) {
-            return i;  // a lead byte without its trail
-        } else if (IsGbTwoByteTrail(p[i + 1])) {
-            i += 2;
-        } else if (IsDigit(p[i + 1])) {
-            if (left >= 4 && IsGbLead(p[i + 2]) && IsDigit(p[i + 3]))
-                i += 4;
-            else if (left == 2 || (left == 3 && IsGbLead(p[i + 2])))
-                return i;  // the start of a four-byte sequence
-            else
-                ++i;       // broken in the middle: the codec shows its lead alone
-        } else {
-            ++i;
+    return static_cast<int>(almanix::GbCompleteLength(std::string_view(text, static_cast<size_t>(length))));
+}
+
+bool IsReplyComplete(const char* received, int n) {
+    int headerEnd = -1;
+    for (int i = 0; i + 4 <= n; ++i) {
+        if (std::memcmp(received + i, "\r\n\r\n", 4) == 0) {
+            headerEnd = i + 4;
+            break;
         }
     }
-    return length;
+    if (headerEnd < 0)
+        return false;
+    // Header lines start after a CR LF; the status line is never one of them.
+    for (int i = 0; i + 2 < headerEnd; ++i) {
+        if (received[i] != '\r' || received[i + 1] != '\n')
+            continue;
+        const char* line = received + i + 2;
+        const size_t name = MatchNoCase(line, "content-length:");
+        if (name == 0)
+            continue;
+        const char* p = line + name;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        long length = 0;
+        const char* digits = p;
+        while (IsDigit(static_cast<unsigned char>(*p)) && length <= BULLETIN_EXCHANGE_SIZE)
+            length = length * 10 + (*p++ - '0');
+        if (p == digits)
+            return false;  // not a number: wait for the close
+        return n - headerEnd >= length;
+    }
+    return false;
 }
 
 int ExtractBody(const char* received, int n, char* body, int* pLen) {

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -35,8 +36,10 @@ const char kExpectedRequest[] = "GET /link230/ HTTP/1.1\r\nHost:127.0.0.1\r\nVer
 
 // What the server does with each connection, after it has read the request.
 enum class Mode {
-    Answer,       // sends the reply, then waits for the client to close
-    Pieces,       // sends the reply; the second piece only after the client has closed
+    Answer,       // sends the reply and closes
+    Hold,         // sends the reply, then keeps the connection until the client closes
+    Pieces,       // sends the reply, pauses, sends the second piece and closes
+    Trickle,      // sends the reply a byte at a time, then closes
     Close,        // closes at once
     Silent,       // sends nothing and waits for the client to close
     Gated         // like Answer, but only once Release() has been called
@@ -159,17 +162,28 @@ private:
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_changed.wait(lock, [&] { return m_bReleased; });
             }
+            const int noDelay = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
             switch (m_mode) {
             case Mode::Answer:
             case Mode::Gated:
-                // The whole reply in one call, so that one receive can take all of it.
+                SendAll(fd, m_reply);
+                break;
+            case Mode::Hold:
                 SendAll(fd, m_reply);
                 DrainUntilClosed(fd);
                 break;
             case Mode::Pieces:
+                // A server that writes its headers and its body separately, on a slow link.
                 SendAll(fd, m_reply);
-                DrainUntilClosed(fd);
+                std::this_thread::sleep_for(200ms);
                 SendAll(fd, m_secondPiece);
+                break;
+            case Mode::Trickle:
+                for (char c : m_reply) {
+                    SendAll(fd, std::string(1, c));
+                    std::this_thread::sleep_for(1ms);
+                }
                 break;
             case Mode::Close:
                 break;
@@ -243,12 +257,18 @@ TEST(BulletinExchange, RepliesGiveTheBodyAfterTheEmptyLine) {
         int limit;
         int code;
         std::string body;
+        Mode mode = Mode::Answer;
     } cases[] = {
         {"item", kOk + "*http://www.example.com/n/1\t" + kToday, "", 1023, 0,
          "*http://www.example.com/n/1\t" + kToday},
         {"leading white space", kOk + "\r\n \t *http://e.com/\tt", "", 1023, 0, "\r\n \t *http://e.com/\tt"},
         {"headers only", kOk, "", 1023, 0, ""},
-        {"body in a later piece", kOk, "*http://e.com/\tlate", 1023, 0, ""},
+        {"body in a later piece", kOk, "*http://e.com/\tlate", 1023, 0, "*http://e.com/\tlate", Mode::Pieces},
+        {"a byte at a time", kOk + "*http://e.com/n/1\t" + kToday, "", 1023, 0, "*http://e.com/n/1\t" + kToday,
+         Mode::Trickle},
+        // A server that keeps the connection: the length it announced ends the reply.
+        {"content length reached", "HTTP/1.1 200 OK\r\ncontent-LENGTH:  9\r\n\r\n*h://x\tyz", "", 1023, 0,
+         "*h://x\tyz", Mode::Hold},
         {"headers beyond one receive", longHeaders, "", 1023, BULLETIN_ERR_NO_HEADER_END, ""},
         // Only the first 2047 bytes are ever looked at, whatever the caller would take.
         {"reply beyond one receive", kOk + std::string(3000, 'b'), "", 4000, 0,
@@ -265,9 +285,11 @@ TEST(BulletinExchange, RepliesGiveTheBodyAfterTheEmptyLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CLoopbackServer server(c.secondPiece.empty() ? Mode::Answer : Mode::Pieces, c.reply, c.secondPiece);
+        CLoopbackServer server(c.mode, c.reply, c.secondPiece);
         ASSERT_NE(server.Port(), 0);
+        const auto start = Clock::now();
         const CExchange got = Fetch(server.Port(), c.limit);
+        EXPECT_LT(Clock::now() - start, 5s) << "waited for the receive limit although the reply was whole";
         EXPECT_EQ(got.nCode, c.code);
         if (c.code == BULLETIN_OK) {
             EXPECT_EQ(got.strBody, c.body);
