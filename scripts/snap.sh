@@ -5,7 +5,8 @@ set -euo pipefail
 runner=$1 exe=$2 png=$3
 "$runner" "$exe" &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; WINEPREFIX="$(dirname "$runner")/wine/prefix" wineserver -k 2>/dev/null || true' EXIT
+# The runner starts programs in the build's run prefix (wine/run/prefix): end that one's server.
+trap 'kill $pid 2>/dev/null || true; WINEPREFIX="${ALMANIX_WINEPREFIX:-$(dirname "$runner")/wine/run/prefix}" wineserver -k 2>/dev/null || true' EXIT
 win=""
 for _ in $(seq 600); do          # up to a minute: Wine's first start in a new prefix is slow
   win=$(xdotool search --onlyvisible --name '日历2.18' 2>/dev/null | head -n 1) || true

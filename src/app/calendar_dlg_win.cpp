@@ -225,7 +225,7 @@ void CCalendarDlg::OnUninstall()
 void CCalendarDlg::CollapseToTab()
 {
     if (!m_pCalendarTab) {
-        m_pCalendarTab = std::make_unique<CCalendarTabDlg>();
+        m_pCalendarTab = std::make_unique<CCalendarTabDlg>(this);
         m_pCalendarTab->Create(IDD_CALENDAR_TAB, this);
         PlaceTabs();
     }
@@ -243,7 +243,7 @@ void CCalendarDlg::RestoreFromTab()
 void CCalendarDlg::ShowNotebook()
 {
     if (!m_pNotebook) {
-        m_pNotebook = std::make_unique<CNotebookDlg>();
+        m_pNotebook = std::make_unique<CNotebookDlg>(this);
         RECT rc;
         GetWindowRect(&rc);
         m_pNotebook->SetDefaultPos(rc.left, rc.bottom + 10);
@@ -260,7 +260,7 @@ void CCalendarDlg::HideNotebook()
     if (m_pNotebook)
         m_pNotebook->ShowWindow(SW_HIDE);
     if (!m_pNotebookTab) {
-        m_pNotebookTab = std::make_unique<CNotebookTabDlg>();
+        m_pNotebookTab = std::make_unique<CNotebookTabDlg>(this);
         m_pNotebookTab->Create(IDD_NOTEBOOK_TAB, this);
         PlaceTabs();
     }

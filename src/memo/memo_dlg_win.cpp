@@ -119,7 +119,7 @@ bool ChooseMemoColor(HWND owner, COLORREF current, const COLORREF (&custom)[16],
     cc.hwndOwner = owner;
     cc.rgbResult = current;
     cc.lpCustColors = table;
-    cc.Flags = CC_RGBINIT | CC_FULLOPEN;
+    cc.Flags = CC_RGBINIT;
     if (!g_pfnChooseColor(&cc))
         return false;
     *pChosen = cc.rgbResult & 0x00FFFFFF;

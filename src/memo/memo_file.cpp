@@ -307,7 +307,11 @@ int RemoveFile(const char* path) {
 }
 
 int PrepareMemoFolder(const char* documentsFolder) {
-  if (documentsFolder == nullptr || *documentsFolder == '\0') return -1;
+  // No Documents folder: no memo folder either, rather than the folder the program started in.
+  if (documentsFolder == nullptr || *documentsFolder == '\0') {
+    g_bMemoFolderUsable = false;
+    return -1;
+  }
   std::string memoFolder = documentsFolder;
   if (NameStart(memoFolder) != memoFolder.size()) memoFolder += '\\';
   memoFolder += MEMO_FOLDER_NAME;
@@ -330,3 +334,5 @@ int PrepareMemoFolder(const char* documentsFolder) {
 void SetFileFaultHook(FileFaultHook hook) { g_faultHook = hook; }
 
 void SetMemoFolderUsable(bool usable) { g_bMemoFolderUsable = usable; }
+
+bool IsMemoFolderUsable() { return g_bMemoFolderUsable; }

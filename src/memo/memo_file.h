@@ -37,12 +37,15 @@ int RemoveFile(const char* path);
 // and makes it the current directory. -1 when the memo folder cannot be entered (the
 // current directory is then unchanged) or a subfolder is missing and cannot be made (the
 // memo folder is still the current directory).
-// When the memo folder cannot be entered, the file functions below refuse every memo and
+// When there is no documents folder (null or empty) or the memo folder cannot be entered,
+// the file functions below refuse every memo and
 // note file (-1, or null) until a later call succeeds: nothing is read from or written to
 // the folder the program happened to start in.
 int PrepareMemoFolder(const char* documentsFolder);
 // Sets what PrepareMemoFolder decides (for tests that make it fail).
 void SetMemoFolderUsable(bool usable);
+// False while memo and note files are refused because there is no memo folder.
+bool IsMemoFolderUsable();
 
 // Test seam: the steps of the file functions that can be made to fail.
 enum class FileStep { Open, Write, Flush, Replace, Remove };

@@ -20,9 +20,12 @@ protected:
     ~INotebookOwner() = default;
 };
 
+// The notebook and the tabs are pop-ups made with the calendar as hWndParent. Once the
+// calendar is a child of the desktop, the system makes the desktop's top-level window their
+// owner instead, so they keep the calendar they serve in a pointer of their own.
 class CNotebookDlg : public CDialog {
 public:
-    CNotebookDlg();
+    explicit CNotebookDlg(INotebookOwner* pOwner = nullptr);
     ~CNotebookDlg() override;
 
     std::string m_strNote;
@@ -56,11 +59,16 @@ protected:
     void OnMove(int x, int y);
     void OnChangeNote();
     void OnHide();
+    // The heading tells whether the text on screen is in the note file.
+    void ShowSaved(bool saved);
+
+private:
+    INotebookOwner* m_pOwner;
 };
 
 class CNotebookTabDlg : public CDialog {
 public:
-    CNotebookTabDlg(CWnd* pOwner = nullptr);
+    explicit CNotebookTabDlg(INotebookOwner* pOwner = nullptr);
 
     BEGIN_MSG_MAP(CNotebookTabDlg)
         COMMAND_ID_HANDLER_EX(IDC_SHOW_NOTEBOOK, OnTab)
@@ -71,11 +79,12 @@ public:
 
 private:
     void OnTab();
+    INotebookOwner* m_pOwner;
 };
 
 class CCalendarTabDlg : public CDialog {
 public:
-    CCalendarTabDlg(CWnd* pOwner = nullptr);
+    explicit CCalendarTabDlg(INotebookOwner* pOwner = nullptr);
 
     BEGIN_MSG_MAP(CCalendarTabDlg)
         COMMAND_ID_HANDLER_EX(IDC_RESTORE_CALENDAR, OnTab)
@@ -86,6 +95,7 @@ public:
 
 private:
     void OnTab();
+    INotebookOwner* m_pOwner;
 };
 
 // Drags a borderless window by a press on its surface: the system's own move loop.

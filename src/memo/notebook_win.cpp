@@ -11,11 +11,6 @@ namespace {
 
 const char kNoteName[] = "default";
 
-INotebookOwner* OwnerOf(HWND hwnd)
-{
-    return dynamic_cast<INotebookOwner*>(CWnd::FromHandle(::GetWindow(hwnd, GW_OWNER)));
-}
-
 bool ReadNumber(const char* value, int* out)
 {
     BYTE buf[255];
@@ -54,7 +49,7 @@ void DragWindowFrom(HWND hwnd, POINT pt)
     ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
 }
 
-CNotebookDlg::CNotebookDlg() : CDialog(IDD_NOTEBOOK)
+CNotebookDlg::CNotebookDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK), m_pOwner(pOwner)
 {
 }
 
@@ -111,6 +106,8 @@ BOOL CNotebookDlg::OnInitDialog()
     std::unique_ptr<char[]> note = LoadNote(kNoteName, length);
     m_strNote = note ? std::string(note.get()) : std::string(); // up to the first NUL byte
     UpdateData(FALSE);
+    // Without a memo folder nothing typed here can be kept: the heading says so from the start.
+    ShowSaved(IsMemoFolderUsable());
     m_bReady = true;
     return TRUE;
 }
@@ -140,40 +137,44 @@ void CNotebookDlg::OnChangeNote()
     UpdateData(TRUE);
     // A failed write leaves the file as it was; the next change writes the whole text again.
     // Until one succeeds, the heading says that the text on screen is not on disk.
-    bool saved = SaveNote(kNoteName, m_strNote.data(), m_strNote.size()) == 0;
-    if (saved != m_bSaved) {
-        m_bSaved = saved;
-        for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-            if (::GetDlgCtrlID(child) == IDC_STATIC || ::GetDlgCtrlID(child) == 0xFFFF) {
-                ::SetWindowTextW(child, almanix::Wide(saved ? "记事小本" : "记事小本（未保存）").c_str());
-                break;
-            }
+    ShowSaved(SaveNote(kNoteName, m_strNote.data(), m_strNote.size()) == 0);
+}
+
+void CNotebookDlg::ShowSaved(bool saved)
+{
+    if (saved == m_bSaved)
+        return;
+    m_bSaved = saved;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::GetDlgCtrlID(child) == IDC_STATIC || ::GetDlgCtrlID(child) == 0xFFFF) {
+            ::SetWindowTextW(child, almanix::Wide(saved ? "记事小本" : "记事小本（未保存）").c_str());
+            break;
         }
     }
 }
 
 void CNotebookDlg::OnHide()
 {
-    if (INotebookOwner* owner = OwnerOf(m_hWnd))
-        owner->HideNotebook();
+    if (m_pOwner)
+        m_pOwner->HideNotebook();
 }
 
-CNotebookTabDlg::CNotebookTabDlg(CWnd* pOwner) : CDialog(IDD_NOTEBOOK_TAB, pOwner)
+CNotebookTabDlg::CNotebookTabDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK_TAB), m_pOwner(pOwner)
 {
 }
 
 void CNotebookTabDlg::OnTab()
 {
-    if (INotebookOwner* owner = OwnerOf(m_hWnd))
-        owner->ShowNotebook();
+    if (m_pOwner)
+        m_pOwner->ShowNotebook();
 }
 
-CCalendarTabDlg::CCalendarTabDlg(CWnd* pOwner) : CDialog(IDD_CALENDAR_TAB, pOwner)
+CCalendarTabDlg::CCalendarTabDlg(INotebookOwner* pOwner) : CDialog(IDD_CALENDAR_TAB), m_pOwner(pOwner)
 {
 }
 
 void CCalendarTabDlg::OnTab()
 {
-    if (INotebookOwner* owner = OwnerOf(m_hWnd))
-        owner->RestoreFromTab();
+    if (m_pOwner)
+        m_pOwner->RestoreFromTab();
 }

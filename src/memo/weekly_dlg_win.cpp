@@ -1,6 +1,5 @@
 #include "memo/weekly_dlg.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "engine/names.h"
@@ -12,20 +11,9 @@ namespace {
 const char kSwatchText[] = "■";
 const char kSwatchFace[] = "楷体_gb2312";
 const COLORREF kWhite = RGB(255, 255, 255);
-const int kGap = 4;
-const int kRowHeight = 20;
 
 const char kTooLong[] = "这条提示太长，存不下：一条提示最多 65535 字节。请删减后再按“确定”。";
 const char kNotWritten[] = "提示没能写入文件，请确认“我的记事”文件夹可以写入，再按“确定”。";
-
-SIZE TextSize(HWND hwnd, HFONT font, const char* pszText)
-{
-    CClientDC dc(hwnd);
-    SelectScope scope(dc, font);
-    int cx = 0, cy = 0;
-    MeasureText(dc, pszText, &cx, &cy);
-    return SIZE{cx, cy};
-}
 
 } // namespace
 
@@ -69,30 +57,15 @@ BOOL CWeeklyDlg::OnInitDialog()
 
 void CWeeklyDlg::LayOut()
 {
-    RECT rcEdit = {0, 0, 0, 0};
-    if (HWND hEdit = GetDlgItem(IDC_MEMO_WEEKLY)) {
-        ::GetWindowRect(hEdit, &rcEdit);
-        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
-    }
-    const std::string strCaption = FormatCaption();
-    const SIZE text = TextSize(m_hWnd, m_font, strCaption.c_str());
-    CFont swatchFont;
-    swatchFont.CreatePointFont(100, kSwatchFace);
-    const SIZE swatch = TextSize(m_hWnd, swatchFont, kSwatchText);
-
-    // Caption and swatch in a row just above the edit, from its left end.
-    const int nRowHeight = std::max<int>({kRowHeight, text.cy, swatch.cy});
-    const int nTop = std::max<int>(0, rcEdit.top - 2 - nRowHeight);
-    const RECT rcCaption = {rcEdit.left, nTop, rcEdit.left + text.cx, nTop + nRowHeight};
-    m_staticDay.Create(strCaption.c_str(), WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, rcCaption, this,
+    // Pixels, not dialog units: the row above the edit, whose top lies below 30 pixels with
+    // every dialog font the template can get.
+    const RECT rcCaption = {20, 10, 80, 30};
+    m_staticDay.Create(FormatCaption().c_str(), WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, rcCaption, this,
                        static_cast<UINT>(IDC_STATIC));
     m_staticDay.SetFont(m_font, TRUE);
     m_staticDay.ShowWindow(SW_SHOW);
-    const int nSwatchLeft = rcCaption.right + kGap;
-    const int nSwatchTop = nTop + (nRowHeight - swatch.cy) / 2;
-    m_btnColor.Create(RECT{nSwatchLeft, nSwatchTop, nSwatchLeft + swatch.cx, nSwatchTop + swatch.cy}, this,
-                      IDC_WEEKLY_COLOR, ::GetSysColor(COLOR_BTNFACE), GetMemoColor(m_dwWeeklyFlags, MEMO_KIND_WEEKLY),
-                      100, kSwatchFace);
+    m_btnColor.Create(RECT{80, 10, 105, 30}, this, IDC_WEEKLY_COLOR, ::GetSysColor(COLOR_BTNFACE),
+                      GetMemoColor(m_dwWeeklyFlags, MEMO_KIND_WEEKLY), 100, kSwatchFace);
 }
 
 LRESULT CWeeklyDlg::OnCtrlNotify(WPARAM nID, LPARAM)

@@ -164,10 +164,15 @@ TEST(BadInput, RegistryValuesOfEveryShape)
 
 // A file where the memo folder belongs: the calendar runs without memos, says so when a
 // memo cannot be saved, and writes neither that file nor into the folder it was started in.
-TEST(BadInput, MemoFolderThatIsAFile)
+// No memo folder, because a file has its name or because there is no Documents folder: the
+// calendar runs, says that nothing is saved, and writes nothing anywhere else.
+void RunWithoutMemoFolder(bool noDocuments)
 {
-    const std::wstring blocker = MemoFolder();
-    WriteBytes(blocker, "not a folder");
+    const std::wstring documents = DocumentsFolder(), blocker = MemoFolder();
+    if (noDocuments)
+        ASSERT_TRUE(RemoveDirectoryW(documents.c_str()));
+    else
+        WriteBytes(blocker, "not a folder");
     wchar_t scratch[MAX_PATH];
     GetTempPathW(MAX_PATH, scratch);
     const std::wstring start = std::wstring(scratch) + L"almanix-start";
@@ -195,6 +200,7 @@ TEST(BadInput, MemoFolderThatIsAFile)
     // the dialog keeps its text.
     HWND notebook = FindNotebook(run);
     ASSERT_NE(notebook, nullptr);
+    EXPECT_NE(StaticTexts(notebook).find(L"记事小本（未保存）"), std::wstring::npos);
     for (wchar_t c : std::wstring(L"note"))
         SendMessageW(GetDlgItem(notebook, kNoteEdit), WM_CHAR, c, 1);
     EXPECT_EQ(TextOf(GetDlgItem(notebook, kNoteEdit)), L"note");
@@ -216,8 +222,12 @@ TEST(BadInput, MemoFolderThatIsAFile)
 
     EXPECT_TRUE(Sync(main));
     EXPECT_TRUE(run.Running());
-    EXPECT_TRUE(FileExists(blocker));
-    EXPECT_EQ(ReadBytes(blocker), "not a folder");
+    if (noDocuments) {
+        EXPECT_FALSE(FolderExists(documents));
+    } else {
+        EXPECT_TRUE(FileExists(blocker));
+        EXPECT_EQ(ReadBytes(blocker), "not a folder");
+    }
     auto entriesOf = [](const std::wstring& folder) {
         WIN32_FIND_DATAW fd;
         HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &fd);
@@ -233,6 +243,16 @@ TEST(BadInput, MemoFolderThatIsAFile)
     EXPECT_EQ(entriesOf(start), 2);
     EXPECT_EQ(entriesOf(start + L"\\日历"), 0);
     EXPECT_EQ(entriesOf(start + L"\\备忘"), 0);
+}
+
+TEST(BadInput, MemoFolderThatIsAFile)
+{
+    RunWithoutMemoFolder(false);
+}
+
+TEST(BadInput, NoDocumentsFolder)
+{
+    RunWithoutMemoFolder(true);
 }
 
 // A memo file and the note that another program holds open and will not let go (a backup

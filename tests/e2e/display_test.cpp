@@ -21,8 +21,17 @@ int WeekdayOf(int y, int m, int d)
 TEST(Display, ColoursOfThePaintedMonth)
 {
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
-    HWND view = GetDlgItem(run.Main(), kMonthView);
+    ASSERT_TRUE(run.Start(true));
+    // The program's clock is set once it runs, so that a slow start cannot cross a midnight.
+    const SYSTEMTIME now = {2024, 10, 0, 16, 12, 0, 0, 0};
+    SetTestClockTo(now);
+    HWND main = run.Main();
+    ASSERT_TRUE(WaitUntil([&] {
+        return SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0) == now.wMonth - 1 &&
+               SendDlgItemMessageW(main, kComboYear, CB_GETCURSEL, 0, 0) == now.wYear - 1900;
+    }));
+    Sync(main);
+    HWND view = GetDlgItem(main, kMonthView);
     ASSERT_NE(view, nullptr);
     Picture pic;
     ASSERT_TRUE(pic.Capture(view));
@@ -33,8 +42,6 @@ TEST(Display, ColoursOfThePaintedMonth)
     EXPECT_EQ(pic.At(300, 236 - 3), RGB(255, 215, 0)); // gold strip right of the site link
     EXPECT_EQ(pic.At(51, 30), RGB(0, 0, 0));          // grid line between columns 0 and 1
 
-    SYSTEMTIME now;
-    GetLocalTime(&now);
     int first = WeekdayOf(now.wYear, now.wMonth, 1);
     auto cellLeft = [&](int d) { return 52 * ((first + d - 1) % 7); };
     auto cellTop = [&](int d) { return 21 + 33 * ((first + d - 1) / 7); };
@@ -59,6 +66,7 @@ TEST(Display, ColoursOfThePaintedMonth)
     int col = (first + now.wDay - 1) % 7;
     EXPECT_GT(pic.Count(52 * col + 8, 0, 52 * col + 30, 19, RGB(0, 255, 255)), 5);
     SaveWindowPng(run.Main(), L"display-today");
+    SetTestClockOffset(0);
 }
 
 // Cases named English run under an English display language (see scripts/e2e.sh): the

@@ -106,6 +106,14 @@ bool AlmanixRun::Start(bool testClock)
     return m_main != nullptr && Sync(m_main);
 }
 
+bool AlmanixRun::StartEmbedded(HWND view)
+{
+    if (!Launch(false))
+        return false;
+    WaitUntil([&] { return (m_main = ::FindWindowExW(view, nullptr, L"#32770", L"日历2.18")) != nullptr; }, 30000);
+    return m_main != nullptr && Sync(m_main);
+}
+
 DWORD AlmanixRun::ExitCode() const
 {
     DWORD code = STILL_ACTIVE;

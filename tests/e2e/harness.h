@@ -14,6 +14,9 @@ public:
     // Starts almanix.exe (or, with testClock, the build whose clock SetTestClockOffset moves)
     // and waits until its calendar window is up and idle. False when it is not, in time.
     bool Start(bool testClock = false);
+    // Starts the program on a desktop whose icon view is view, and waits until the calendar
+    // has become a child of it. False when it does not, in time.
+    bool StartEmbedded(HWND view);
     // Starts the program without waiting for any window.
     bool StartNoWait() { return Launch(false); }
     DWORD ExitCode() const;

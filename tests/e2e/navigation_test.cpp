@@ -32,11 +32,12 @@ void Press(HWND main, int id)
 TEST(Navigation, MonthsSelectorsAndTheTodayButton)
 {
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.Start(true));
     HWND main = run.Main();
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    EXPECT_EQ(ShownBySelectors(main), (Shown{now.wYear, now.wMonth}));
+    // The program's clock is set once it runs, so that a slow start cannot cross a midnight.
+    SetTestClockTo({2024, 5, 0, 15, 12, 0, 0, 0});
+    const SYSTEMTIME now = {2024, 5, 0, 15, 12, 0, 0, 0};
+    ASSERT_TRUE(WaitUntil([&] { return ShownBySelectors(main) == Shown{now.wYear, now.wMonth}; }));
     HWND today = GetDlgItem(main, kToday);
     EXPECT_FALSE(IsWindowVisible(today));
 
@@ -69,6 +70,7 @@ TEST(Navigation, MonthsSelectorsAndTheTodayButton)
     Press(main, kToday);
     EXPECT_EQ(ShownBySelectors(main), (Shown{now.wYear, now.wMonth}));
     EXPECT_FALSE(IsWindowVisible(today));
+    SetTestClockOffset(0);
 }
 
 // The year title under the grid tells which month the view shows.
@@ -97,13 +99,13 @@ TEST(Navigation, TypingIntoASelectorChangesNothing)
 
 TEST(Navigation, DateChangeMovesToTheNewDayWithinATick)
 {
-    // The test build's clock: 2024-02-29 23:59:58 local time, two seconds before March.
-    SetTestClockTo({2024, 2, 0, 29, 23, 59, 58, 0});
-
     AlmanixRun run;
     ASSERT_TRUE(run.Start(true));
     HWND main = run.Main();
-    EXPECT_EQ(ShownBySelectors(main), (Shown{2024, 2}));
+    // Once the program runs, its clock goes to 2024-02-29 23:59:55 local time, five seconds
+    // before March: a slow start cannot let midnight pass unseen.
+    SetTestClockTo({2024, 2, 0, 29, 23, 59, 55, 0});
+    ASSERT_TRUE(WaitUntil([&] { return ShownBySelectors(main) == Shown{2024, 2}; }, 4000));
     // Midnight passes on the program's clock; the next ticks move the view to 1 March.
     EXPECT_TRUE(WaitUntil([&] { return ShownBySelectors(main) == Shown{2024, 3}; }, 8000));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, kToday)));
@@ -115,12 +117,18 @@ TEST(Screenshots, SomeMonthsForPeopleToLookAt)
     AlmanixRun run;
     ASSERT_TRUE(run.Start());
     HWND main = run.Main();
-    struct { int y, m; const wchar_t* name; } months[] = {
-        {2024, 2, L"month-2024-02"}, {2023, 3, L"month-2023-03"}, {2000, 7, L"month-2000-07"}, {1900, 2, L"month-1900-02"}};
+    // Each picture is of the month its title names.
+    struct { int y, m; const wchar_t* name; const wchar_t* title; } months[] = {
+        {2024, 2, L"month-2024-02", L"癸卯【免】年－甲辰【龙】年"},
+        {2023, 3, L"month-2023-03", L"癸卯【免】年"},
+        {2000, 7, L"month-2000-07", L"庚辰【龙】年"},
+        {1900, 2, L"month-1900-02", L"庚子【鼠】年"}};
     for (auto& m : months) {
         Choose(main, m.y, m.m);
         UpdateWindow(main);
         Sync(main);
+        EXPECT_EQ(ShownBySelectors(main), (Shown{m.y, m.m}));
+        EXPECT_EQ(TitleOf(main), m.title);
         EXPECT_FALSE(SaveWindowPng(main, m.name).empty());
     }
 }

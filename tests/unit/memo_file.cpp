@@ -267,8 +267,14 @@ TEST_F(MemoFileTest, ReadOnlyFileIsNeitherReplacedNorRemoved) {
 }
 
 TEST_F(MemoFileTest, PrepareMemoFolderWithoutDocumentsFolder) {
-  EXPECT_EQ(PrepareMemoFolder((root_ / "missing").string().c_str()), -1);
-  EXPECT_EQ(PrepareMemoFolder(""), -1);
+  for (const std::string& documents : {(root_ / "missing").string(), std::string()}) {
+    SCOPED_TRACE(documents);
+    SetMemoFolderUsable(true);
+    EXPECT_EQ(PrepareMemoFolder(documents.c_str()), -1);
+    EXPECT_FALSE(IsMemoFolderUsable());
+    // Nothing is written where the program started.
+    EXPECT_EQ(WriteWholeFile("week", "x", 1), -1);
+  }
   EXPECT_EQ(PrepareMemoFolder(nullptr), -1);
   EXPECT_EQ(fs::current_path(), root_);
   EXPECT_TRUE(Listing(root_).empty());

