@@ -6,7 +6,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <unordered_map>
 
 #include "controls/day_tip.h"
 #include "controls/label.h"
@@ -117,5 +121,18 @@ protected:
     void InvalidateView() override;
 
 private:
+    // How a cell text is drawn: in the cell font as it is (m_font null), or in a narrower or
+    // smaller one, its top dy pixels lower so that the baseline stays where it was.
+    struct CTextFit {
+        HFONT m_font = nullptr;
+        int m_dy = 0;
+    };
+    // The fit of a text whose cell font (bold or not) is selected into dc, measured there
+    // once and kept for the view's life.
+    const CTextFit& FitCellText(HDC dc, const char* pszText, bool bBold);
+    CTextFit FindNarrowerFont(HDC dc, const char* pszText, int nWidth);
+
     IMonthViewOwner* m_pOwner = nullptr;
+    std::unordered_map<std::string, CTextFit> m_textFits;  // key: '0' or '1' (bold), then the text
+    std::map<std::tuple<LONG, LONG, LONG>, CFont> m_fitFonts;  // by height, width, weight
 };
