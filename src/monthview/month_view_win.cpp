@@ -372,6 +372,15 @@ void CMonthView::DrawDayBody(HDC dc, int nDay, int x, int y)
                   static_cast<UINT>(text.size()), nullptr);
 }
 
+void CMonthView::DrawDayNumber(HDC dc, int nDay, int x, int y)
+{
+    char szNumber[8];
+    std::snprintf(szNumber, sizeof szNumber, "%2d", nDay);
+    ::SetTextColor(dc, GetDayTextColor(nDay));
+    SelectFontOnce(dc, m_fontNumber);
+    TextOutGb(dc, x + 10, y + 2, szNumber);
+}
+
 const CMonthView::CTextFit& CMonthView::FitCellText(HDC dc, const char* pszText, bool bBold)
 {
     std::string key(1, bBold ? '1' : '0');
@@ -401,14 +410,15 @@ CMonthView::CTextFit CMonthView::FindNarrowerFont(HDC dc, const char* pszText, i
         LONG ascent = 0;
     };
     auto measure = [&](LONG height, LONG width) {
-        LOGFONTW tried = lf;
-        tried.lfHeight = height;
-        tried.lfWidth = width;
-        GdiObject<HFONT> font(::CreateFontIndirectW(&tried));
+        LOGFONTW sized = lf;
+        sized.lfHeight = height;
+        sized.lfWidth = width;
+        GdiObject<HFONT> font(::CreateFontIndirectW(&sized));
         SelectScope scope(dc, font);
         TEXTMETRICW tm = {};
         ::GetTextMetricsW(dc, &tm);
-        return std::make_pair(Candidate{height, width, GetTextExtentGb(dc, pszText).cx, tm.tmAscent}, tm.tmAveCharWidth);
+        const Candidate tried = {height, width, GetTextExtentGb(dc, pszText).cx, tm.tmAscent};
+        return std::make_pair(tried, tm.tmAveCharWidth);
     };
 
     Candidate best;      // the widest that fits
@@ -447,13 +457,4 @@ CMonthView::CTextFit CMonthView::FindNarrowerFont(HDC dc, const char* pszText, i
         font.Reset(::CreateFontIndirectW(&made));
     }
     return CTextFit{font.Get(), static_cast<int>(tmCell.tmAscent - chosen.ascent)};
-}
-
-void CMonthView::DrawDayNumber(HDC dc, int nDay, int x, int y)
-{
-    char szNumber[8];
-    std::snprintf(szNumber, sizeof szNumber, "%2d", nDay);
-    ::SetTextColor(dc, GetDayTextColor(nDay));
-    SelectFontOnce(dc, m_fontNumber);
-    TextOutGb(dc, x + 10, y + 2, szNumber);
 }

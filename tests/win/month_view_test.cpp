@@ -585,7 +585,8 @@ TEST_F(MonthViewTest, CellTextsStayInsideTheirCells)
 
     for (auto [year, month] : {std::pair{2033, 12}, std::pair{2026, 3}}) {
         m_view.SetMonth(year, month, 0);
-        const std::wstring name = L"month_view_" + std::to_wstring(year) + (month < 10 ? L"_0" : L"_") + std::to_wstring(month);
+        const std::wstring name =
+            L"month_view_" + std::to_wstring(year) + (month < 10 ? L"_0" : L"_") + std::to_wstring(month);
         EXPECT_NE(SavePng(name, kViewWidth, kViewHeight, PixelsOf(*PaintViewWithControls())), L"");
     }
 }
