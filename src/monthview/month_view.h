@@ -65,8 +65,9 @@ public:
     void DrawHeader(HDC dc);
     void DrawDays(HDC dc);
     void DrawDay(HDC dc, int nDay, int x, int y);
-    // What DrawDay draws of a day but its number (memo marks and colour, the text), and the
-    // number; both leave a font of the view's selected. The text colour of day nDay.
+    // What DrawDay draws of a day but its number (memo marks and colour, the text: one too
+    // wide for its cell in a narrower font that fits), and the number; both leave a font of
+    // the view's selected. The text colour of day nDay.
     void DrawDayBody(HDC dc, int nDay, int x, int y);
     void DrawDayNumber(HDC dc, int nDay, int x, int y);
     COLORREF GetDayTextColor(int nDay) const;
