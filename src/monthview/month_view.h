@@ -6,7 +6,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <unordered_map>
 
 #include "controls/day_tip.h"
 #include "controls/label.h"
@@ -61,8 +65,9 @@ public:
     void DrawHeader(HDC dc);
     void DrawDays(HDC dc);
     void DrawDay(HDC dc, int nDay, int x, int y);
-    // What DrawDay draws of a day but its number (memo marks and colour, the text), and the
-    // number; both leave a font of the view's selected. The text colour of day nDay.
+    // What DrawDay draws of a day but its number (memo marks and colour, the text: one too
+    // wide for its cell in a narrower font that fits), and the number; both leave a font of
+    // the view's selected. The text colour of day nDay.
     void DrawDayBody(HDC dc, int nDay, int x, int y);
     void DrawDayNumber(HDC dc, int nDay, int x, int y);
     COLORREF GetDayTextColor(int nDay) const;
@@ -117,5 +122,18 @@ protected:
     void InvalidateView() override;
 
 private:
+    // How a cell text is drawn: in the cell font as it is (m_font null), or in a narrower or
+    // smaller one, its top dy pixels lower so that the baseline stays where it was.
+    struct CTextFit {
+        HFONT m_font = nullptr;
+        int m_dy = 0;
+    };
+    // The fit of a text whose cell font (bold or not) is selected into dc, measured there
+    // once and kept for the view's life.
+    const CTextFit& FitCellText(HDC dc, const char* pszText, bool bBold);
+    CTextFit FindNarrowerFont(HDC dc, const char* pszText, int nWidth);
+
     IMonthViewOwner* m_pOwner = nullptr;
+    std::unordered_map<std::string, CTextFit> m_textFits;  // key: '0' or '1' (bold), then the text
+    std::map<std::tuple<LONG, LONG, LONG>, CFont> m_fitFonts;  // by height, width, weight
 };

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "engine/names.h"
 #include "memo/memo_dlg.h"
@@ -19,6 +21,15 @@
 namespace {
 
 const wchar_t kMonthViewClass[] = L"AlmanixMonthView";
+
+// The cell text starts here in its cell; its last pixel stays one short of the right edge.
+const int kCellTextX = 6;
+const int kCellTextY = 17;
+const int kCellTextRoom = MONTH_CELL_WIDTH - kCellTextX - 1;
+// Two double-byte characters fit in any cell font: only longer texts are measured.
+const std::size_t kAlwaysFitsBytes = 4;
+// How many pixels smaller than the cell font a text that does not fit may be drawn.
+const int kFitHeightSteps = 3;
 
 SiteOpener g_pfnOpenSite = ::ShellExecuteW;
 
@@ -80,6 +91,7 @@ BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID)
     m_fontText.CreateFont(14, FW_NORMAL, "Arial", ANSI_CHARSET);
     m_fontTextBold.CreateFont(14, FW_BOLD, "Arial", ANSI_CHARSET);
     m_fontSong.CreateFont(19, FW_NORMAL, "宋体", ANSI_CHARSET);
+    m_textFits.clear();
 
     // Both lie in the strip; what reaches below the view's bottom edge is clipped.
     const int nStripTop = (rect.bottom - rect.top) - STRIP_HEIGHT;
@@ -345,7 +357,19 @@ void CMonthView::DrawDayBody(HDC dc, int nDay, int x, int y)
 
     ::SetTextColor(dc, GetDayTextColor(nDay));
     SelectFontOnce(dc, cell.m_bMonthStart ? m_fontTextBold : m_fontText);
-    TextOutGb(dc, x + 6, y + 17, cell.m_szText);
+    const CTextFit* pFit = std::strlen(cell.m_szText) > kAlwaysFitsBytes
+                               ? &FitCellText(dc, cell.m_szText, cell.m_bMonthStart != 0)
+                               : nullptr;
+    if (!pFit || !pFit->m_font) {
+        TextOutGb(dc, x + kCellTextX, y + kCellTextY, cell.m_szText);
+        return;
+    }
+    // Clipped to the cell as well: a face with no narrow or smaller form may fit no font tried.
+    ::SelectObject(dc, pFit->m_font);
+    const RECT clip = {x + 1, y, x + MONTH_CELL_WIDTH - 1, y + MONTH_CELL_HEIGHT};
+    const std::wstring text = almanix::Wide(cell.m_szText);
+    ::ExtTextOutW(dc, x + kCellTextX, y + kCellTextY + pFit->m_dy, ETO_CLIPPED, &clip, text.c_str(),
+                  static_cast<UINT>(text.size()), nullptr);
 }
 
 void CMonthView::DrawDayNumber(HDC dc, int nDay, int x, int y)
@@ -355,4 +379,82 @@ void CMonthView::DrawDayNumber(HDC dc, int nDay, int x, int y)
     ::SetTextColor(dc, GetDayTextColor(nDay));
     SelectFontOnce(dc, m_fontNumber);
     TextOutGb(dc, x + 10, y + 2, szNumber);
+}
+
+const CMonthView::CTextFit& CMonthView::FitCellText(HDC dc, const char* pszText, bool bBold)
+{
+    std::string key(1, bBold ? '1' : '0');
+    key += pszText;
+    auto found = m_textFits.find(key);
+    if (found != m_textFits.end())
+        return found->second;
+    const int nWidth = GetTextExtentGb(dc, pszText).cx;
+    const CTextFit fit = nWidth > kCellTextRoom ? FindNarrowerFont(dc, pszText, nWidth) : CTextFit{};
+    return m_textFits.emplace(std::move(key), fit).first->second;
+}
+
+// Tries the cell font's face and weight at its own height and a few pixels less, each
+// condensed through lfWidth as far as needed, and takes the widest that fits: the least
+// squeezed. Every try is measured as drawn, so font linking and fallback faces count.
+CMonthView::CTextFit CMonthView::FindNarrowerFont(HDC dc, const char* pszText, int nWidth)
+{
+    LOGFONTW lf = {};
+    ::GetObjectW(::GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf);
+    TEXTMETRICW tmCell = {};
+    ::GetTextMetricsW(dc, &tmCell);
+
+    struct Candidate {
+        LONG height = 0;
+        LONG width = 0;
+        int extent = 0;
+        LONG ascent = 0;
+    };
+    auto measure = [&](LONG height, LONG width) {
+        LOGFONTW sized = lf;
+        sized.lfHeight = height;
+        sized.lfWidth = width;
+        GdiObject<HFONT> font(::CreateFontIndirectW(&sized));
+        SelectScope scope(dc, font);
+        TEXTMETRICW tm = {};
+        ::GetTextMetricsW(dc, &tm);
+        const Candidate tried = {height, width, GetTextExtentGb(dc, pszText).cx, tm.tmAscent};
+        return std::make_pair(tried, tm.tmAveCharWidth);
+    };
+
+    Candidate best;      // the widest that fits
+    Candidate narrowest = {lf.lfHeight, 0, nWidth, tmCell.tmAscent};
+    for (int step = 0; step <= kFitHeightSteps; ++step) {
+        // A positive height is the cell height, a negative one the character height.
+        const LONG height = lf.lfHeight >= 0 ? lf.lfHeight - step : lf.lfHeight + step;
+        if (height == 0)
+            break;
+        auto [natural, average] = step == 0 ? std::make_pair(narrowest, tmCell.tmAveCharWidth) : measure(height, 0);
+        if (natural.extent <= kCellTextRoom) {
+            if (natural.extent > best.extent)
+                best = natural;
+            continue;
+        }
+        // Glyphs widen with lfWidth, roughly in proportion to it against the average width;
+        // below half the average a text is no longer read at a glance.
+        const LONG guess = average * kCellTextRoom / natural.extent + 1;
+        for (LONG width = guess; width >= 1 && width * 2 >= average; --width) {
+            const Candidate condensed = measure(height, width).first;
+            if (condensed.extent < narrowest.extent)
+                narrowest = condensed;
+            if (condensed.extent <= kCellTextRoom) {
+                if (condensed.extent > best.extent)
+                    best = condensed;
+                break;
+            }
+        }
+    }
+    const Candidate& chosen = best.extent > 0 ? best : narrowest;
+    CFont& font = m_fitFonts[std::make_tuple(chosen.height, chosen.width, lf.lfWeight)];
+    if (!font.Get()) {
+        LOGFONTW made = lf;
+        made.lfHeight = chosen.height;
+        made.lfWidth = chosen.width;
+        font.Reset(::CreateFontIndirectW(&made));
+    }
+    return CTextFit{font.Get(), static_cast<int>(tmCell.tmAscent - chosen.ascent)};
 }

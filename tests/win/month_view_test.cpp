@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "controls/day_tip.h"
+#include "engine/day_table.h"
 #include "framework/gdi.h"
 #include "framework/wnd.h"
 #include "memo/memo_file.h"
@@ -73,6 +77,12 @@ char* CountingAlloc(size_t size)
 void PlainFree(char* text)
 {
     std::free(text);
+}
+
+std::vector<DWORD> PixelsOf(const CMemoryDC& dc)
+{
+    ::GdiFlush();
+    return std::vector<DWORD>(dc.Bits(), dc.Bits() + dc.Width() * dc.Height());
 }
 
 // Pixels of colour c inside rc of a painted picture.
@@ -519,22 +529,74 @@ TEST_F(MonthViewTest, SiteLinkOpensTheSiteOtherIdsNothing)
     EXPECT_EQ(g_opens[0].show, SW_SHOW);
 }
 
+// Every cell text of the months the view can show, once per text and weight, painted in a
+// cell of its own: a text too wide for the cell font stays inside the cell with a pixel to
+// spare, on the text line below the corner marks; any other text is drawn as the cell font
+// draws it. The months with the longest texts are saved for people to look at.
+TEST_F(MonthViewTest, CellTextsStayInsideTheirCells)
+{
+    std::map<std::pair<std::string, bool>, SolarDate> texts;  // with a day that shows each
+    CDayCell cell;
+    ForEachDay({1900, 2, 1}, {2049, 12, 31}, DayTableMode::Step, [&](const SolarDate& date, const CLunarDate& lunar) {
+        FillDayCell(cell, date.m_nYear, date.m_nMonth, date.m_nDay, lunar);
+        texts.emplace(std::make_pair(std::string(cell.m_szText), cell.m_bMonthStart != 0), date);
+    });
+    ASSERT_EQ(texts.count({"闰十一月小", true}), 1u);  // December 2033
+
+    const int kPad = 12;  // around the cell, where no ink may land
+    int nWide = 0;
+    for (const auto& [key, date] : texts) {
+        CMemoryDC drawn(51 + 2 * kPad, 32 + 2 * kPad), plain(drawn.Width(), drawn.Height());
+        for (HDC dc : {static_cast<HDC>(drawn), static_cast<HDC>(plain)}) {
+            CBrush brush(::CreateSolidBrush(kCell));
+            RECT all = {0, 0, drawn.Width(), drawn.Height()};
+            ::FillRect(dc, &all, brush);
+            ::SetBkMode(dc, TRANSPARENT);
+        }
+        ::SelectObject(plain, key.second ? m_view.m_fontTextBold : m_view.m_fontText);
+        const int width = GetTextExtentGb(plain, key.first).cx;
+        if (width <= 44 && key.first.size() <= 4)
+            continue;  // two characters: never measured
+        const std::string what = std::to_string(date.m_nYear) + "-" + std::to_string(date.m_nMonth) + "-" +
+                                 std::to_string(date.m_nDay) + ", width " + std::to_string(width);
+        m_view.SetMonth(date.m_nYear, date.m_nMonth, 0);
+        m_view.DrawDayBody(drawn, date.m_nDay, kPad, kPad);
+        if (width <= 44) {  // from x + 6 to x + 49
+            ::SetTextColor(plain, m_view.GetDayTextColor(date.m_nDay));
+            TextOutGb(plain, kPad + 6, kPad + 17, key.first);
+            EXPECT_EQ(PixelsOf(drawn), PixelsOf(plain)) << what;
+            continue;
+        }
+        ++nWide;
+        const std::vector<DWORD> pixels = PixelsOf(drawn);
+        RECT ink = {drawn.Width(), drawn.Height(), -1, -1};
+        for (int y = 0; y < drawn.Height(); ++y)
+            for (int x = 0; x < drawn.Width(); ++x)
+                if (pixels[static_cast<size_t>(y) * drawn.Width() + x] != pixels[0])
+                    ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x),
+                           std::max<LONG>(ink.bottom, y)};
+        EXPECT_GE(ink.left, kPad + 1) << what;
+        EXPECT_LE(ink.right, kPad + 49) << what;
+        EXPECT_GE(ink.top, kPad + 14) << what;  // below the number's line and the corner marks
+        EXPECT_LE(ink.bottom, kPad + 31) << what;
+        EXPECT_GE(ink.right - ink.left, 2 * 44 / 3) << what;  // squeezed no more than needed
+    }
+    EXPECT_GT(nWide, 0);
+
+    for (auto [year, month] : {std::pair{2033, 12}, std::pair{2026, 3}}) {
+        m_view.SetMonth(year, month, 0);
+        const std::wstring name =
+            L"month_view_" + std::to_wstring(year) + (month < 10 ? L"_0" : L"_") + std::to_wstring(month);
+        EXPECT_NE(SavePng(name, kViewWidth, kViewHeight, PixelsOf(*PaintViewWithControls())), L"");
+    }
+}
+
 // A picture of a month with memos of every kind, for people to look at.
 TEST_F(MonthViewTest, SavesAPictureOfAMonth)
 {
     ShowFebruary2024WithMemos();
     auto dc = PaintViewWithControls();
-    std::vector<DWORD> pixels(dc->Bits(), dc->Bits() + kViewWidth * kViewHeight);
-    std::wstring dir = L".";
-    if (const wchar_t* env = _wgetenv(L"ALMANIX_ARTIFACTS")) {
-        dir = env[0] == L'/' ? std::wstring(L"Z:") + env : std::wstring(env);
-        ::CreateDirectoryW(dir.c_str(), nullptr);
-    } else {
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        dir = temp;
-    }
-    EXPECT_TRUE(WritePng(dir + L"\\month_view_2024_02.png", kViewWidth, kViewHeight, pixels));
+    EXPECT_NE(SavePng(L"month_view_2024_02", kViewWidth, kViewHeight, PixelsOf(*dc)), L"");
     // The title's text cells are drawn over the strip.
     EXPECT_GT(CountColor(*dc, {0, 219, 200, kViewHeight}, kBlack), 20);
 }

@@ -137,6 +137,11 @@ std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name)
     std::vector<DWORD> pixels;
     if (!CaptureWindow(hwnd, &w, &h, &pixels))
         return std::wstring();
+    return SavePng(name, w, h, pixels);
+}
+
+std::wstring SavePng(const std::wstring& name, int width, int height, const std::vector<DWORD>& pixels)
+{
     std::wstring dir = L".";
     if (const wchar_t* env = _wgetenv(L"ALMANIX_ARTIFACTS")) {
         // A Unix path from the build reaches Windows through Wine's drive Z:.
@@ -144,5 +149,5 @@ std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name)
         ::CreateDirectoryW(dir.c_str(), nullptr);
     }
     std::wstring path = dir + L"\\" + name + L".png";
-    return WritePng(path, w, h, pixels) ? path : std::wstring();
+    return WritePng(path, width, height, pixels) ? path : std::wstring();
 }

@@ -10,5 +10,7 @@
 bool WritePng(const std::wstring& path, int width, int height, const std::vector<DWORD>& pixels);
 // The window's on-screen picture (it must be visible and not covered), read from the screen.
 bool CaptureWindow(HWND hwnd, int* width, int* height, std::vector<DWORD>* pixels);
+// Saves pixels into ALMANIX_ARTIFACTS (or the current folder) as name.png; the path or "".
+std::wstring SavePng(const std::wstring& name, int width, int height, const std::vector<DWORD>& pixels);
 // Captures hwnd into ALMANIX_ARTIFACTS (or the current folder) as name.png; the path or "".
 std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name);
