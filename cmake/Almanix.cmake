@@ -9,10 +9,16 @@ function(almanix_gb_literals target)
   endif()
 endfunction()
 
-# A portable module: every *.cpp of the folder except the Windows-only *_win.cpp files.
+# A portable module: every *.cpp of the folder except the Windows-only *_win.cpp files, with
+# the system half of what it does from *_w32.cpp on Windows and from *_posix.cpp elsewhere.
 function(almanix_module name)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER srcs EXCLUDE REGEX "_win\\.cpp$")
+  if(WIN32)
+    list(FILTER srcs EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER srcs EXCLUDE REGEX "_w32\\.cpp$")
+  endif()
   if(srcs)
     add_library(${name} STATIC ${srcs})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

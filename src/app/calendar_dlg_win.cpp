@@ -25,21 +25,6 @@ const char kTitle[] = "日历2.18";
 const char kStripFace[] = "楷体_gb2312";
 const COLORREF kBulletinText = RGB(0, 0, 208);
 
-bool ReadNumber(const char* subKey, const char* value, int* out)
-{
-    BYTE buf[255];
-    if (ReadRegValue(subKey, value, buf, sizeof(buf)) != 0)
-        return false;
-    *out = almanix::ParseDecimal(reinterpret_cast<const char*>(buf));
-    return true;
-}
-
-void WriteNumber(const char* value, int number)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof(buf), "%d", number);
-    WriteRegString(ALMANIX_SETTINGS_KEY, value, buf);
-}
 
 std::string DocumentsFolder()
 {
@@ -78,10 +63,10 @@ BOOL CCalendarDlg::OnInitDialog()
 
     // Position: the saved one, pulled back inside the screen's right and bottom edges.
     int x = 500, y = 300;
-    if (ReadNumber(ALMANIX_SETTINGS_KEY, "PosX", &x)) {
+    if (ReadRegNumber(ALMANIX_SETTINGS_KEY, "PosX", &x)) {
         if (x < 0)
             x = 0;
-        if (ReadNumber(ALMANIX_SETTINGS_KEY, "PosY", &y) && y < 0)
+        if (ReadRegNumber(ALMANIX_SETTINGS_KEY, "PosY", &y) && y < 0)
             y = 0;
     }
     int cxFull = ::GetSystemMetrics(SM_CXFULLSCREEN), cyFull = ::GetSystemMetrics(SM_CYFULLSCREEN);
@@ -108,7 +93,7 @@ BOOL CCalendarDlg::OnInitDialog()
     // The notebook and the tabs are made when first shown: at start only one of the
     // notebook and its tab is, and the calendar's tab is not.
     int show = 0;
-    if (ReadNumber(ALMANIX_SETTINGS_KEY, "MemoShow", &show) && show == 1)
+    if (ReadRegNumber(ALMANIX_SETTINGS_KEY, "MemoShow", &show) && show == 1)
         ShowNotebook();
     else
         HideNotebook();
@@ -199,8 +184,8 @@ void CCalendarDlg::OnMove(int x, int y)
     Default();
     if (!m_bInitDone)
         return;
-    WriteNumber("PosX", x);
-    WriteNumber("PosY", y);
+    WriteRegNumber(ALMANIX_SETTINGS_KEY, "PosX", x);
+    WriteRegNumber(ALMANIX_SETTINGS_KEY, "PosY", y);
     PlaceTabs();
 }
 

@@ -15,6 +15,10 @@
 int ReadRegValue(LPCSTR subKey, LPCSTR valueName, BYTE* buffer, DWORD bufferSize);
 // Creates the key path as needed; 0 when the value was stored, else -1.
 int WriteRegString(LPCSTR subKey, LPCSTR valueName, LPCSTR text);
+// A number kept as a decimal text value: true with *out set when the value is readable
+// (its text read as ParseDecimal does); false, *out untouched, when it is not.
+bool ReadRegNumber(LPCSTR subKey, LPCSTR valueName, int* out);
+int WriteRegNumber(LPCSTR subKey, LPCSTR valueName, int number);
 // enable: valueName under the Run key = this program's path; else the value is deleted.
 // The Run key itself is never created.
 void SetAutoStart(bool enable, LPCSTR valueName);

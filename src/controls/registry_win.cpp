@@ -1,8 +1,10 @@
 #include "controls/registry.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "controls/settings.h"
 #include "framework/wnd.h"
 
 namespace {
@@ -104,4 +106,20 @@ void SetAutoStart(bool enable, LPCSTR valueName)
 std::string GetProgramPath()
 {
     return almanix::Narrow(ProgramPathW());
+}
+
+bool ReadRegNumber(LPCSTR subKey, LPCSTR valueName, int* out)
+{
+    BYTE buf[255];
+    if (ReadRegValue(subKey, valueName, buf, sizeof(buf)) != 0)
+        return false;
+    *out = almanix::ParseDecimal(reinterpret_cast<const char*>(buf));
+    return true;
+}
+
+int WriteRegNumber(LPCSTR subKey, LPCSTR valueName, int number)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof(buf), "%d", number);
+    return WriteRegString(subKey, valueName, buf);
 }

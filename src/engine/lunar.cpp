@@ -5,6 +5,34 @@
 
 namespace {
 
+// One word per lunar year 1900-2050 (entry = year - 1900):
+//   bits 0-3   the month followed by a leap month, 0 = none
+//   bits 4-15  regular month m has 30 days when bit (0x10000 >> m) is set, else 29
+//   bit 16     the leap month has 30 days when set, else 29
+// Two words differ from the long-circulated table: 1933 (leap fifth month of 30 days,
+// sixth month from 1933-07-23) and 2033 (leap month after the eleventh, not the seventh).
+constexpr uint32_t kLunarInfo[151] = {
+    0x04BD8, 0x04AE0, 0x0A570, 0x054D5, 0x0D260, 0x0D950, 0x16554, 0x056A0, 0x09AD0, 0x055D2, // 1900
+    0x04AE0, 0x0A5B6, 0x0A4D0, 0x0D250, 0x1D255, 0x0B540, 0x0D6A0, 0x0ADA2, 0x095B0, 0x14977, // 1910
+    0x04970, 0x0A4B0, 0x0B4B5, 0x06A50, 0x06D40, 0x1AB54, 0x02B60, 0x09570, 0x052F2, 0x04970, // 1920
+    0x06566, 0x0D4A0, 0x0EA50, 0x16A95, 0x05AD0, 0x02B60, 0x186E3, 0x092E0, 0x1C8D7, 0x0C950, // 1930
+    0x0D4A0, 0x1D8A6, 0x0B550, 0x056A0, 0x1A5B4, 0x025D0, 0x092D0, 0x0D2B2, 0x0A950, 0x0B557, // 1940
+    0x06CA0, 0x0B550, 0x15355, 0x04DA0, 0x0A5B0, 0x14573, 0x052B0, 0x0A9A8, 0x0E950, 0x06AA0, // 1950
+    0x0AEA6, 0x0AB50, 0x04B60, 0x0AAE4, 0x0A570, 0x05260, 0x0F263, 0x0D950, 0x05B57, 0x056A0, // 1960
+    0x096D0, 0x04DD5, 0x04AD0, 0x0A4D0, 0x0D4D4, 0x0D250, 0x0D558, 0x0B540, 0x0B6A0, 0x195A6, // 1970
+    0x095B0, 0x049B0, 0x0A974, 0x0A4B0, 0x0B27A, 0x06A50, 0x06D40, 0x0AF46, 0x0AB60, 0x09570, // 1980
+    0x04AF5, 0x04970, 0x064B0, 0x074A3, 0x0EA50, 0x06B58, 0x05AC0, 0x0AB60, 0x096D5, 0x092E0, // 1990
+    0x0C960, 0x0D954, 0x0D4A0, 0x0DA50, 0x07552, 0x056A0, 0x0ABB7, 0x025D0, 0x092D0, 0x0CAB5, // 2000
+    0x0A950, 0x0B4A0, 0x0BAA4, 0x0AD50, 0x055D9, 0x04BA0, 0x0A5B0, 0x15176, 0x052B0, 0x0A930, // 2010
+    0x07954, 0x06AA0, 0x0AD50, 0x05B52, 0x04B60, 0x0A6E6, 0x0A4E0, 0x0D260, 0x0EA65, 0x0D530, // 2020
+    0x05AA0, 0x076A3, 0x096D0, 0x04AFB, 0x04AD0, 0x0A4D0, 0x1D0B6, 0x0D250, 0x0D520, 0x0DD45, // 2030
+    0x0B5A0, 0x056D0, 0x055B2, 0x049B0, 0x0A577, 0x0A4B0, 0x0AA50, 0x1B255, 0x06D20, 0x0ADA0, // 2040
+    0x14B63,                                                                                   // 2050
+};
+
+// Days of a common year before month m, at index m - 1.
+constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+
 constexpr int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 constexpr int64_t FloorMod(int64_t a, int64_t b) { return a - FloorDiv(a, b) * b; }
 
@@ -137,13 +165,8 @@ int DaysInMonth(int nYear, int nMonth) {
 }
 
 int DayOfWeek(int nYear, int nMonth, int nDay) {
-    int64_t nFullYear = static_cast<int64_t>(nYear) + FloorDiv(static_cast<int64_t>(nMonth) - 1, 12);
-    const int nMonthIndex = static_cast<int>(FloorMod(static_cast<int64_t>(nMonth) - 1, 12));
-    const int64_t y = nFullYear - 1;  // counted from 0001-01-01, a Monday
-    int64_t s = FloorMod(y, 7) + FloorDiv(y, 4) - FloorDiv(y, 100) + FloorDiv(y, 400) + kMonthOffset[nMonthIndex] +
-                nDay;
-    if (IsLeap(nFullYear) && nMonthIndex > 1) ++s;
-    return static_cast<int>(FloorMod(s, 7));
+    // 0001-01-01, day 0, was a Monday.
+    return static_cast<int>(FloorMod(DaysFromCivil(nYear, nMonth, nDay) + 1, 7));
 }
 
 int DaysBetween(int nYear1, int nMonth1, int nDay1, int nYear2, int nMonth2, int nDay2) {
@@ -157,10 +180,8 @@ bool IsValidSolarDate(int nYear, int nMonth, int nDay) {
 CLunarDate& CLunarDate::FromSolar(int nYear, int nMonth, int nDay) {
     *this = CLunarDate{};
     if (nYear < LUNAR_FIRST_YEAR || nYear > LUNAR_LAST_YEAR + 1 || !IsValidSolarDate(nYear, nMonth, nDay)) return *this;
-    // Plain int arithmetic: the year is known to be small and positive here.
-    const int y = nYear - 1;
-    const int nOffset = 365 * y + y / 4 - y / 100 + y / 400 + kDaysBeforeMonth[nMonth - 1] +
-                        ((nMonth > 2 && IsLeap(nYear)) ? 1 : 0) + nDay - 1 - static_cast<int>(kEpochDays);
+    // The date is known to lie within a few days of the table: the difference fits an int.
+    const int nOffset = static_cast<int>(DaysFromCivil(nYear, nMonth, nDay) - kEpochDays);
     if (nOffset < 0 || nOffset >= kTotalDays) return *this;
 
     int nIndex = kMonthTable.m_blockMonth[nOffset >> kBlockShift];

@@ -115,11 +115,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value)
     if (!ctl)
         return;
     if (pDX->m_bSaveAndValidate) {
-        int len = ::GetWindowTextLengthW(ctl);
-        std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
-        len = ::GetWindowTextW(ctl, buf.data(), len + 1);
-        buf.resize(len > 0 ? static_cast<size_t>(len) : 0);
-        value = almanix::Narrow(buf);
+        value = almanix::WindowTextGb(ctl);
     } else {
         ::SetWindowTextW(ctl, almanix::Wide(value).c_str());
     }

@@ -102,13 +102,18 @@ void CWnd::SetWindowText(const char* gb) const
     ::SetWindowTextW(m_hWnd, almanix::Wide(gb ? gb : "").c_str());
 }
 
+std::wstring almanix::WindowTextWide(HWND hwnd)
+{
+    int len = ::GetWindowTextLengthW(hwnd);
+    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
+    len = ::GetWindowTextW(hwnd, buf.data(), len + 1);
+    buf.resize(len > 0 ? static_cast<size_t>(len) : 0);
+    return buf;
+}
+
 std::string CWnd::GetWindowText() const
 {
-    int len = ::GetWindowTextLengthW(m_hWnd);
-    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
-    len = ::GetWindowTextW(m_hWnd, buf.data(), len + 1);
-    buf.resize(len > 0 ? static_cast<size_t>(len) : 0);
-    return almanix::Narrow(buf);
+    return almanix::WindowTextGb(m_hWnd);
 }
 
 BOOL CWnd::ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&)

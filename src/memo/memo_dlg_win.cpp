@@ -21,15 +21,6 @@ const COLORREF kWhite = RGB(255, 255, 255);
 const int kGap = 4;
 const int kRowHeight = 20;
 
-std::wstring EditText(HWND hEdit)
-{
-    int nLength = ::GetWindowTextLengthW(hEdit);
-    std::wstring text(static_cast<size_t>(nLength) + 1, L'\0');
-    nLength = ::GetWindowTextW(hEdit, text.data(), nLength + 1);
-    text.resize(nLength > 0 ? static_cast<size_t>(nLength) : 0);
-    return text;
-}
-
 void CopySlot(const CMemoEntry* pEntry, std::string& text, std::uint32_t& dwFlags)
 {
     text.clear();
@@ -134,7 +125,7 @@ void CMemoEditLimit::Attach(HWND hEdit)
     // Every UTF-16 unit takes at least one byte, so this bound never cuts what fits; the
     // byte limit itself is kept at each change.
     ::SendMessageW(hEdit, EM_SETLIMITTEXT, MEMO_MAX_TEXT_LENGTH, 0);
-    std::wstring text = EditText(hEdit);
+    std::wstring text = almanix::WindowTextWide(hEdit);
     m_strAccepted.assign(text.begin(), text.end());
 }
 
@@ -142,7 +133,7 @@ void CMemoEditLimit::OnChange()
 {
     if (!m_hEdit || m_bFitting)
         return;
-    std::wstring text = EditText(m_hEdit);
+    std::wstring text = almanix::WindowTextWide(m_hEdit);
     MemoTextFit fit = FitMemoText(m_strAccepted, std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()),
                                   MEMO_MAX_TEXT_LENGTH);
     if (fit.m_bCut) {
@@ -227,7 +218,7 @@ BOOL CMemoDlg::OnInitDialog()
     HWND hMain = nullptr;
     if (m_pView)
         hMain = m_pView->m_pParent ? m_pView->m_pParent->m_hWnd : m_pView->GetParent();
-    std::string strMain = hMain ? almanix::Narrow(EditText(hMain)) : std::string();
+    std::string strMain = hMain ? almanix::WindowTextGb(hMain) : std::string();
     SetWindowText(("输入记事 - " + strMain).c_str());
 
     m_btnOnceColor.SetText(kSwatchText, true);

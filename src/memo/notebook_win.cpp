@@ -11,15 +11,6 @@ namespace {
 
 const char kNoteName[] = "default";
 
-bool ReadNumber(const char* value, int* out)
-{
-    BYTE buf[255];
-    if (ReadRegValue(ALMANIX_SETTINGS_KEY, value, buf, sizeof(buf)) != 0)
-        return false;
-    *out = almanix::ParseDecimal(reinterpret_cast<const char*>(buf));
-    return true;
-}
-
 BOOL CALLBACK IntersectsWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
 {
     auto* probe = reinterpret_cast<std::pair<RECT, bool>*>(data);
@@ -87,11 +78,11 @@ BOOL CNotebookDlg::OnInitDialog()
     CDialog::OnInitDialog();
     int x = m_nDefaultX, y = m_nDefaultY;
     int savedX = 0, savedY = 0;
-    if (ReadNumber("MemoX", &savedX)) {
+    if (ReadRegNumber(ALMANIX_SETTINGS_KEY, "MemoX", &savedX)) {
         RECT rc;
         GetWindowRect(&rc);
         int cy = rc.bottom - rc.top;
-        bool hasY = ReadNumber("MemoY", &savedY);
+        bool hasY = ReadRegNumber(ALMANIX_SETTINGS_KEY, "MemoY", &savedY);
         RECT saved = {savedX, hasY ? savedY : y, savedX + (rc.right - rc.left), (hasY ? savedY : y) + cy};
         // A position partly on screen stays as saved; one that no monitor shows falls back.
         if (IsOnSomeMonitor(saved)) {
@@ -123,11 +114,8 @@ void CNotebookDlg::OnMove(int x, int y)
     Default();
     if (!m_bReady)
         return;
-    char buf[16];
-    std::snprintf(buf, sizeof(buf), "%d", x);
-    WriteRegString(ALMANIX_SETTINGS_KEY, "MemoX", buf);
-    std::snprintf(buf, sizeof(buf), "%d", y);
-    WriteRegString(ALMANIX_SETTINGS_KEY, "MemoY", buf);
+    WriteRegNumber(ALMANIX_SETTINGS_KEY, "MemoX", x);
+    WriteRegNumber(ALMANIX_SETTINGS_KEY, "MemoY", y);
 }
 
 void CNotebookDlg::OnChangeNote()
