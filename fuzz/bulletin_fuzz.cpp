@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/bulletin.h"
+#include "net/bulletin.h"
 
 namespace {
 

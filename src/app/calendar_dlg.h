@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "controls/bulletin.h"
-#include "controls/bulletin_fetcher.h"
+#include "net/bulletin.h"
+#include "net/bulletin_fetcher.h"
 #include "controls/label.h"
 #include "framework/dialog.h"
 #include "memo/notebook.h"

@@ -12,7 +12,7 @@
 #include "controls/desktop.h"
 #include "controls/registry.h"
 #include "controls/settings.h"
-#include "controls/tick_schedule.h"
+#include "app/tick_schedule.h"
 #include "memo/memo_file.h"
 #include "monthview/navigation.h"
 #include "resource.h"

@@ -21,9 +21,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
-#ifdef _WIN32
-#include "text/gbcodec_win.h"
-#endif
 
 namespace almanix {
 namespace {
@@ -382,10 +379,10 @@ std::size_t GbCompleteLength(std::string_view gb) {
     return size;
 }
 
-#ifdef _WIN32
+// The W functions' strings (gbcodec_win.h declares these where wchar_t holds UTF-16). Built
+// everywhere so that this file has one form; elsewhere nothing calls them.
 std::wstring GbToWide(std::string_view gb) { return GbToUnits<std::wstring>(gb); }
 
 std::string WideToGb(std::wstring_view text) { return UnitsToGb(text.data(), text.size()); }
-#endif
 
 } // namespace almanix

@@ -21,8 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "controls/bulletin.h"
-#include "controls/bulletin_fetcher.h"
+#include "net/bulletin.h"
+#include "net/bulletin_fetcher.h"
 
 namespace {
 

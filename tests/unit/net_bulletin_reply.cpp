@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "controls/bulletin.h"
+#include "net/bulletin.h"
 #include "text/gbcodec.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "controls/bulletin.h"
+#include "net/bulletin.h"
 
 // The outcome of one fetch, self-contained (a copy of everything the window needs).
 struct BulletinResult {

@@ -1,4 +1,4 @@
-#include "controls/bulletin_fetcher.h"
+#include "net/bulletin_fetcher.h"
 
 #include <mutex>
 #include <system_error>

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "controls/tick_schedule.h"
+#include "app/tick_schedule.h"
 
 namespace {
 

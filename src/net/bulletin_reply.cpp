@@ -1,5 +1,5 @@
 // The bulletin reply taken apart, without sockets: what the fuzz target drives.
-#include "controls/bulletin.h"
+#include "net/bulletin.h"
 
 #include "text/gbcodec.h"
 

@@ -1,4 +1,4 @@
-#include "controls/tick_schedule.h"
+#include "app/tick_schedule.h"
 
 TickAction PlanTick(int nTickCount, bool bHasBulletinText)
 {
