@@ -385,5 +385,10 @@ void CCalendarDlg::OnDestroy()
     // A fetch still under way must neither post to a window that is gone nor hold up the end.
     if (m_pFetcher)
         m_pFetcher->Shutdown();
+    // Their owner may be the desktop's window, which outlives the calendar.
+    for (CDialog* pPopup : {static_cast<CDialog*>(m_pNotebook.get()), static_cast<CDialog*>(m_pNotebookTab.get()),
+                            static_cast<CDialog*>(m_pCalendarTab.get())})
+        if (pPopup && pPopup->m_hWnd)
+            pPopup->DestroyWindow();
     Default();
 }

@@ -39,7 +39,6 @@ CDayTipWnd::CDayTipWnd(CWnd* pParent) : CDialog(IDD_DAYTIP, pParent), m_pText(g_
 
 CDayTipWnd::~CDayTipWnd()
 {
-    DestroyWindow();
     if (m_nTextLen > 0)
         FreeTipText(m_pText);
 }

@@ -26,7 +26,7 @@ void DrawTextLines(HDC dc, std::string_view text, const RECT& rc);
 class CLabel : public CWnd {
 public:
     CLabel() = default;
-    ~CLabel() override;
+    ~CLabel() override = default;
 
     // A hidden child window at rect in pParent's client coordinates. nPointSize is in tenths
     // of a point (100 = 10 pt); a missing face falls back to an installed one. FALSE when the

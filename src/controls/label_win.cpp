@@ -58,12 +58,6 @@ void DrawTextLines(HDC dc, std::string_view text, const RECT& rc)
     });
 }
 
-CLabel::~CLabel()
-{
-    // Gone while the object is still whole, so no message reaches a half-destroyed label.
-    DestroyWindow();
-}
-
 BOOL CLabel::Create(const RECT& rect, CWnd* pParent, UINT nID, COLORREF bkColor,
                     COLORREF textColor, int nPointSize, LPCSTR faceName)
 {

@@ -1,5 +1,7 @@
 #include "framework/wnd.h"
 
+#include <cassert>
+
 #include <mutex>
 #include <unordered_map>
 
@@ -26,10 +28,15 @@ void Forget(HWND hwnd, const CWnd* object)
 
 CWnd::~CWnd()
 {
-    if (m_hWnd && m_bOwned && ::IsWindow(m_hWnd))
+    // A window ends before its object: its owner or parent destroys it, and WM_NCDESTROY
+    // unbinds it. One still alive here is a fault of the owner; it is unbound before it is
+    // destroyed, so that no message of its end reaches an object that is half gone.
+    assert(!m_hWnd || !m_bOwned || !::IsWindow(m_hWnd));
+    if (!m_hWnd)
+        return;
+    Forget(m_hWnd, this);
+    if (m_bOwned && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
-    if (m_hWnd)
-        Forget(m_hWnd, this);
 }
 
 CWnd* CWnd::FromHandle(HWND hwnd)

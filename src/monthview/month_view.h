@@ -78,6 +78,7 @@ public:
         MSG_WM_LBUTTONUP(OnLButtonUp)
         MSG_WM_MOUSEMOVE(OnMouseMove)
         MESSAGE_HANDLER_EX(WM_CTRLNOTIFY, OnCtrlNotify)
+        MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
     COLORREF m_clrHeaderBk = RGB(72, 61, 139);
@@ -108,6 +109,8 @@ protected:
     void OnLButtonUp(UINT nFlags, POINT pt);
     void OnMouseMove(UINT nFlags, POINT pt);
     LRESULT OnCtrlNotify(WPARAM nID, LPARAM);
+    // The tip goes with the view: its owner may be the desktop's window, which stays.
+    void OnDestroy();
 
     // What a click opens: the memo dialog of day m_nHotDay and the weekly reminder dialog of
     // column m_nWeekdayCol, both modal with the view as parent.

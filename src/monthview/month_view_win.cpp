@@ -73,11 +73,7 @@ CMonthView::CMonthView()
     SetHost(this);
 }
 
-CMonthView::~CMonthView()
-{
-    // Gone while the object is whole: no message reaches a half-destroyed view.
-    DestroyWindow();
-}
+CMonthView::~CMonthView() = default;
 
 BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID)
 {
@@ -189,6 +185,13 @@ LRESULT CMonthView::OnCtrlNotify(WPARAM nID, LPARAM)
     if (nID == IDC_SITE_LINK)
         g_pfnOpenSite(m_hWnd, L"open", almanix::Wide(GetSiteUrl()).c_str(), nullptr, nullptr, SW_SHOW);
     return 0;
+}
+
+void CMonthView::OnDestroy()
+{
+    if (m_pTip && m_pTip->m_hWnd)
+        m_pTip->DestroyWindow();
+    Default();
 }
 
 namespace {
