@@ -17,8 +17,6 @@
 #include "monthview/month_model.h"
 #include "resource.h"
 
-class CMonthView;
-
 // Runs the system colour picker the way ChooseColorW does. Tests put their own in to answer
 // it; null puts ChooseColorW back. Returns the one it replaces.
 using ColorChooser = BOOL(WINAPI*)(LPCHOOSECOLORW pcc);
@@ -48,13 +46,49 @@ private:
 // Shows a warning of a memo dialog over its window (caption "警告").
 void ShowMemoWarning(HWND owner, const char* pszText);
 
-class CMemoDlg : public CDialog {
+// What the day memo and weekly dialogs share: the month model whose memos they edit, the
+// caption font, the colour swatches and the picker behind them, the length check at OK, and
+// painting nothing of their own.
+class CMemoDialogBase : public CDialog {
+public:
+    // pModel: the shown month (its memo stores); pParent: the window the dialog is modal over.
+    CMemoDialogBase(UINT nIDTemplate, CMonthModel* pModel, CWnd* pParent);
+
+    BEGIN_MSG_MAP(CMemoDialogBase)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_DESTROY(OnDestroy)
+    END_MSG_MAP()
+
+    CMonthModel* m_pModel;
+    CFont m_font;  // captions
+
+protected:
+    // A caption beside or above the edit it names, centred in its row; detached at the end.
+    void CreateCaption(CStatic& caption, const std::string& text, const RECT& rc, UINT nID);
+    // A "■" swatch in the memo's colour, and its size in a font of nPointSize tenths of a point.
+    void CreateSwatch(CHoverButton& swatch, const RECT& rc, UINT nID, std::uint32_t dwFlags, int nKind, int nPointSize);
+    SIZE SwatchSize(int nPointSize);
+    // The picker over the dialog at the memo's colour; a chosen colour goes into *pFlags.
+    // The swatch shows the colour afterwards either way.
+    void PickColor(std::uint32_t* pFlags, int nKind, CHoverButton& swatch, const COLORREF (&custom)[16]);
+    // False, after a warning and with the focus on the edit, when text is too long to store.
+    bool CheckLength(const std::string& text, int nEditID, const char* pszWarning);
+    void OnPaint();
+    void OnDestroy();
+
+private:
+    CStatic* m_captions[3] = {};
+    int m_nCaptions = 0;
+};
+
+class CMemoDlg : public CMemoDialogBase {
 public:
     enum { IDD = IDD_MEMO };
 
-    // The memos of day m_nHotDay of pView, read from its stores now; the dialog keeps to that
-    // date even when the view moves to another month while it is open.
-    explicit CMemoDlg(CMonthView* pView);
+    // The memos of day m_nHotDay of pModel, read from its stores now; the dialog keeps to
+    // that date even when the model moves to another month while it is open. Modal over
+    // pParent; its title names pMain's ("输入记事 - 日历2.18").
+    CMemoDlg(CMonthModel* pModel, CWnd* pParent, CWnd* pMain = nullptr);
     ~CMemoDlg() override;
 
     std::string m_strOnce;
@@ -69,8 +103,7 @@ public:
     CHoverButton m_btnOnceColor;
     CHoverButton m_btnSolarColor;
     CHoverButton m_btnLunarColor;
-    CFont m_font;
-    CMonthView* m_pView;
+    CWnd* m_pMain;
 
     // The date the dialog edits, and that day's cell as it was at opening.
     int m_nYear = 0;
@@ -89,8 +122,7 @@ public:
         COMMAND_HANDLER_EX(IDC_MEMO_ONCE, EN_CHANGE, OnChangeOnce)
         COMMAND_HANDLER_EX(IDC_MEMO_SOLAR_YEARLY, EN_CHANGE, OnChangeSolarYearly)
         COMMAND_HANDLER_EX(IDC_MEMO_LUNAR_YEARLY, EN_CHANGE, OnChangeLunarYearly)
-        MSG_WM_PAINT(OnPaint)
-        MSG_WM_DESTROY(OnDestroy)
+        CHAIN_MSG_MAP(CMemoDialogBase)
     END_MSG_MAP()
 
     BOOL OnInitDialog() override;
@@ -103,19 +135,16 @@ protected:
     void OnChangeOnce() { m_limits[0].OnChange(); }
     void OnChangeSolarYearly() { m_limits[1].OnChange(); }
     void OnChangeLunarYearly() { m_limits[2].OnChange(); }
-    void OnPaint();
-    void OnDestroy();
 
     // Places the captions and swatches from the edits' rectangles, which depend on the dialog
     // font on screen, and widens the gap left of the two yearly edits when a caption needs it.
     void LayOut();
-    // Stores the three memos into the files of m_nYear/m_nMonth/m_nDay: through the view while
-    // it shows that month, else through a model of that month, after which the view reloads
-    // its stores (some may be the same files). The SAVE_FAILED_* bits, or 0.
+    // Stores the three memos into the files of m_nYear/m_nMonth/m_nDay: through the model
+    // while it shows that month, else through a model of that month, after which the model
+    // reloads its stores (some may be the same files). The SAVE_FAILED_* bits, or 0.
     int SaveToDate();
 
     CMemoEditLimit m_limits[3];
 };
 
-// The paint handler of both memo dialogs: the controls paint themselves.
-void PaintNothing(HWND hwnd);
+

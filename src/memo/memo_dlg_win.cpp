@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 
 #include "engine/names.h"
 #include "memo/memo_store.h"
 #include "memo/memo_text_fit.h"
-#include "monthview/month_view.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ const char* NameOr(const char* pszName)
     return pszName ? pszName : "";
 }
 
-// What the month view stores of a text: without its leading blanks.
+// What the month model stores of a text: without its leading blanks.
 std::size_t StoredLength(const std::string& text)
 {
     std::size_t nStart = text.find_first_not_of(' ');
@@ -69,24 +69,9 @@ SIZE TextSize(HWND hwnd, HFONT font, const char* pszText)
     return size;
 }
 
-SIZE SwatchSize(HWND hwnd, int nPointSize)
-{
-    CFont font;
-    font.CreatePointFont(nPointSize, kSwatchFace);
-    return TextSize(hwnd, font, kSwatchText);
-}
-
 RECT Rect(int left, int top, int width, int height)
 {
     return RECT{left, top, left + width, top + height};
-}
-
-void CreateCaption(CStatic& caption, CWnd* pParent, const std::string& text, const RECT& rc, UINT nID, HFONT font)
-{
-    // Centred in its row, beside or above the edit it names.
-    caption.Create(text.c_str(), WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, rc, pParent, nID);
-    caption.SetFont(font, TRUE);
-    caption.ShowWindow(SW_SHOW);
 }
 
 } // namespace
@@ -152,26 +137,85 @@ void ShowMemoWarning(HWND owner, const char* pszText)
     ::MessageBoxW(owner, almanix::Wide(pszText).c_str(), almanix::Wide("警告").c_str(), MB_OK | MB_ICONWARNING);
 }
 
-void PaintNothing(HWND hwnd)
+// What both memo dialogs share.
+
+CMemoDialogBase::CMemoDialogBase(UINT nIDTemplate, CMonthModel* pModel, CWnd* pParent)
+    : CDialog(nIDTemplate, pParent), m_pModel(pModel)
 {
-    CPaintDC dc(hwnd);
+    m_font.CreatePointFont(90, "Arial");
+}
+
+void CMemoDialogBase::CreateCaption(CStatic& caption, const std::string& text, const RECT& rc, UINT nID)
+{
+    caption.Create(text.c_str(), WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, rc, this, nID);
+    caption.SetFont(m_font, TRUE);
+    caption.ShowWindow(SW_SHOW);
+    if (m_nCaptions < static_cast<int>(std::size(m_captions)))
+        m_captions[m_nCaptions++] = &caption;
+}
+
+void CMemoDialogBase::CreateSwatch(CHoverButton& swatch, const RECT& rc, UINT nID, std::uint32_t dwFlags, int nKind,
+                                   int nPointSize)
+{
+    swatch.Create(rc, this, nID, ::GetSysColor(COLOR_BTNFACE), GetMemoColor(dwFlags, nKind), nPointSize, kSwatchFace);
+}
+
+SIZE CMemoDialogBase::SwatchSize(int nPointSize)
+{
+    CFont font;
+    font.CreatePointFont(nPointSize, kSwatchFace);
+    return TextSize(m_hWnd, font, kSwatchText);
+}
+
+void CMemoDialogBase::PickColor(std::uint32_t* pFlags, int nKind, CHoverButton& swatch, const COLORREF (&custom)[16])
+{
+    COLORREF chosen = 0;
+    if (ChooseMemoColor(m_hWnd, GetMemoColor(*pFlags, nKind), custom, &chosen))
+        *pFlags = chosen | MEMO_CUSTOM_COLOR;
+    // Repainted either way: the click left the swatch in its highlight colour.
+    swatch.SetTextColor(GetMemoColor(*pFlags, nKind));
+}
+
+bool CMemoDialogBase::CheckLength(const std::string& text, int nEditID, const char* pszWarning)
+{
+    // Typing and pasting keep within a record; a text put in otherwise may not.
+    if (StoredLength(text) <= static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH))
+        return true;
+    ShowMemoWarning(m_hWnd, pszWarning);
+    ::SetFocus(GetDlgItem(nEditID));
+    return false;
+}
+
+void CMemoDialogBase::OnPaint()
+{
+    // The controls paint themselves.
+    CPaintDC dc(m_hWnd);
+}
+
+void CMemoDialogBase::OnDestroy()
+{
+    // The captions go with the dialog; no handle of theirs outlives it.
+    for (int i = 0; i < m_nCaptions; ++i)
+        m_captions[i]->Detach();
+    m_nCaptions = 0;
+    Default();
 }
 
 // The day memo dialog.
 
-CMemoDlg::CMemoDlg(CMonthView* pView) : CDialog(IDD_MEMO, pView), m_pView(pView)
+CMemoDlg::CMemoDlg(CMonthModel* pModel, CWnd* pParent, CWnd* pMain)
+    : CMemoDialogBase(IDD_MEMO, pModel, pParent), m_pMain(pMain)
 {
-    if (pView) {
-        m_nYear = pView->m_nYear;
-        m_nMonth = pView->m_nMonth;
-        m_nDay = pView->m_nHotDay;
-        if (m_nDay >= 1 && m_nDay <= pView->m_nDays)
-            m_cell = pView->m_cells[m_nDay];
-        CopySlot(pView->GetOnceEntry(m_nDay), m_strOnce, m_dwOnceFlags);
-        CopySlot(pView->GetSolarYearlyEntry(m_nDay), m_strSolarYearly, m_dwSolarFlags);
-        CopySlot(pView->GetLunarEntry(m_nDay), m_strLunarYearly, m_dwLunarFlags);
+    if (pModel) {
+        m_nYear = pModel->m_nYear;
+        m_nMonth = pModel->m_nMonth;
+        m_nDay = pModel->m_nHotDay;
+        if (m_nDay >= 1 && m_nDay <= pModel->m_nDays)
+            m_cell = pModel->m_cells[m_nDay];
+        CopySlot(pModel->GetOnceEntry(m_nDay), m_strOnce, m_dwOnceFlags);
+        CopySlot(pModel->GetSolarYearlyEntry(m_nDay), m_strSolarYearly, m_dwSolarFlags);
+        CopySlot(pModel->GetLunarEntry(m_nDay), m_strLunarYearly, m_dwLunarFlags);
     }
-    m_font.CreatePointFont(90, "Arial");
 }
 
 CMemoDlg::~CMemoDlg() = default;
@@ -215,10 +259,7 @@ BOOL CMemoDlg::OnInitDialog()
     m_limits[2].Attach(GetDlgItem(IDC_MEMO_LUNAR_YEARLY));
     LayOut();
 
-    HWND hMain = nullptr;
-    if (m_pView)
-        hMain = m_pView->m_pParent ? m_pView->m_pParent->m_hWnd : m_pView->GetParent();
-    std::string strMain = hMain ? almanix::WindowTextGb(hMain) : std::string();
+    const std::string strMain = m_pMain ? m_pMain->GetWindowText() : std::string();
     SetWindowText(("输入记事 - " + strMain).c_str());
 
     m_btnOnceColor.SetText(kSwatchText, true);
@@ -233,23 +274,22 @@ void CMemoDlg::LayOut()
     const RECT rcOnce = ChildRect(m_hWnd, IDC_MEMO_ONCE);
     RECT rcSolar = ChildRect(m_hWnd, IDC_MEMO_SOLAR_YEARLY);
     RECT rcLunar = ChildRect(m_hWnd, IDC_MEMO_LUNAR_YEARLY);
-    const SIZE swatch = SwatchSize(m_hWnd, 120);
+    const SIZE swatch = SwatchSize(120);
     const std::string strDate = FormatDateLine();
     const std::string strSolar = FormatSolarCaption();
     const std::string strLunar = FormatLunarCaption();
     const SIZE solarText = TextSize(m_hWnd, m_font, strSolar.c_str());
     const SIZE lunarText = TextSize(m_hWnd, m_font, strLunar.c_str());
     const int nLeft = rcOnce.left;
-    const COLORREF clrFace = ::GetSysColor(COLOR_BTNFACE);
 
     // The date line above the one-off edit, its swatch at the edit's right end.
     const int nRowHeight = std::max<int>({kRowHeight, TextSize(m_hWnd, m_font, strDate.c_str()).cy, swatch.cy});
     const int nDateTop = std::max<int>(0, rcOnce.top - 2 - nRowHeight);
     const int nOnceSwatchLeft = rcOnce.right - swatch.cx;
-    CreateCaption(m_staticDate, this, strDate, RECT{nLeft, nDateTop, nOnceSwatchLeft - kGap, nDateTop + nRowHeight},
-                  IDC_MEMO_DATE, m_font);
-    m_btnOnceColor.Create(Rect(nOnceSwatchLeft, nDateTop + (nRowHeight - swatch.cy) / 2, swatch.cx, swatch.cy), this,
-                          IDC_ONCE_COLOR, clrFace, GetMemoColor(m_dwOnceFlags, MEMO_KIND_ONCE), 120, kSwatchFace);
+    CreateCaption(m_staticDate, strDate, RECT{nLeft, nDateTop, nOnceSwatchLeft - kGap, nDateTop + nRowHeight},
+                  IDC_MEMO_DATE);
+    CreateSwatch(m_btnOnceColor, Rect(nOnceSwatchLeft, nDateTop + (nRowHeight - swatch.cy) / 2, swatch.cx, swatch.cy),
+                 IDC_ONCE_COLOR, m_dwOnceFlags, MEMO_KIND_ONCE, 120);
 
     // Each yearly row: caption, swatch, edit. A caption that does not fit before the edit
     // moves the left edges of both yearly edits, which stay aligned, to the right.
@@ -280,11 +320,11 @@ void CMemoDlg::LayOut()
     for (const Row& row : rows) {
         const int nMiddle = (row.edit.top + row.edit.bottom) / 2;
         const int nSwatchLeft = row.edit.left - kGap - swatch.cx;
-        CreateCaption(row.caption, this, row.text, RECT{nLeft, nMiddle - nRowHeight / 2, nSwatchLeft - kGap,
-                                                       nMiddle - nRowHeight / 2 + nRowHeight},
-                      row.nCaptionID, m_font);
-        row.swatch.Create(Rect(nSwatchLeft, nMiddle - swatch.cy / 2, swatch.cx, swatch.cy), this, row.nSwatchID,
-                          clrFace, GetMemoColor(row.dwFlags, row.nKind), 120, kSwatchFace);
+        CreateCaption(row.caption, row.text,
+                      RECT{nLeft, nMiddle - nRowHeight / 2, nSwatchLeft - kGap, nMiddle - nRowHeight / 2 + nRowHeight},
+                      row.nCaptionID);
+        CreateSwatch(row.swatch, Rect(nSwatchLeft, nMiddle - swatch.cy / 2, swatch.cx, swatch.cy), row.nSwatchID,
+                     row.dwFlags, row.nKind, 120);
     }
 }
 
@@ -311,36 +351,18 @@ LRESULT CMemoDlg::OnCtrlNotify(WPARAM nID, LPARAM)
         GetMemoColor(m_dwLunarFlags, MEMO_KIND_LUNAR_YEARLY), kWhite, kWhite, kWhite, kWhite, kWhite, kWhite,
         kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite,
     };
-    COLORREF chosen = 0;
-    if (ChooseMemoColor(m_hWnd, GetMemoColor(*pFlags, nKind), custom, &chosen))
-        *pFlags = chosen | MEMO_CUSTOM_COLOR;
-    // Repainted either way: the click left the swatch in its highlight colour.
-    pSwatch->SetTextColor(GetMemoColor(*pFlags, nKind));
+    PickColor(pFlags, nKind, *pSwatch, custom);
     return 0;
-}
-
-void CMemoDlg::OnDestroy()
-{
-    // The windows go with the dialog; no handle of theirs outlives it.
-    m_staticDate.Detach();
-    m_staticSolar.Detach();
-    m_staticLunar.Detach();
-    Default();
 }
 
 void CMemoDlg::OnOK()
 {
     UpdateData(TRUE);
-    // Typing and pasting keep within a record; a text put in otherwise may not.
     const std::pair<const std::string*, int> texts[] = {
         {&m_strOnce, IDC_MEMO_ONCE}, {&m_strSolarYearly, IDC_MEMO_SOLAR_YEARLY}, {&m_strLunarYearly, IDC_MEMO_LUNAR_YEARLY}};
-    for (const auto& [pText, nID] : texts) {
-        if (StoredLength(*pText) > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) {
-            ShowMemoWarning(m_hWnd, kTooLong);
-            ::SetFocus(GetDlgItem(nID));
+    for (const auto& [pText, nID] : texts)
+        if (!CheckLength(*pText, nID, kTooLong))
             return;
-        }
-    }
     if (SaveToDate() != 0) {
         // The dialog stays open with the texts, so that nothing typed is lost unnoticed.
         ShowMemoWarning(m_hWnd, kNotWritten);
@@ -351,12 +373,12 @@ void CMemoDlg::OnOK()
 
 int CMemoDlg::SaveToDate()
 {
-    if (!m_pView)
+    if (!m_pModel)
         return SAVE_FAILED_ONCE | SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY;
-    if (m_pView->m_nYear == m_nYear && m_pView->m_nMonth == m_nMonth) {
-        m_pView->m_nHotDay = static_cast<std::uint16_t>(m_nDay);
-        return m_pView->SaveDayMemos(m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly,
-                                     m_dwLunarFlags);
+    if (m_pModel->m_nYear == m_nYear && m_pModel->m_nMonth == m_nMonth) {
+        m_pModel->m_nHotDay = static_cast<std::uint16_t>(m_nDay);
+        return m_pModel->SaveDayMemos(m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly,
+                                      m_dwLunarFlags);
     }
     // The date rolled over while the dialog was open and the view moved on: the memos still
     // belong to the date they were written for.
@@ -365,11 +387,6 @@ int CMemoDlg::SaveToDate()
     model.m_nHotDay = static_cast<std::uint16_t>(m_nDay);
     const int nFailed = model.SaveDayMemos(m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags,
                                            m_strLunarYearly, m_dwLunarFlags);
-    m_pView->SetMonth(m_pView->m_nYear, m_pView->m_nMonth, 0);
+    m_pModel->SetMonth(m_pModel->m_nYear, m_pModel->m_nMonth, 0);
     return nFailed;
-}
-
-void CMemoDlg::OnPaint()
-{
-    PaintNothing(m_hWnd);
 }

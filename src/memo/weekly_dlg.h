@@ -8,20 +8,19 @@
 
 #include "memo/memo_dlg.h"
 
-class CWeeklyDlg : public CDialog {
+class CWeeklyDlg : public CMemoDialogBase {
 public:
     enum { IDD = IDD_WEEKLY };
 
-    // The reminder of weekday m_nWeekdayCol of pView (0 = Sunday), read from its store now.
-    explicit CWeeklyDlg(CMonthView* pView);
+    // The reminder of weekday m_nWeekdayCol of pModel (0 = Sunday), read from its store now;
+    // modal over pParent.
+    CWeeklyDlg(CMonthModel* pModel, CWnd* pParent);
     ~CWeeklyDlg() override;
 
     std::string m_strWeekly;
     std::uint32_t m_dwWeeklyFlags = 0;
     CHoverButton m_btnColor;
     CStatic m_staticDay;
-    CFont m_font;
-    CMonthView* m_pView;
     int m_nWeekday = -1;  // the weekday the dialog edits
 
     // "每周三" (GBK) for weekday 3.
@@ -30,8 +29,7 @@ public:
     BEGIN_MSG_MAP(CWeeklyDlg)
         MESSAGE_HANDLER_EX(WM_CTRLNOTIFY, OnCtrlNotify)
         COMMAND_HANDLER_EX(IDC_MEMO_WEEKLY, EN_CHANGE, OnChangeWeekly)
-        MSG_WM_PAINT(OnPaint)
-        MSG_WM_DESTROY(OnDestroy)
+        CHAIN_MSG_MAP(CMemoDialogBase)
     END_MSG_MAP()
 
     BOOL OnInitDialog() override;
@@ -42,10 +40,8 @@ protected:
 
     LRESULT OnCtrlNotify(WPARAM nID, LPARAM);
     void OnChangeWeekly() { m_limit.OnChange(); }
-    void OnPaint() { PaintNothing(m_hWnd); }
-    void OnDestroy();
 
-    // Caption and swatch in a row above the edit, from its rectangle on screen.
+    // Caption and swatch in a row above the edit.
     void LayOut();
 
     CMemoEditLimit m_limit;

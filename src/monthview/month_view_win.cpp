@@ -206,7 +206,7 @@ void CMonthView::OpenDayMemo()
     if (g_bMemoDialogOpen || !IsWindowVisible())
         return;
     g_bMemoDialogOpen = true;
-    CMemoDlg dlg(this);
+    CMemoDlg dlg(this, this, m_pParent);
     dlg.DoModal();
     g_bMemoDialogOpen = false;
 }
@@ -216,7 +216,7 @@ void CMonthView::OpenWeeklyMemo()
     if (g_bMemoDialogOpen || !IsWindowVisible())
         return;
     g_bMemoDialogOpen = true;
-    CWeeklyDlg dlg(this);
+    CWeeklyDlg dlg(this, this);
     dlg.DoModal();
     g_bMemoDialogOpen = false;
 }

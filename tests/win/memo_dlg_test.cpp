@@ -462,7 +462,7 @@ TEST_F(MemoDlgTest, DateLinesAndCaptions)
     for (const Case& c : cases) {
         m_view.SetMonth(c.y, c.m, 0);
         m_view.m_nHotDay = static_cast<std::uint16_t>(c.d);
-        CMemoDlg dlg(&m_view);
+        CMemoDlg dlg(&m_view, &m_view);
         EXPECT_EQ(almanix::Wide(dlg.FormatDateLine()), c.date);
         EXPECT_EQ(almanix::Wide(dlg.FormatSolarCaption()), c.solar);
         EXPECT_EQ(almanix::Wide(dlg.FormatLunarCaption()), c.lunar);
