@@ -9,7 +9,7 @@
 #include "net/bulletin_fetcher.h"
 #include "controls/label.h"
 #include "framework/dialog.h"
-#include "memo/notebook.h"
+#include "dialogs/notebook.h"
 #include "monthview/month_view.h"
 #include "monthview/navigation.h"
 #include "resource.h"

@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "engine/names.h"
-#include "memo/memo_dlg.h"
+#include "dialogs/memo_dlg.h"
 #include "memo/memo_store.h"
-#include "memo/weekly_dlg.h"
+#include "dialogs/weekly_dlg.h"
 #include "resource.h"
 
 #ifndef ALMANIX_SITE_URL

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "framework/wnd.h"
-#include "memo/memo_dlg.h"
+#include "dialogs/memo_dlg.h"
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
-#include "memo/weekly_dlg.h"
+#include "dialogs/weekly_dlg.h"
 #include "monthview/month_view.h"
 #include "resource.h"
 #include "window_png.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "controls/day_tip.h"
-#include "memo/notebook.h"
+#include "dialogs/notebook.h"
 #include "resource.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "memo/notebook.h"
+#include "dialogs/notebook.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "memo/weekly_dlg.h"
+#include "dialogs/weekly_dlg.h"
 
 #include <cstdio>
 

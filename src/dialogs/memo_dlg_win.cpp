@@ -1,4 +1,4 @@
-#include "memo/memo_dlg.h"
+#include "dialogs/memo_dlg.h"
 
 #include <algorithm>
 #include <cstdio>

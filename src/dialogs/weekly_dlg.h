@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "memo/memo_dlg.h"
+#include "dialogs/memo_dlg.h"
 
 class CWeeklyDlg : public CMemoDialogBase {
 public:
