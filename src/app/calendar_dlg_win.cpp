@@ -191,7 +191,7 @@ void CCalendarDlg::OnMove(int x, int y)
 
 void CCalendarDlg::OnLButtonDown(UINT, POINT pt)
 {
-    DragWindowFrom(m_hWnd, pt);
+    almanix::DragWindowFrom(m_hWnd, pt);
     Default();
 }
 

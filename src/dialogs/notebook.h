@@ -97,6 +97,3 @@ private:
     void OnTab();
     INotebookOwner* m_pOwner;
 };
-
-// Drags a borderless window by a press on its surface: the system's own move loop.
-void DragWindowFrom(HWND hwnd, POINT pt);

@@ -34,12 +34,6 @@ bool IsOnSomeMonitor(const RECT& rc)
 
 } // namespace
 
-void DragWindowFrom(HWND hwnd, POINT pt)
-{
-    ::PostMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
-    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
-}
-
 CNotebookDlg::CNotebookDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK), m_pOwner(pOwner)
 {
 }
@@ -105,7 +99,7 @@ BOOL CNotebookDlg::OnInitDialog()
 
 void CNotebookDlg::OnLButtonDown(UINT, POINT pt)
 {
-    DragWindowFrom(m_hWnd, pt);
+    almanix::DragWindowFrom(m_hWnd, pt);
     Default();
 }
 

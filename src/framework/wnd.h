@@ -77,6 +77,8 @@ namespace almanix {
 // Byte strings of the program (GB18030) to and from the W functions' UTF-16.
 inline std::wstring Wide(std::string_view gb) { return GbToWide(gb); }
 inline std::string Narrow(std::wstring_view text) { return WideToGb(text); }
+// Drags a borderless window by a press on its surface: the system's own move loop.
+void DragWindowFrom(HWND hwnd, POINT pt);
 // A window's text as the system holds it, and as the program's byte string.
 std::wstring WindowTextWide(HWND hwnd);
 inline std::string WindowTextGb(HWND hwnd) { return Narrow(WindowTextWide(hwnd)); }

@@ -109,6 +109,12 @@ void CWnd::SetWindowText(const char* gb) const
     ::SetWindowTextW(m_hWnd, almanix::Wide(gb ? gb : "").c_str());
 }
 
+void almanix::DragWindowFrom(HWND hwnd, POINT pt)
+{
+    ::PostMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
 std::wstring almanix::WindowTextWide(HWND hwnd)
 {
     int len = ::GetWindowTextLengthW(hwnd);
