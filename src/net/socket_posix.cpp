@@ -32,24 +32,13 @@ bool ConnectInProgress() { return errno == EINPROGRESS || errno == EINTR; }
 
 bool CloseSocket(SocketHandle s) { return close(Native(s)) == 0; }
 
-Wait WaitForSocket(SocketHandle handle, bool wantWrite, Clock::time_point deadline,
-                   const std::atomic<bool>* pCancel) {
-    const int s = static_cast<int>(handle);
-    for (;;) {
-        if (pCancel && pCancel->load())
-            return Wait::TimedOut;
-        // Rounded up, so that the wait never ends before the deadline.
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return Wait::TimedOut;
-        const int slice = left < kSliceMs ? static_cast<int>(left) : kSliceMs;
-        pollfd pfd = {s, static_cast<short>(wantWrite ? POLLOUT : POLLIN), 0};
-        const int n = poll(&pfd, 1, slice);
-        if (n < 0 && errno != EINTR)
-            return Wait::Failed;
-        if (n > 0)
-            return Wait::Ready;  // errors and hang-ups too: the next call reports them
-    }
+// One wait of at most sliceMs: 1 ready, 0 not yet, -1 failed.
+int PollOnce(SocketHandle handle, bool wantWrite, int sliceMs) {
+    pollfd pfd = {Native(handle), static_cast<short>(wantWrite ? POLLOUT : POLLIN), 0};
+    const int n = poll(&pfd, 1, sliceMs);
+    if (n < 0)
+        return errno == EINTR ? 0 : -1;
+    return n > 0 ? 1 : 0;  // errors and hang-ups too: the next call reports them
 }
 
 #include "net/socket_common.inc"

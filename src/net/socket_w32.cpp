@@ -30,30 +30,20 @@ bool ConnectInProgress() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 
 bool CloseSocket(SocketHandle s) { return closesocket(Native(s)) == 0; }
 
-Wait WaitForSocket(SocketHandle handle, bool wantWrite, Clock::time_point deadline,
-                   const std::atomic<bool>* pCancel) {
-    const SOCKET s = static_cast<SOCKET>(handle);
-    for (;;) {
-        if (pCancel && pCancel->load())
-            return Wait::TimedOut;
-        // Rounded up, so that the wait never ends before the deadline.
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return Wait::TimedOut;
-        const int slice = left < kSliceMs ? static_cast<int>(left) : kSliceMs;
-        // A failed non-blocking connect shows in the exception set, not the write set.
-        fd_set main, except;
-        FD_ZERO(&main);
-        FD_ZERO(&except);
-        FD_SET(s, &main);
-        FD_SET(s, &except);
-        timeval tv = {slice / 1000, (slice % 1000) * 1000};
-        const int n = select(0, wantWrite ? nullptr : &main, wantWrite ? &main : nullptr, &except, &tv);
-        if (n == SOCKET_ERROR)
-            return Wait::Failed;
-        if (n > 0)
-            return Wait::Ready;  // a failed connect too: SO_ERROR reports it
-    }
+// One wait of at most sliceMs: 1 ready, 0 not yet, -1 failed.
+int PollOnce(SocketHandle handle, bool wantWrite, int sliceMs) {
+    const SOCKET s = Native(handle);
+    // A failed non-blocking connect shows in the exception set, not the write set.
+    fd_set main, except;
+    FD_ZERO(&main);
+    FD_ZERO(&except);
+    FD_SET(s, &main);
+    FD_SET(s, &except);
+    timeval tv = {sliceMs / 1000, (sliceMs % 1000) * 1000};
+    const int n = select(0, wantWrite ? nullptr : &main, wantWrite ? &main : nullptr, &except, &tv);
+    if (n == SOCKET_ERROR)
+        return -1;
+    return n > 0 ? 1 : 0;  // a failed connect is ready too: SO_ERROR reports it
 }
 
 #include "net/socket_common.inc"
