@@ -175,6 +175,16 @@ int RemovePath(std::string_view path) {
   }
 }
 
+FileStamp StampOf(std::string_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(NativePath(path).c_str(), GetFileExInfoStandard, &data)) return FileStamp{};
+  FileStamp stamp;
+  stamp.m_nWriteTime = (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                       data.ftLastWriteTime.dwLowDateTime;
+  stamp.m_nSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return stamp;
+}
+
 bool ChangeFolder(std::string_view path) {
   return SetCurrentDirectoryW(NativePath(path).c_str()) != 0;
 }
@@ -284,6 +294,16 @@ int RemovePath(std::string_view path) {
   return unlink(NativePath(path).c_str()) == 0 || errno == ENOENT ? 0 : -1;
 }
 
+FileStamp StampOf(std::string_view path) {
+  struct stat info {};
+  if (stat(NativePath(path).c_str(), &info) != 0) return FileStamp{};
+  FileStamp stamp;
+  stamp.m_nWriteTime = static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
+                       static_cast<unsigned long long>(info.st_mtim.tv_nsec);
+  stamp.m_nSize = static_cast<unsigned long long>(info.st_size);
+  return stamp;
+}
+
 bool ChangeFolder(std::string_view path) { return chdir(NativePath(path).c_str()) == 0; }
 
 bool MakeFolder(std::string_view path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
@@ -308,6 +328,11 @@ std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length) {
   length = 0;
   if (!g_bMemoFolderUsable || path == nullptr || *path == '\0') return nullptr;
   return ReadAll(path, length);
+}
+
+FileStamp GetFileStamp(const char* path) {
+  if (!g_bMemoFolderUsable || path == nullptr || *path == '\0') return FileStamp{};
+  return StampOf(path);
 }
 
 int RemoveFile(const char* path) {
