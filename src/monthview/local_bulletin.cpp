@@ -37,7 +37,8 @@ bool HolidayItem(const SolarDate& today, LocalBulletinItem& item) {
     else if (nDays == 0)
         std::snprintf(buf, sizeof buf, "今天是%s，%s", name.c_str(), off.c_str());
     else
-        std::snprintf(buf, sizeof buf, "%s假期，%s", name.c_str(), off.c_str());
+        std::snprintf(buf, sizeof buf, "%s假期还有 %d 天，%s", name.c_str(), DaysFrom(today, period.m_lastOff) + 1,
+                      off.c_str());
     item = LocalBulletinItem{LOCAL_BULLETIN_HOLIDAY, buf, period.m_festival};
     return true;
 }
