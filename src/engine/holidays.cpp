@@ -72,10 +72,14 @@ std::size_t BlankAt(std::string_view s) {
 
 std::string_view Trim(std::string_view s) {
     for (std::size_t n; (n = BlankAt(s)) != 0;) s.remove_prefix(n);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    while (s.size() >= kWideSpace.size() && s.substr(s.size() - kWideSpace.size()) == kWideSpace)
-        s.remove_suffix(kWideSpace.size());
-    return s;
+    for (;;) {
+        if (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+            s.remove_suffix(1);
+        else if (s.size() >= kWideSpace.size() && s.substr(s.size() - kWideSpace.size()) == kWideSpace)
+            s.remove_suffix(kWideSpace.size());
+        else
+            return s;
+    }
 }
 
 // The field up to the next blank; s moves past it and the blanks after it.

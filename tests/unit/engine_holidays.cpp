@@ -38,7 +38,7 @@ const char kUserFile[] =
     "garbage \xff\r\n"                                // 15 (the file stays UTF-8 without it)
     "\r\n"                                            // 16
     u8"2028-12-31..2029-01-01 休 元旦\n"              // 17 across a year's end
-    u8"\u30002027-05-01\u3000休\u3000劳动节\r"        // 18 ideographic spaces, CR alone
+    u8"\u30002027-05-01\u3000休\u3000劳动节 \u3000 \r"  // 18 ideographic spaces, CR alone
     u8"2026-10-09 休 国庆节";                         // 19 replaces the built-in 2026
 
 }  // namespace
