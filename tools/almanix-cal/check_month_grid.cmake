@@ -4,7 +4,20 @@
 #                  the holiday marks of the Spring Festival (休 10-17, 班 4 and 18), and the
 #                  title of the two lunar years.
 #   CHECK=range    months the calendar does not show end with exit status 2 and no output.
+#   CHECK=help     "almanix-cal --help" lists the holiday columns of --days, in UTF-8.
 cmake_minimum_required(VERSION 3.20)
+
+if(CHECK STREQUAL "help")
+  execute_process(COMMAND ${CAL} --help OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  foreach(want "13  holiday schedule: 休 on a day off, 班 on an adjusted working day"
+               "14  the holiday's name on such a day (春节, 国庆节, ...)")
+    string(FIND "${out}" "${want}" at)
+    if(NOT rc EQUAL 0 OR at EQUAL -1)
+      message(FATAL_ERROR "almanix-cal --help: exit ${rc}, no '${want}' in:\n${out}")
+    endif()
+  endforeach()
+  return()
+endif()
 
 if(CHECK STREQUAL "range")
   foreach(args "2050;1" "1900;1" "1899;12" "2024;13" "2024;0" "year;2")
