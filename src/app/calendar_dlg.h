@@ -4,12 +4,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/bulletin.h"
 #include "net/bulletin_fetcher.h"
 #include "controls/label.h"
 #include "framework/dialog.h"
 #include "dialogs/notebook.h"
+#include "monthview/holiday_file.h"
+#include "monthview/local_bulletin.h"
 #include "monthview/month_view.h"
 #include "monthview/navigation.h"
 #include "resource.h"
@@ -41,6 +44,9 @@ public:
     std::unique_ptr<CNotebookDlg> m_pNotebook;
     std::unique_ptr<CNotebookTabDlg> m_pNotebookTab;
     std::unique_ptr<CCalendarTabDlg> m_pCalendarTab;
+    CHolidayFileWatch m_holidayFile;  // 日历\节假日.txt, looked at every tick
+    std::vector<LocalBulletinItem> m_localItems;
+    std::size_t m_nLocalItem = 0;     // the one shown while no server item is
     std::string m_strBulletinText;
     std::string m_strBulletinUrl;
     static int m_nTickCount;
@@ -72,6 +78,7 @@ public:
     void RestoreFromTab() override;
     // IMonthViewOwner
     void ShowTodayButton(bool show) override;
+    void MemosChanged() override { RefreshLocalItems(); }
 
     void CollapseToTab();
     void GoToToday();
@@ -96,6 +103,11 @@ protected:
 
 private:
     void ShowMonth(YearMonth month);
+    // The bulletin line's own items for today, read anew; the line shows the server's item
+    // when one is held, else the current own item.
+    void RefreshLocalItems();
+    void ShowBulletinLine();
+    std::string FitBulletinText(const std::string& text);
     void PlaceStripButtons();
     void EndProgram();
 

@@ -89,6 +89,7 @@ BOOL CCalendarDlg::OnInitDialog()
         SetAutoStart(true, ALMANIX_RUN_VALUE);
 
     PrepareMemoFolder(DocumentsFolder().c_str());
+    m_holidayFile.Refresh();
 
     // The notebook and the tabs are made when first shown: at start only one of the
     // notebook and its tab is, and the calendar's tab is not.
@@ -121,6 +122,7 @@ BOOL CCalendarDlg::OnInitDialog()
     m_btnBulletin.Create({2, 260, 190, 278}, this, IDC_BULLETIN, face, kBulletinText, 110, "宋体");
     m_btnNextBulletin.Create({230, 261, 290, 279}, this, IDC_NEXT_BULLETIN, face, kBulletinText, 100, kStripFace);
 
+    RefreshLocalItems();
     m_btnPrevMonth.SetText("上月", true);
     m_btnNextMonth.SetText("下月", true);
     m_btnToday.SetText("返回", false);
@@ -273,11 +275,25 @@ LRESULT CCalendarDlg::OnCtrlNotify(WPARAM id, LPARAM)
         ShowMonth(NextMonth(shown));
         break;
     case IDC_BULLETIN:
+        if (m_strBulletinText.empty()) {
+            // Of the own items only a memo does something: its day's memo dialog opens.
+            if (m_nLocalItem < m_localItems.size() && m_localItems[m_nLocalItem].m_nKind == LOCAL_BULLETIN_MEMO) {
+                const SolarDate day = m_localItems[m_nLocalItem].m_date;
+                ShowMonth({day.m_nYear, day.m_nMonth});
+                m_pMonthView->m_nHotDay = static_cast<std::uint16_t>(day.m_nDay);
+                m_pMonthView->OpenDayMemo();
+            }
+            break;
+        }
         // Only a well-formed web address ever reaches the shell: the reply is unauthenticated.
         if (!m_strBulletinUrl.empty() && IsSafeWebLink(m_strBulletinUrl.c_str()))
             ::ShellExecuteW(m_hWnd, L"open", almanix::Wide(m_strBulletinUrl).c_str(), nullptr, nullptr, SW_SHOW);
         break;
     case IDC_NEXT_BULLETIN:
+        if (m_strBulletinText.empty() && !m_localItems.empty()) {
+            m_nLocalItem = (m_nLocalItem + 1) % m_localItems.size();
+            ShowBulletinLine();
+        }
         FetchBulletin();
         break;
     default:
@@ -306,6 +322,11 @@ void CCalendarDlg::OnTimer(UINT_PTR)
     case TICK_NOTHING:
         break;
     }
+    // A holiday file the user saved shows at once: the shown month takes its days anew.
+    if (m_holidayFile.Refresh()) {
+        m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
+        RefreshLocalItems();
+    }
     SYSTEMTIME now;
     GetClockTime(&now);
     if (now.wDay != m_nTodayDay || now.wMonth != m_nTodayMonth || now.wYear != m_nTodayYear)
@@ -320,6 +341,7 @@ void CCalendarDlg::GoToToday()
     m_nTodayYear = now.wYear;
     m_nTodayMonth = now.wMonth;
     m_nTodayDay = now.wDay;
+    RefreshLocalItems();
     // A clock outside the calendar's years shows the nearest month it has.
     TodayPlan plan = PlanGoToToday(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, m_pMonthView->m_nHotDay,
                                    now.wYear, now.wMonth, now.wDay);
@@ -373,10 +395,58 @@ LRESULT CCalendarDlg::OnBulletinDone(WPARAM, LPARAM lParam)
     if (result->m_bHasItem) {
         m_strBulletinUrl = result->m_strLink;
         m_strBulletinText = result->m_strText;
-        m_btnBulletin.SetText(m_strBulletinText.c_str(), true);
+        ShowBulletinLine();
     }
     m_btnNextBulletin.SetText("下一篇", true);
     return 0;
+}
+
+void CCalendarDlg::RefreshLocalItems()
+{
+    if (!m_btnBulletin.m_hWnd)
+        return;  // not made yet: OnInitDialog calls again once it is
+    m_localItems = BuildLocalBulletinItems({m_nTodayYear, m_nTodayMonth, m_nTodayDay}, ReadDayMemos);
+    if (m_nLocalItem >= m_localItems.size())
+        m_nLocalItem = 0;
+    if (!m_localItems.empty())
+        m_btnNextBulletin.SetText("下一篇", true);
+    ShowBulletinLine();
+}
+
+void CCalendarDlg::ShowBulletinLine()
+{
+    if (!m_strBulletinText.empty())
+        m_btnBulletin.SetText(m_strBulletinText.c_str(), true);
+    else if (m_nLocalItem < m_localItems.size())
+        m_btnBulletin.SetText(FitBulletinText(m_localItems[m_nLocalItem].m_strText).c_str(), true);
+}
+
+std::string CCalendarDlg::FitBulletinText(const std::string& text)
+{
+    // The line ends where "下一篇" begins; a text too long for it keeps its part before "，".
+    RECT next;
+    ::GetWindowRect(m_btnNextBulletin.m_hWnd, &next);
+    ::ScreenToClient(m_hWnd, reinterpret_cast<POINT*>(&next));
+    const int cxMax = next.left - m_btnBulletin.GetRect().left - 4;
+    HDC dc = ::GetDC(m_hWnd);
+    int cx = 0, cy = 0;
+    {
+        SelectScope scope(dc, m_btnBulletin.GetFont());
+        MeasureText(dc, text, &cx, &cy);
+    }
+    ::ReleaseDC(m_hWnd, dc);
+    if (cx <= cxMax)
+        return text;
+    // Character by character: a byte pair inside two characters may look like "，" too.
+    const std::string_view comma = "，";
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, comma.size(), comma) == 0)
+            return text.substr(0, i);
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const bool bFour = i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9';
+        i += lead < 0x80 ? 1 : (bFour ? 4 : 2);
+    }
+    return text;
 }
 
 void CCalendarDlg::OnDestroy()

@@ -26,6 +26,15 @@ void AdvanceSolarDate(SolarDate& date) {
     ++date.m_nYear;
 }
 
+void RetreatSolarDate(SolarDate& date) {
+    if (--date.m_nDay >= 1) return;
+    if (--date.m_nMonth < 1) {
+        date.m_nMonth = 12;
+        --date.m_nYear;
+    }
+    date.m_nDay = DaysInMonth(date.m_nYear, date.m_nMonth);
+}
+
 bool ParseSolarDate(std::string_view text, SolarDate& date) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
     SolarDate d{};

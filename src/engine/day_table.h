@@ -37,3 +37,6 @@ void FormatDayLine(const SolarDate& date, const CLunarDate& lunar, std::string& 
 // Appends the lines of every day from `from` through `to`: 0. Either date outside
 // 1900-01-31 .. 2051-02-10, not a real date, or `from` after `to`: -1, nothing appended.
 int FormatDayTable(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out);
+
+// The day before.
+void RetreatSolarDate(SolarDate& date);

@@ -64,6 +64,11 @@ std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length) {
   return ReadAll(path, length);
 }
 
+FileStamp GetFileStamp(const char* path) {
+  if (!g_bMemoFolderUsable || path == nullptr || *path == '\0') return FileStamp{};
+  return StampOf(path);
+}
+
 int RemoveFile(const char* path) {
   if (!g_bMemoFolderUsable || path == nullptr || *path == '\0') return -1;
   return RemovePath(path);

@@ -30,6 +30,16 @@ int WriteWholeFile(const char* path, const void* data, std::size_t length);
 // when the file cannot be opened or read.
 std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length);
 
+// What tells a changed file from the one read before: its last write time and size. Both 0
+// when there is no such file (or it cannot be looked at).
+struct FileStamp {
+  unsigned long long m_nWriteTime = 0;
+  unsigned long long m_nSize = 0;
+  bool operator==(const FileStamp& o) const { return m_nWriteTime == o.m_nWriteTime && m_nSize == o.m_nSize; }
+  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+FileStamp GetFileStamp(const char* path);
+
 // 0 when path no longer exists afterwards (removed, or there was none), else -1.
 int RemoveFile(const char* path);
 

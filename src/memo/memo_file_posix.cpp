@@ -122,6 +122,16 @@ int RemovePath(std::string_view path) {
   return unlink(NativePath(path).c_str()) == 0 || errno == ENOENT ? 0 : -1;
 }
 
+FileStamp StampOf(std::string_view path) {
+  struct stat info {};
+  if (stat(NativePath(path).c_str(), &info) != 0) return FileStamp{};
+  FileStamp stamp;
+  stamp.m_nWriteTime = static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
+                       static_cast<unsigned long long>(info.st_mtim.tv_nsec);
+  stamp.m_nSize = static_cast<unsigned long long>(info.st_size);
+  return stamp;
+}
+
 bool ChangeFolder(std::string_view path) { return chdir(NativePath(path).c_str()) == 0; }
 
 bool MakeFolder(std::string_view path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }

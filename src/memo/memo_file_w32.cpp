@@ -140,6 +140,16 @@ int RemovePath(std::string_view path) {
   }
 }
 
+FileStamp StampOf(std::string_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(NativePath(path).c_str(), GetFileExInfoStandard, &data)) return FileStamp{};
+  FileStamp stamp;
+  stamp.m_nWriteTime = (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                       data.ftLastWriteTime.dwLowDateTime;
+  stamp.m_nSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return stamp;
+}
+
 bool ChangeFolder(std::string_view path) {
   return SetCurrentDirectoryW(NativePath(path).c_str()) != 0;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/holidays.h"
 #include "engine/names.h"
 #include "text/gbcodec.h"
 
@@ -62,6 +63,10 @@ void AppendSafeLine(std::string& out, std::string_view line) {
 
 }  // namespace
 
+const char* HolidayMark(int nHoliday) {
+    return nHoliday == HOLIDAY_OFF ? "休" : nHoliday == HOLIDAY_WORK ? "班" : "";
+}
+
 int DisplayWidth(std::string_view utf8) {
     int nWidth = 0;
     for (std::size_t i = 0; i < utf8.size();) {
@@ -110,6 +115,7 @@ std::string FormatMonthGrid(const CMonthModel& model, bool bMemoMarks) {
             if ((r == 0 && c < nFirstColumn) || nDay > model.m_nDays) continue;
             std::snprintf(buf, sizeof buf, "%2d", nDay);
             std::string number = buf;
+            number += Utf8(HolidayMark(model.m_cells[nDay].m_nHoliday));
             if (bMemoMarks) number += MemoMarks(model, nDay);
             PutAt(line, nNumberWidth, c * GRID_COLUMN_WIDTH, number);
             PutAt(texts, nTextWidth, c * GRID_COLUMN_WIDTH, Utf8(model.m_cells[nDay].m_szText));
@@ -164,6 +170,10 @@ int FormatDayTableWithCells(const SolarDate& from, const SolarDate& to, DayTable
         FillDayCell(cell, date.m_nYear, date.m_nMonth, date.m_nDay, lunar);
         out += '\t';
         out += cell.m_szText;
-        out += cell.m_bMonthStart ? "\t1\n" : "\t0\n";
+        out += cell.m_bMonthStart ? "\t1\t" : "\t0\t";
+        out += HolidayMark(cell.m_nHoliday);
+        out += '\t';
+        if (cell.m_pszHoliday) out += cell.m_pszHoliday;
+        out += '\n';
     });
 }

@@ -13,6 +13,9 @@
 // other character, and one for each byte of a broken sequence.
 int DisplayWidth(std::string_view utf8);
 
+// The grid's mark of a day's holiday kind (GBK): 休, 班, or "" for HOLIDAY_NONE.
+const char* HolidayMark(int nHoliday);
+
 // Display columns of one cell of the grid.
 inline constexpr int GRID_COLUMN_WIDTH = 10;
 
@@ -22,8 +25,9 @@ inline constexpr int GRID_COLUMN_WIDTH = 10;
 //   six rows, each a line of day numbers ("%2d") and a line of the cells' texts
 //   the year title, e.g. "癸卯【免】年－甲辰【龙】年"
 // Every cell starts at a multiple of GRID_COLUMN_WIDTH columns; lines carry no trailing
-// blanks. With bMemoMarks, each day number is followed by the marks of its memos, in the
-// tip's order: W weekly, O one-off, S Gregorian-yearly, L lunar-yearly; a weekday name
+// blanks. A day off by the holiday schedule has 休 right after its number, an adjusted
+// working day 班. With bMemoMarks, each day number is then followed by the marks of its
+// memos, in the tip's order: W weekly, O one-off, S Gregorian-yearly, L lunar-yearly; a weekday name
 // gets W when its weekly slot holds a memo; a legend line ends the output.
 std::string FormatMonthGrid(const CMonthModel& model, bool bMemoMarks);
 
@@ -33,7 +37,8 @@ std::string FormatMonthGrid(const CMonthModel& model, bool bMemoMarks);
 // Empty when no day has a memo.
 std::string FormatDayNotes(const CMonthModel& model);
 
-// FormatDayTable's lines with two more columns: the cell text (GBK) that the month model
-// shows under the day number, and the month-start flag (1 when that text names a new lunar
-// month). Same ranges and result as FormatDayTable; output GBK.
+// FormatDayTable's lines with four more columns: the cell text (GBK) that the month model
+// shows under the day number, the month-start flag (1 when that text names a new lunar
+// month), the holiday mark (HolidayMark) and the holiday's name (empty on other days).
+// Same ranges and result as FormatDayTable; output GBK.
 int FormatDayTableWithCells(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out);

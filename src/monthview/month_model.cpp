@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/holidays.h"
 #include "engine/names.h"
 #include "engine/solar_terms.h"
 #include "monthview/navigation.h"
@@ -59,6 +60,7 @@ void FillDayCell(CDayCell& cell, int nYear, int nMonth, int nDay, const CLunarDa
     cell.m_pszFestival = lunar.GetFestival();
     if (!cell.m_pszFestival) cell.m_pszFestival = GetSolarFestival(nMonth, nDay);
     ComposeCellText(cell, nMonth);
+    cell.m_nHoliday = static_cast<std::uint8_t>(GetHoliday(nYear, nMonth, nDay, &cell.m_pszHoliday));
 }
 
 bool CMonthModel::SetMonth(int nYear, int nMonth, int nDay) {
@@ -202,17 +204,24 @@ void AppendNotePiece(char* pszBuffer, int& nPos, const CMemoEntry* pEntry) {
 char* CMonthModel::BuildDayNote(int nDay, int& nLength) const {
     nLength = 0;
     if (nDay < 1 || nDay > m_nDays) return nullptr;
-    const CMemoEntry* pieces[4] = {GetWeeklyEntry(m_cells[nDay].m_nWeekday), GetOnceEntry(nDay),
-                                   GetSolarYearlyEntry(nDay), GetLunarEntry(nDay)};
-    int nTotal = 0;
+    const CDayCell& cell = m_cells[nDay];
+    char szHoliday[96] = {};
+    if (cell.m_nHoliday != HOLIDAY_NONE && cell.m_pszHoliday)
+        std::snprintf(szHoliday, sizeof szHoliday, "%s %s", cell.m_pszHoliday,
+                      cell.m_nHoliday == HOLIDAY_OFF ? "放假" : "调休上班");
+    const int nHoliday = static_cast<int>(std::strlen(szHoliday));
+    const CMemoEntry* pieces[4] = {GetWeeklyEntry(cell.m_nWeekday), GetOnceEntry(nDay), GetSolarYearlyEntry(nDay),
+                                   GetLunarEntry(nDay)};
+    int nTotal = nHoliday;
     for (const CMemoEntry* p : pieces)
         if (HasMemoText(p)) nTotal += p->m_nLength;
     if (nTotal == 0) return nullptr;
 
-    // Three separators and the NUL fit in the 8 spare bytes.
-    char* pszNote = static_cast<char*>(std::malloc(static_cast<std::size_t>(nTotal) + 8));
+    // Four separators and the NUL fit in the 10 spare bytes.
+    char* pszNote = static_cast<char*>(std::malloc(static_cast<std::size_t>(nTotal) + 10));
     if (!pszNote) return nullptr;
-    int nPos = 0;
+    std::memcpy(pszNote, szHoliday, static_cast<std::size_t>(nHoliday));
+    int nPos = nHoliday;
     for (const CMemoEntry* p : pieces) AppendNotePiece(pszNote, nPos, p);
     pszNote[nPos] = '\0';
     nLength = nPos;

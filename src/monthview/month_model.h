@@ -19,10 +19,12 @@ struct CDayCell {
     char m_szText[18] = {};                // GBK text under the day number; at most 10 bytes used
     const char* m_pszFestival = nullptr;   // lunar festival, else Gregorian festival, else null
     std::uint8_t m_bMonthStart = 0;        // 1 when m_szText names a new lunar month
+    std::uint8_t m_nHoliday = 0;           // HOLIDAY_NONE, HOLIDAY_OFF (休) or HOLIDAY_WORK (班)
+    const char* m_pszHoliday = nullptr;    // the holiday's name (GBK) when m_nHoliday is set
 };
 
 // Fills the cell of Gregorian day (nYear, nMonth, nDay), whose lunar date is given: weekday,
-// lunar date, solar-term mark, festival, text and month-start flag.
+// lunar date, solar-term mark, festival, text, month-start flag and holiday.
 void FillDayCell(CDayCell& cell, int nYear, int nMonth, int nDay, const CLunarDate& lunar);
 
 // Sets m_szText and m_bMonthStart of a cell whose m_lunar, m_pszFestival and m_nTerm are set,
@@ -121,10 +123,10 @@ public:
     // text too long, file not written).
     int SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags);
 
-    // The tip text of day nDay: the weekly, one-off, Gregorian-yearly and lunar-yearly memo
-    // texts in this order, with CR LF between them. The buffer is allocated with malloc and
+    // The tip text of day nDay: the day's holiday ("春节 放假" or "春节 调休上班"), then the weekly,
+    // one-off, Gregorian-yearly and lunar-yearly memo texts in this order, with CR LF between them. The buffer is allocated with malloc and
     // belongs to the caller, who releases it with free (the tip window does). Null, with
-    // nLength 0, when the day has no memo text or is not shown.
+    // nLength 0, when the day has neither holiday nor memo text, or is not shown.
     char* BuildDayNote(int nDay, int& nLength) const;
 
     // The day whose cell holds client point pt, or 0 (header row, empty cell, outside).

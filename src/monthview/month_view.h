@@ -24,6 +24,8 @@ class IMonthViewOwner {
 public:
     // The "返回" button: shown while the view shows another month than the selected date's.
     virtual void ShowTodayButton(bool show) = 0;
+    // A memo dialog of the view has closed: memos may have changed.
+    virtual void MemosChanged() {}
 
 protected:
     ~IMonthViewOwner() = default;
@@ -51,9 +53,12 @@ public:
     // The tip of the selected date, as if the pointer were 12 pixels below its cell's
     // reference point; nothing while another month is shown.
     void ShowSelectedTip();
-    // The tip of day nDay for the pointer at client point pt, or no tip when the day has no
-    // memo text.
+    // The tip of day nDay for the pointer at client point pt, or no tip when the day has
+    // neither a holiday nor memo text.
     void ShowDayTip(int nDay, POINT pt);
+    // The memo dialog of day m_nHotDay, modal with the view as parent: what a click on a day
+    // opens, and the bulletin line's memo item.
+    void OpenDayMemo();
 
     using CMonthModel::GetCellOrigin;
     using CMonthModel::HitTest;
@@ -70,6 +75,8 @@ public:
     // the view's selected. The text colour of day nDay.
     void DrawDayBody(HDC dc, int nDay, int x, int y);
     void DrawDayNumber(HDC dc, int nDay, int x, int y);
+    // The "休" or "班" badge in the top-right corner of a day off or an adjusted working day.
+    void DrawHolidayMark(HDC dc, int nDay, int x, int y);
     COLORREF GetDayTextColor(int nDay) const;
 
     BEGIN_MSG_MAP(CMonthView)
@@ -89,11 +96,14 @@ public:
     COLORREF m_clrTerm = RGB(0, 0, 255);
     COLORREF m_clrSaturday = RGB(0, 128, 0);
     COLORREF m_clrHoliday = RGB(255, 0, 0);
+    COLORREF m_clrOffMark = RGB(220, 20, 30);    // the 休 badge
+    COLORREF m_clrWorkMark = RGB(70, 70, 90);    // the 班 badge
 
     CFont m_fontNumber;     // day numbers
     CFont m_fontText;       // cell text
     CFont m_fontTextBold;   // month-start cell text and the "●" marks
     CFont m_fontSong;       // the "★" marks
+    CFont m_fontMark;       // the "休" and "班" badges
 
     std::unique_ptr<CDayTipWnd> m_pTip;
     CLabel m_title;          // lunar year title in the bottom strip
@@ -102,6 +112,7 @@ public:
 
     static constexpr COLORREF STRIP_COLOR = RGB(255, 215, 0);
     static constexpr int STRIP_HEIGHT = 17;
+    static constexpr int HOLIDAY_MARK_SIZE = 12;  // the badge's coloured square
 
 protected:
     void OnPaint();
@@ -112,9 +123,8 @@ protected:
     // The tip goes with the view: its owner may be the desktop's window, which stays.
     void OnDestroy();
 
-    // What a click opens: the memo dialog of day m_nHotDay and the weekly reminder dialog of
-    // column m_nWeekdayCol, both modal with the view as parent.
-    void OpenDayMemo();
+    // What a click opens: the weekly reminder dialog of column m_nWeekdayCol, modal with the
+    // view as parent.
     void OpenWeeklyMemo();
 
     void HideTip();

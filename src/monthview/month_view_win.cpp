@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/holidays.h"
 #include "engine/names.h"
 #include "dialogs/memo_dlg.h"
 #include "memo/memo_store.h"
@@ -88,6 +89,7 @@ BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID)
     m_fontTextBold.CreateFont(14, FW_BOLD, "Arial", ANSI_CHARSET);
     m_fontSong.CreateFont(19, FW_NORMAL, "宋体", ANSI_CHARSET);
     m_textFits.clear();
+    m_fontMark.CreateFont(12, FW_NORMAL, "宋体", ANSI_CHARSET);
 
     // Both lie in the strip; what reaches below the view's bottom edge is clipped.
     const int nStripTop = (rect.bottom - rect.top) - STRIP_HEIGHT;
@@ -209,6 +211,8 @@ void CMonthView::OpenDayMemo()
     CMemoDlg dlg(this, this, m_pParent);
     dlg.DoModal();
     g_bMemoDialogOpen = false;
+    if (m_pOwner)
+        m_pOwner->MemosChanged();
 }
 
 void CMonthView::OpenWeeklyMemo()
@@ -219,6 +223,8 @@ void CMonthView::OpenWeeklyMemo()
     CWeeklyDlg dlg(this, this);
     dlg.DoModal();
     g_bMemoDialogOpen = false;
+    if (m_pOwner)
+        m_pOwner->MemosChanged();
 }
 
 void CMonthView::ShowTodayButton(bool bShow)
@@ -313,6 +319,11 @@ void CMonthView::DrawDays(HDC dc)
         SelectScope brushScope(dc, ::GetStockObject(HOLLOW_BRUSH));
         ::Ellipse(dc, p.x - 7, p.y - 7, p.x + 58, p.y + 41);
     }
+    // The holiday marks come last: the ring passes through the cells' top-right corners.
+    for (int n = 1; n <= m_nDays; ++n) {
+        if (m_cells[n].m_nHoliday != HOLIDAY_NONE && GetCellOrigin(n, p))
+            DrawHolidayMark(dc, n, p.x, p.y + 1);
+    }
 }
 
 void CMonthView::DrawDay(HDC dc, int nDay, int x, int y)
@@ -322,6 +333,7 @@ void CMonthView::DrawDay(HDC dc, int nDay, int x, int y)
     const HGDIOBJ oldFont = ::GetCurrentObject(dc, OBJ_FONT);
     DrawDayBody(dc, nDay, x, y);
     DrawDayNumber(dc, nDay, x, y);
+    DrawHolidayMark(dc, nDay, x, y);
     ::SelectObject(dc, oldFont);
 }
 
@@ -460,4 +472,20 @@ CMonthView::CTextFit CMonthView::FindNarrowerFont(HDC dc, const char* pszText, i
         font.Reset(::CreateFontIndirectW(&made));
     }
     return CTextFit{font.Get(), static_cast<int>(tmCell.tmAscent - chosen.ascent)};
+}
+
+void CMonthView::DrawHolidayMark(HDC dc, int nDay, int x, int y)
+{
+    const CDayCell& cell = m_cells[nDay];
+    if (cell.m_nHoliday == HOLIDAY_NONE)
+        return;
+    // A badge of its own colour inside a white rim reads on the cell colour, on every memo
+    // colour and across the ring of the selected day.
+    const int xRight = x + MONTH_CELL_WIDTH;
+    FillSolid(dc, RECT{xRight - HOLIDAY_MARK_SIZE - 2, y, xRight, y + HOLIDAY_MARK_SIZE + 2}, RGB(255, 255, 255));
+    RECT badge = {xRight - HOLIDAY_MARK_SIZE - 1, y + 1, xRight - 1, y + HOLIDAY_MARK_SIZE + 1};
+    FillSolid(dc, badge, cell.m_nHoliday == HOLIDAY_OFF ? m_clrOffMark : m_clrWorkMark);
+    SelectScope scope(dc, m_fontMark);
+    ::SetTextColor(dc, RGB(255, 255, 255));
+    DrawTextGb(dc, cell.m_nHoliday == HOLIDAY_OFF ? "休" : "班", &badge, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
 }

@@ -61,10 +61,11 @@ TEST(BadInput, DamagedMemoFilesShowTheMonthAndASaveKeepsTheValidRecords)
     HWND view = ChildWithId(main, kMonthView);
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0), 4);
-    // The records before the damage show; what follows it does not.
-    EXPECT_EQ(TipOf(run, view, 1), L"first\r\nlunar");
-    EXPECT_EQ(TipOf(run, view, 2), L"");
-    EXPECT_EQ(TipOf(run, view, 3), L"yearly");
+    // The records before the damage show; what follows it does not. 1-5 May are off for
+    // Labour Day: the tip names the holiday first.
+    EXPECT_EQ(TipOf(run, view, 1), L"劳动节 放假\r\nfirst\r\nlunar");
+    EXPECT_EQ(TipOf(run, view, 2), L"劳动节 放假");
+    EXPECT_EQ(TipOf(run, view, 3), L"劳动节 放假\r\nyearly");
     EXPECT_EQ(TipOf(run, view, 8), L"");  // a Wednesday: the weekly file loaded nothing
     // Reading never writes.
     for (const File& f : files)
@@ -84,8 +85,8 @@ TEST(BadInput, DamagedMemoFilesShowTheMonthAndASaveKeepsTheValidRecords)
     EXPECT_TRUE(yearly == files[1].bytes || yearly == MemoFile(MemoRecord(3, "yearly"))) << yearly.size();
     EXPECT_TRUE(lunar == files[2].bytes || lunar == MemoFile(MemoRecord(23, "lunar"))) << lunar.size();
     EXPECT_EQ(ReadBytes(CalendarFile(L"week")), files[4].bytes);
-    EXPECT_EQ(TipOf(run, view, 1), L"first\r\nlunar");
-    EXPECT_EQ(TipOf(run, view, 5), L"new");
+    EXPECT_EQ(TipOf(run, view, 1), L"劳动节 放假\r\nfirst\r\nlunar");
+    EXPECT_EQ(TipOf(run, view, 5), L"劳动节 放假\r\nnew");
 }
 
 // A value of the settings key of another type, empty, too long or not a number: the

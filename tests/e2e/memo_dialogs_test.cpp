@@ -41,13 +41,15 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     EXPECT_EQ(ReadBytes(CalendarFile(L"105")), MemoFile(MemoRecord(1, "劳动节")));
     EXPECT_EQ(ReadBytes(CalendarFile(L"003")), MemoFile(MemoRecord(23, "生日 ")));
 
-    // The cell is filled with the one-off colour and carries the two stars.
+    // The cell is filled with the one-off colour and carries the two stars; Labour Day's 休
+    // badge stays on top in its corner.
     Picture pic;
     auto marked = [&] {
         Sync(main);
-        return pic.Capture(view) && pic.At(cell.x + 48, cell.y + 1) == RGB(135, 206, 250);
+        return pic.Capture(view) && pic.At(cell.x + 34, cell.y + 1) == RGB(135, 206, 250);
     };
     EXPECT_TRUE(WaitUntil(marked, 5000));
+    EXPECT_EQ(pic.At(cell.x + 38, cell.y + 1), RGB(220, 20, 30));
     EXPECT_GT(pic.Count(cell.x, cell.y + 15, cell.x + 17, cell.y + 32, RGB(255, 0, 0)), 5);
     EXPECT_GT(pic.Count(cell.x + 34, cell.y + 15, cell.x + 51, cell.y + 32, RGB(128, 0, 255)), 5);
     SaveWindowPng(main, L"e2e-memo-marks");
@@ -58,7 +60,7 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     MoveMouse(view, cell.x + 20, cell.y + 12);
     HWND tip = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
-    EXPECT_EQ(TextOf(tip), L"买菜\r\n做饭\r\n劳动节\r\n生日 ");
+    EXPECT_EQ(TextOf(tip), L"劳动节 放假\r\n买菜\r\n做饭\r\n劳动节\r\n生日 ");
 
     // Opened again, the dialog shows the stored texts; Cancel changes nothing.
     PostClick(view, cell.x + 20, cell.y + 12);
@@ -175,7 +177,7 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
     MoveMouse(view, cell.x + 20, cell.y + 12);
     HWND tip = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
-    EXPECT_EQ(TextOf(tip), L"中a\u00e9\U0001F600\uAC00");
+    EXPECT_EQ(TextOf(tip), L"劳动节 放假\r\n中a\u00e9\U0001F600\uAC00");
 }
 
 } // namespace

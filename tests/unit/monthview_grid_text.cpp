@@ -47,11 +47,11 @@ TEST_F(MonthGridTextTest, February2024) {
         u8"日        一        二        三        四        五        六\n"
         u8"                                         1         2         3\n"
         u8"                                        廿二      廿三      廿四\n"
-        u8" 4         5         6         7         8         9        10\n"
+        u8" 4班       5         6         7         8         9        10休\n"
         u8"立春      廿六      廿七      廿八      廿九      除夕      春节\n"
-        u8"11        12        13        14        15        16        17\n"
+        u8"11休      12休      13休      14休      15休      16休      17休\n"
         u8"初二      初三      初四      初五      初六      初七      初八\n"
-        u8"18        19        20        21        22        23        24\n"
+        u8"18班      19        20        21        22        23        24\n"
         u8"初九      雨水      十一      十二      十三      十四      元宵节\n"
         u8"25        26        27        28        29\n"
         u8"十六      十七      十八      十九      二十\n"
@@ -59,7 +59,7 @@ TEST_F(MonthGridTextTest, February2024) {
         u8"\n"
         u8"癸卯【免】年－甲辰【龙】年\n";
     EXPECT_EQ(FormatMonthGrid(model, false), kGrid);
-    EXPECT_EQ(FormatDayNotes(model), "");
+    EXPECT_EQ(FormatDayNotes(model).substr(0, 60), u8"2024-02-04\n  春节 调休上班\n2024-02-10\n  春节 放假\n");
 }
 
 // In every month the cells of a row start at the same columns as the weekday names above,
@@ -99,32 +99,42 @@ TEST_F(MonthGridTextTest, MemoMarksAndNotes) {
     const std::vector<std::string> lines = Lines(FormatMonthGrid(model, true));
     ASSERT_EQ(lines.size(), 16u);
     EXPECT_EQ(lines[1], u8"日        一        二        三 W      四        五        六");
-    EXPECT_EQ(lines[6], "11        12        13        14 WS     15 OL     16        17");
-    EXPECT_EQ(lines[4], " 4         5         6         7 W       8         9        10");
+    EXPECT_EQ(lines[6], u8"11休      12休      13休      14休 WS   15休 OL   16休      17休");
+    EXPECT_EQ(lines[4], u8" 4班       5         6         7 W       8         9        10休");
     EXPECT_EQ(lines[15], "memos: W weekly, O one-off, S yearly (Gregorian), L yearly (lunar)");
 
     // ESC and U+0085 (GB18030 81 30 81 35) print as "?"; the GBK bytes C2 85 are 聟, no
     // control; a lone CR ends a line too.
     const std::string kNotes =
+        u8"2024-02-04\n  春节 调休上班\n"
         u8"2024-02-07\n  周会\n"
-        u8"2024-02-14\n  周会\n  情人节\n"
-        u8"2024-02-15\n  看牙医\n  带病历\n  外婆生日?[31m\n  \n  聟?!\n"
+        u8"2024-02-10\n  春节 放假\n"
+        u8"2024-02-11\n  春节 放假\n"
+        u8"2024-02-12\n  春节 放假\n"
+        u8"2024-02-13\n  春节 放假\n"
+        u8"2024-02-14\n  春节 放假\n  周会\n  情人节\n"
+        u8"2024-02-15\n  春节 放假\n  看牙医\n  带病历\n  外婆生日?[31m\n  \n  聟?!\n"
+        u8"2024-02-16\n  春节 放假\n"
+        u8"2024-02-17\n  春节 放假\n"
+        u8"2024-02-18\n  春节 调休上班\n"
         u8"2024-02-21\n  周会\n"
         u8"2024-02-28\n  周会\n";
     EXPECT_EQ(FormatDayNotes(model), kNotes);
 }
 
 // The day table with the cell columns: the engine's ten columns, then what the month model
-// prints under the day and its month-start flag.
+// prints under the day, its month-start flag, and the day's holiday mark and name.
 TEST(MonthGridText, DayTableCellColumns) {
     struct Case {
         SolarDate date;
         const char* szCells;  // UTF-8
     };
     const Case cases[] = {
-        {{2023, 3, 22}, u8"\t闰二月小\t1\n"}, {{2024, 3, 10}, u8"\t二月大\t1\n"}, {{2015, 2, 19}, u8"\t春节\t0\n"},
-        {{2019, 2, 4}, u8"\t除夕\t0\n"},      {{2024, 2, 4}, u8"\t立春\t0\n"},   {{2014, 12, 22}, u8"\t冬至\t0\n"},
-        {{2024, 2, 20}, u8"\t十一\t0\n"},     {{1900, 1, 31}, u8"\t春节\t0\n"},  {{2051, 2, 10}, u8"\t除夕\t0\n"},
+        {{2023, 3, 22}, u8"\t闰二月小\t1\t\t\n"},      {{2024, 3, 10}, u8"\t二月大\t1\t\t\n"},
+        {{2015, 2, 19}, u8"\t春节\t0\t休\t春节\n"},    {{2019, 2, 4}, u8"\t除夕\t0\t休\t春节\n"},
+        {{2024, 2, 4}, u8"\t立春\t0\t班\t春节\n"},     {{2014, 12, 22}, u8"\t冬至\t0\t\t\n"},
+        {{2024, 2, 20}, u8"\t十一\t0\t\t\n"},          {{1900, 1, 31}, u8"\t春节\t0\t\t\n"},
+        {{2051, 2, 10}, u8"\t除夕\t0\t\t\n"},
     };
     for (const Case& c : cases) {
         std::string plain;

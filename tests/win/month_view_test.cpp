@@ -313,7 +313,9 @@ TEST_F(MonthViewTest, PaintsMemoMarks)
     EXPECT_EQ(dc->Pixel(sunday.right - 1, sunday.bottom - 1), kOnceDefault);
     RECT festival = CellOf(10);
     EXPECT_EQ(dc->Pixel(festival.left, festival.bottom - 1), kCustomOnce);
-    EXPECT_EQ(dc->Pixel(festival.right - 1, festival.top), kCustomOnce);
+    EXPECT_EQ(dc->Pixel(festival.right - 1, festival.bottom - 1), kCustomOnce);
+    // The day is off for the Spring Festival: its 休 badge sits on the memo colour.
+    EXPECT_EQ(dc->Pixel(festival.right - 13, festival.top + 1), RGB(220, 20, 30));
     EXPECT_EQ(dc->Pixel(CellOf(11).left + 1, CellOf(11).top + 1), kCell);
 
     // Weekly: a dot at the top-left of every Monday and above the Monday column.
@@ -443,9 +445,9 @@ TEST_F(MonthViewTest, HoverShowsTheDaysMemosBelowThePointer)
     EXPECT_EQ(m_view.m_nHotDay, 27);
     EXPECT_FALSE(TipVisible());
 
-    MoveTo(InsideOf(18));  // one-off memo only
+    MoveTo(InsideOf(18));  // one-off memo only, on a Sunday worked for the Spring Festival
     EXPECT_TRUE(TipVisible());
-    EXPECT_EQ(std::string(m_view.m_pTip->GetText()), "看望外婆");
+    EXPECT_EQ(std::string(m_view.m_pTip->GetText()), "春节 调休上班\r\n看望外婆");
 
     // The header, and an empty cell, are no day.
     MoveTo({30, 5});

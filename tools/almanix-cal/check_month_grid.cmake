@@ -1,9 +1,23 @@
 # ctest script: runs almanix-cal and checks what it prints (cmake -DCAL=... -DCHECK=... -P).
 #   CHECK=feb2024  "almanix-cal 2024 2" prints February 2024's grid: the weekday header, the
-#                  days 1-29 in order, each with the text the calendar prints under it, and
-#                  the title of the two lunar years.
+#                  days 1-29 in order, each with the text the calendar prints under it and
+#                  the holiday marks of the Spring Festival (休 10-17, 班 4 and 18), and the
+#                  title of the two lunar years.
 #   CHECK=range    months the calendar does not show end with exit status 2 and no output.
+#   CHECK=help     "almanix-cal --help" lists the holiday columns of --days, in UTF-8.
 cmake_minimum_required(VERSION 3.20)
+
+if(CHECK STREQUAL "help")
+  execute_process(COMMAND ${CAL} --help OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  foreach(want "13  holiday schedule: 休 on a day off, 班 on an adjusted working day"
+               "14  the holiday's name on such a day (春节, 国庆节, ...)")
+    string(FIND "${out}" "${want}" at)
+    if(NOT rc EQUAL 0 OR at EQUAL -1)
+      message(FATAL_ERROR "almanix-cal --help: exit ${rc}, no '${want}' in:\n${out}")
+    endif()
+  endforeach()
+  return()
+endif()
 
 if(CHECK STREQUAL "range")
   foreach(args "2050;1" "1900;1" "1899;12" "2024;13" "2024;0" "year;2")
@@ -41,11 +55,17 @@ endif()
 
 set(numbers "")
 set(texts "")
+set(marks "")
 foreach(row RANGE 0 5)
   math(EXPR n "2 + 2 * ${row}")
   math(EXPR t "3 + 2 * ${row}")
   list(GET lines ${n} number_line)
   list(GET lines ${t} text_line)
+  # A day off carries 休 after its number, an adjusted working day 班.
+  string(REGEX MATCHALL "[0-9]+休" row_off "${number_line}")
+  string(REGEX MATCHALL "[0-9]+班" row_work "${number_line}")
+  list(APPEND marks ${row_off} ${row_work})
+  string(REGEX REPLACE "[休班]" "" number_line "${number_line}")
   string(REGEX MATCHALL "[^ ]+" row_numbers "${number_line}")
   string(REGEX MATCHALL "[^ ]+" row_texts "${text_line}")
   list(LENGTH row_numbers nn)
@@ -65,6 +85,11 @@ set(want_texts 廿二 廿三 廿四 立春 廿六 廿七 廿八 廿九 除夕 �
     雨水 十一 十二 十三 十四 元宵节 十六 十七 十八 十九 二十)
 if(NOT numbers STREQUAL want_numbers)
   message(FATAL_ERROR "day numbers: ${numbers}")
+endif()
+list(SORT marks)
+set(want_marks 10休 11休 12休 13休 14休 15休 16休 17休 18班 4班)
+if(NOT marks STREQUAL want_marks)
+  message(FATAL_ERROR "holiday marks: ${marks}")
 endif()
 if(NOT texts STREQUAL want_texts)
   message(FATAL_ERROR "texts under the days:\n  ${texts}\nwant\n  ${want_texts}")

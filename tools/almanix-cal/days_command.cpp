@@ -25,6 +25,10 @@ const char kDaysHelp[] =
     "   11  the text the calendar prints under the day number: festival, else solar term, else\n"
     "       the new lunar month's name and length on its first day, else the lunar day\n"
     "   12  month-start flag: 1 when column 11 names a new lunar month, else 0\n"
+    u8"   13  holiday schedule: 休 on a day off, 班 on an adjusted working day, else empty\n"
+    u8"   14  the holiday's name on such a day (春节, 国庆节, ...), else empty\n"
+    "  The holidays are the published schedules built into the calendar; years without one\n"
+    "  have none.\n"
     "  --step finds the lunar dates by converting FROM and stepping day by day instead of\n"
     "  converting every day; the output is the same.\n"
     "  A date out of range or malformed, or FROM after TO, prints an error and exits with 2.\n";

@@ -3,12 +3,15 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "commands.h"
+#include "engine/holidays.h"
 #include "memo/memo_file.h"
 #include "monthview/month_grid_text.h"
 #include "monthview/navigation.h"
@@ -19,9 +22,11 @@ const char kMonthHelp[] =
     "  numbers each with the text under the number (festival, solar term, new lunar month or\n"
     "  lunar day), and the lunar year title. YEAR and MONTH default to the current local ones;\n"
     "  the calendar shows February 1900 .. December 2049.\n"
+    u8"  A day off by the holiday schedule has 休 after its number, an adjusted working day 班.\n"
     u8"  --memos DIR reads the memos of the memo folder DIR (the folder that holds \"日历\"):\n"
     "  each day number is followed by the marks of its memos (W weekly, O one-off,\n"
-    "  S Gregorian-yearly, L lunar-yearly) and every day's memo texts follow the grid.\n"
+    "  S Gregorian-yearly, L lunar-yearly) and every day's tip text (holiday and memos)\n"
+    u8"  follows the grid; the holiday file 日历/节假日.txt there adds its years.\n"
     "  A month outside the calendar, a malformed number or an unreadable DIR prints an error\n"
     "  and exits with 2.\n";
 
@@ -104,6 +109,22 @@ int RunMonthCommand(int argc, char** argv) {
             return EXIT_USAGE;
         }
         bUtf8Names = !IsFolder(MEMO_CALENDAR_FOLDER) && IsFolder(u8"日历");
+    }
+
+    if (szMemoFolder) {
+        const std::string path = bUtf8Names ? std::string(u8"日历/节假日.txt")
+                                            : std::string(MEMO_CALENDAR_FOLDER) + "/" + kHolidayFileName;
+        std::ifstream in(path, std::ios::binary);
+        if (in) {
+            std::ostringstream bytes;
+            bytes << in.rdbuf();
+            CHolidayOverlay overlay;
+            const HolidayFileReport report = overlay.Parse(bytes.str());
+            if (report.m_nBadLines > 0)
+                std::fprintf(stderr, "almanix-cal: %s: %d malformed lines skipped, the first is line %d\n",
+                             path.c_str(), report.m_nBadLines, report.m_nFirstBadLine);
+            SetUserHolidays(overlay);
+        }
     }
 
     CMonthModel model;
