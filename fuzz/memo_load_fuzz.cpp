@@ -9,19 +9,12 @@
 
 #include <unistd.h>
 
+#include "fuzz_check.h"
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
 #include "scratch_folder.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                   \
-  do {                                                                     \
-    if (!(cond)) {                                                         \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                        \
-    }                                                                      \
-  } while (0)
 
 // A memo folder of our own, on tmpfs where there is one: every save flushes to disk.
 bool EnterScratchFolder() {
