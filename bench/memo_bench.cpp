@@ -24,9 +24,9 @@ bool FillMonth(CMemoStore& store, int textLength) {
 }
 
 void BM_LoadFullMonth(benchmark::State& state) {
-  ScratchFolder folder;
+  ScratchFolder folder("almanix-bench");
   CMemoStore store;
-  if (!folder.Ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
+  if (!folder.PrepareMemos() || !FillMonth(store, static_cast<int>(state.range(0)))) {
     state.SkipWithError("no memo folder");
     return;
   }
@@ -37,9 +37,9 @@ BENCHMARK(BM_LoadFullMonth)->Arg(20)->Arg(400)->Arg(4000);
 
 // Each save writes a temporary file, flushes it to disk and renames it over the old one.
 void BM_SaveFullMonth(benchmark::State& state) {
-  ScratchFolder folder;
+  ScratchFolder folder("almanix-bench");
   CMemoStore store;
-  if (!folder.Ready() || !FillMonth(store, static_cast<int>(state.range(0)))) {
+  if (!folder.PrepareMemos() || !FillMonth(store, static_cast<int>(state.range(0)))) {
     state.SkipWithError("no memo folder");
     return;
   }

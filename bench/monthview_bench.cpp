@@ -36,11 +36,11 @@ bool FillMonth(int nYear, int nMonth, int nLength) {
 
 // Arguments: year, month, memo length (0: no memo files at all).
 void BM_SetMonth(benchmark::State& state) {
-    ScratchFolder folder;
+    ScratchFolder folder("almanix-bench");
     const int nYear = static_cast<int>(state.range(0));
     const int nMonth = static_cast<int>(state.range(1));
     const int nLength = static_cast<int>(state.range(2));
-    if (!folder.Ready() || (nLength > 0 && !FillMonth(nYear, nMonth, nLength))) {
+    if (!folder.PrepareMemos() || (nLength > 0 && !FillMonth(nYear, nMonth, nLength))) {
         state.SkipWithError("no memo folder");
         return;
     }
@@ -57,9 +57,9 @@ BENCHMARK(BM_SetMonth)
 
 // The tip text of a day with all four kinds of memo, as each hover builds it.
 void BM_BuildDayNote(benchmark::State& state) {
-    ScratchFolder folder;
+    ScratchFolder folder("almanix-bench");
     const int nLength = static_cast<int>(state.range(0));
-    if (!folder.Ready() || !FillMonth(2024, 2, nLength)) {
+    if (!folder.PrepareMemos() || !FillMonth(2024, 2, nLength)) {
         state.SkipWithError("no memo folder");
         return;
     }
@@ -77,8 +77,8 @@ BENCHMARK(BM_BuildDayNote)->Arg(20)->Arg(400)->Arg(4000);
 
 // almanix-cal's grid with memo marks, for the same month.
 void BM_FormatMonthGrid(benchmark::State& state) {
-    ScratchFolder folder;
-    if (!folder.Ready() || !FillMonth(2024, 2, 20)) {
+    ScratchFolder folder("almanix-bench");
+    if (!folder.PrepareMemos() || !FillMonth(2024, 2, 20)) {
         state.SkipWithError("no memo folder");
         return;
     }

@@ -4,23 +4,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "net/bulletin.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                   \
-  do {                                                                     \
-    if (!(cond)) {                                                         \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                        \
-    }                                                                      \
-  } while (0)
 
 const char* FindSeparator(const char* data, size_t n) {
     for (size_t i = 0; i + 4 <= n; ++i)

@@ -5,42 +5,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include <unistd.h>
 
+#include "fuzz_check.h"
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
+#include "scratch_folder.h"
 
 namespace {
 
-#define FUZZ_CHECK(cond)                                                   \
-  do {                                                                     \
-    if (!(cond)) {                                                         \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                        \
-    }                                                                      \
-  } while (0)
-
-std::filesystem::path g_scratch;
-
-void RemoveScratch() {
-  std::error_code ignored;
-  if (!g_scratch.empty()) std::filesystem::remove_all(g_scratch, ignored);
-}
-
 // A memo folder of our own, on tmpfs where there is one: every save flushes to disk.
 bool EnterScratchFolder() {
-  static const bool ready = [] {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/almanix-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return false;
-    g_scratch = pattern;
-    std::atexit(RemoveScratch);
-    return EnterFolder(pattern.c_str()) == 0 && EnterFolder(MEMO_CALENDAR_FOLDER) == 0 &&
-           EnterFolder("..") == 0;
-  }();
+  static ScratchFolder folder("almanix-fuzz", access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+  static const bool ready = folder.Ready() && EnterFolder(MEMO_CALENDAR_FOLDER) == 0 && EnterFolder("..") == 0;
   return ready;
 }
 

@@ -29,11 +29,21 @@ if [ ${#names[@]} -eq 0 ]; then
   exit 2
 fi
 
-cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANIX_FUZZ=ON -DALMANIX_SANITIZE=ON >/dev/null
-targets=()
-for name in "${names[@]}"; do targets+=("${name}_fuzz"); done
-cmake --build "$build" -j2 --target "${targets[@]}"
+# ALMANIX_FUZZ_NO_BUILD=1: the folder is built already (the native build makes
+# <build>/fuzz-clang, and its fuzz_smoke test only runs the targets).
+if [ "${ALMANIX_FUZZ_NO_BUILD:-0}" != 1 ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANIX_FUZZ=ON -DALMANIX_SANITIZE=ON >/dev/null
+  targets=()
+  for name in "${names[@]}"; do targets+=("${name}_fuzz"); done
+  cmake --build "$build" -j2 --target "${targets[@]}"
+fi
+for name in "${names[@]}"; do
+  if [ ! -x "$build/fuzz/${name}_fuzz" ]; then
+    echo "fuzz: $build/fuzz/${name}_fuzz is not built (build the native build first)" >&2
+    exit 2
+  fi
+done
 
 each=$(( seconds / ${#names[@]} ))
 [ "$each" -ge 1 ] || each=1

@@ -9,7 +9,7 @@
 #include "monthview/month_model.h"
 #include "monthview/month_view.h"
 #include "resource.h"
-#include "test_folders.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -26,30 +26,6 @@ public:
         return CreateEx(0, L"AlmanixFiguresOwner", "figures", WS_POPUP, rc, nullptr, 0);
     }
     void ShowTodayButton(bool) override {}
-};
-
-// A memo folder in TEMP as the current directory, gone again at the end.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        wchar_t buf[MAX_PATH];
-        ::GetCurrentDirectoryW(MAX_PATH, buf);
-        m_old = buf;
-        ::GetTempPathW(MAX_PATH, buf);
-        m_root = std::wstring(buf) + L"almanix-figures-" + std::to_wstring(::GetCurrentProcessId());
-        m_ok = ::CreateDirectoryW(m_root.c_str(), nullptr) && PrepareMemoFolder(almanix::Narrow(m_root).c_str()) == 0;
-    }
-    ~ScratchFolder()
-    {
-        ::SetCurrentDirectoryW(m_old.c_str());
-        RemoveTree(m_root);
-    }
-    bool Ok() const { return m_ok; }
-
-private:
-    std::wstring m_old, m_root;
-    bool m_ok = false;
 };
 
 // What a user who keeps a calendar has: on days 8 and 16 of every month a one-off memo, a
@@ -85,8 +61,8 @@ void Repaint(HWND hwnd)
 
 bool MeasureOwnCode(int iterations, OwnCodeFigures* out)
 {
-    ScratchFolder folder;
-    if (!folder.Ok() || !WriteMemos())
+    ScratchFolder folder("almanix-figures");
+    if (!folder.PrepareMemos() || !WriteMemos())
         return false;
     COwnerWnd owner;
     auto view = std::make_unique<CMonthView>();

@@ -1,5 +1,6 @@
-// The host asked for the bulletin line: a build-time setting of the program; the end-to-end
-// test build asks this machine's own web server instead.
+// Where the bulletin line is asked for: build-time settings of the program; the end-to-end
+// test build asks this machine's own web server, on a port that needs no privilege, instead.
 #pragma once
 
 const char* BulletinHost();
+unsigned short BulletinPort();

@@ -129,11 +129,13 @@ BOOL CCalendarDlg::OnInitDialog()
 
     // The exchange runs on a worker; its result comes back as a message to this window.
     HWND self = m_hWnd;
+    BulletinFetchOptions options;
+    options.m_nPort = BulletinPort();
     m_pFetcher = std::make_unique<CBulletinFetcher>([self](const BulletinResult& result) {
         auto* copy = new BulletinResult(result);
         if (!::PostMessageW(self, WM_BULLETIN_DONE, 0, reinterpret_cast<LPARAM>(copy)))
             delete copy;
-    });
+    }, options);
 
     m_bInitDone = true;
     SetTimer(1, 1000);

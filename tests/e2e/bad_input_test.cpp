@@ -11,7 +11,6 @@
 namespace {
 
 const int kOnce = 1029;
-const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 
 // The tip text shown for a day after the pointer comes to it, or "" when no tip shows.
 std::wstring TipOf(AlmanixRun& run, HWND view, int day)
@@ -73,8 +72,7 @@ TEST(BadInput, DamagedMemoFilesShowTheMonthAndASaveKeepsTheValidRecords)
     EXPECT_TRUE(run.Running());
 
     // A save of day 5 rewrites its files from what loaded: the valid records stay.
-    PostClick(view, DayOfMay2024(5));
-    HWND dlg = WaitForDialog(run, kMemoTitle);
+    HWND dlg = OpenDayMemo(run, view, DayOfMay2024(5));
     ASSERT_NE(dlg, nullptr);
     SetWindowTextW(GetDlgItem(dlg, kOnce), L"new");
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
@@ -206,8 +204,7 @@ void RunWithoutMemoFolder(bool noDocuments)
         SendMessageW(GetDlgItem(notebook, kNoteEdit), WM_CHAR, c, 1);
     EXPECT_EQ(TextOf(GetDlgItem(notebook, kNoteEdit)), L"note");
     Choose(main, 2024, 5);
-    PostClick(view, DayOfMay2024(1));
-    HWND dlg = WaitForDialog(run, kMemoTitle);
+    HWND dlg = OpenDayMemo(run, view, DayOfMay2024(1));
     ASSERT_NE(dlg, nullptr);
     SetWindowTextW(GetDlgItem(dlg, kOnce), L"memo");
     PostMessageW(dlg, WM_COMMAND, IDOK, 0);
@@ -282,8 +279,7 @@ TEST(BadInput, FilesHeldByAnotherProgramKeepTheirContent)
     Choose(main, 2024, 5);
     HWND view = ChildWithId(main, kMonthView);
     ASSERT_NE(view, nullptr);
-    PostClick(view, DayOfMay2024(1));
-    HWND dlg = WaitForDialog(run, kMemoTitle);
+    HWND dlg = OpenDayMemo(run, view, DayOfMay2024(1));
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(GetDlgItem(dlg, kOnce)), L"old");
     SetWindowTextW(GetDlgItem(dlg, kOnce), L"new");

@@ -6,11 +6,14 @@
 #include <atomic>
 #include <thread>
 
+#include "bulletin_port.h"
 #include "harness.h"
 
 namespace {
 
 const int kItem = 1053, kNext = 1054;
+// Where the test build asks for its bulletin (scripts/e2e.sh's web server listens there).
+const unsigned short kPort = TestBulletinPort();
 
 // The web server's folder for this case (scripts/e2e.sh starts the server for Bulletin* cases).
 std::wstring ServerDir()
@@ -33,7 +36,7 @@ bool CanConnect()
     SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a = {};
     a.sin_family = AF_INET;
-    a.sin_port = htons(80);
+    a.sin_port = htons(kPort);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0;
     closesocket(s);
@@ -87,7 +90,7 @@ TEST(Responsiveness, WindowAnswersWhileTheServerIsSilent)
     SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a = {};
     a.sin_family = AF_INET;
-    a.sin_port = htons(80);
+    a.sin_port = htons(kPort);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0) << WSAGetLastError();
     ASSERT_EQ(listen(listener, 4), 0);

@@ -11,7 +11,6 @@
 namespace {
 
 const int kCollapse = 1000, kHideNotebook = 1048, kOnce = 1029;
-const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 
 class StandInDesktop {
 public:
@@ -90,8 +89,7 @@ void UseTheEmbeddedCalendar(const wchar_t* topClass)
     Choose(main, 2024, 5);
     HWND view = ChildWithId(main, kMonthView);
     ASSERT_NE(view, nullptr);
-    PostClick(view, DayOfMay2024(8));
-    HWND dlg = WaitForDialog(run, kMemoTitle);
+    HWND dlg = OpenDayMemo(run, view, DayOfMay2024(8));
     ASSERT_NE(dlg, nullptr);
     Type(::GetDlgItem(dlg, kOnce), L"桌面");
     ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
@@ -112,7 +110,8 @@ void UseTheEmbeddedCalendar(const wchar_t* topClass)
     // This thread pumps meanwhile, as the desktop does: the calendar is a child of its window.
     const DWORD thread = ::GetWindowThreadProcessId(main, nullptr);
     ASSERT_TRUE(WaitUntil([&] {
-        GUITHREADINFO info = {sizeof(info)};
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
         return ::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE);
     }));
     for (int step = 1; step <= 4; ++step) {

@@ -11,6 +11,7 @@
 
 const wchar_t kSettingsKey[] = L"SOFTWARE\\Kestrin\\Almanix";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 
 namespace {
 
@@ -315,6 +316,12 @@ HWND WaitForDialog(AlmanixRun& run, const wchar_t* title)
     HWND dlg = nullptr;
     WaitUntil([&] { return (dlg = run.FindWindowOf(L"#32770", title)) != nullptr && ::IsWindowVisible(dlg); });
     return dlg;
+}
+
+HWND OpenDayMemo(AlmanixRun& run, HWND view, POINT pt)
+{
+    PostClick(view, pt);
+    return WaitForDialog(run, kMemoTitle);
 }
 
 HWND FindNotebook(AlmanixRun& run)

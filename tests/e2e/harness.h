@@ -70,6 +70,11 @@ void PostClick(HWND hwnd, int x, int y);
 inline void PostClick(HWND hwnd, POINT pt) { PostClick(hwnd, pt.x, pt.y); }
 // A visible dialog of the run with this title, once it shows (null when it does not).
 HWND WaitForDialog(AlmanixRun& run, const wchar_t* title);
+// The title of the day memo dialog.
+extern const wchar_t kMemoTitle[];
+// Clicks point pt of the month view (a day's cell), as a user does, and returns the day memo
+// dialog that opens, once it shows (null when it does not).
+HWND OpenDayMemo(AlmanixRun& run, HWND view, POINT pt);
 // The notebook window of the run (null when it does not exist in time).
 HWND FindNotebook(AlmanixRun& run);
 // Shows the notebook with a click on its tab, as a user does; the visible notebook, or null.

@@ -11,7 +11,6 @@
 namespace {
 
 const int kOnce = 1029, kSolarYearly = 1030, kLunarYearly = 1031, kDateLine = 1032, kWeekly = 1049;
-const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 const wchar_t kWeeklyTitle[] = L"每周提示";
 
 TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
@@ -24,8 +23,7 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     ASSERT_NE(view, nullptr);
 
     POINT cell = CellOfMay2024(1);
-    PostClick(view, cell.x + 20, cell.y + 12);
-    HWND dlg = WaitForDialog(run, kMemoTitle);
+    HWND dlg = OpenDayMemo(run, view, DayOfMay2024(1));
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(ChildWithId(dlg, kDateLine)), L"2024年5月1日星期三农历三月廿三");
     EXPECT_EQ(TextOf(ChildWithId(dlg, 1038)), L"阳历每年5月1日");
@@ -63,8 +61,7 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     EXPECT_EQ(TextOf(tip), L"劳动节 放假\r\n买菜\r\n做饭\r\n劳动节\r\n生日 ");
 
     // Opened again, the dialog shows the stored texts; Cancel changes nothing.
-    PostClick(view, cell.x + 20, cell.y + 12);
-    dlg = WaitForDialog(run, kMemoTitle);
+    dlg = OpenDayMemo(run, view, DayOfMay2024(1));
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(GetDlgItem(dlg, kOnce)), L"买菜\r\n做饭");
     Type(GetDlgItem(dlg, kSolarYearly), L"改了");
@@ -123,8 +120,7 @@ TEST(MemoDialog, MidnightWhileOpenKeepsTheDayClicked)
     HWND view = ChildWithId(main, kMonthView);
     ASSERT_NE(view, nullptr);
     // 31 January 2024, a Wednesday in the fifth row (day 1 a Monday); lunar 12-21.
-    PostClick(view, 52 * 3 + 20, 21 + 33 * 4 + 12);
-    HWND dlg = WaitForDialog(run, kMemoTitle);
+    HWND dlg = OpenDayMemo(run, view, {52 * 3 + 20, 21 + 33 * 4 + 12});
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(ChildWithId(dlg, kDateLine)), L"2024年1月31日星期三农历十二月廿一");
     Type(GetDlgItem(dlg, kOnce), L"月底");
@@ -154,8 +150,7 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
     ASSERT_NE(view, nullptr);
     POINT cell = CellOfMay2024(1);
 
-    PostClick(view, cell.x + 20, cell.y + 12);
-    HWND dlg = WaitForDialog(run, kMemoTitle);
+    HWND dlg = OpenDayMemo(run, view, DayOfMay2024(1));
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(ChildWithId(dlg, kDateLine)), L"2024年5月1日星期三农历三月廿三");
     HWND edit = GetDlgItem(dlg, kOnce);
@@ -165,8 +160,7 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
     const std::string bytes = "\xd6\xd0" "a" "\xa8\xa6" "\x94\x39\xfc\x36" "\x82\x37\xcf\x35";
     EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(1, bytes)));
 
-    PostClick(view, cell.x + 20, cell.y + 12);
-    dlg = WaitForDialog(run, kMemoTitle);
+    dlg = OpenDayMemo(run, view, DayOfMay2024(1));
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextOf(GetDlgItem(dlg, kOnce)), L"中a\u00e9\U0001F600\uAC00");
     SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);

@@ -1,13 +1,19 @@
 // What the end-to-end test build has instead of the shipped program's: a clock that the tests
-// move, and the bulletin from this machine's own web server.
+// move, and the bulletin from this machine's own web server on the tests' port.
 #include <windows.h>
 
 #include "app/bulletin_host.h"
 #include "app/clock.h"
+#include "bulletin_port.h"
 
 const char* BulletinHost()
 {
     return "localhost";
+}
+
+unsigned short BulletinPort()
+{
+    return TestBulletinPort();
 }
 
 // Local time moved by the offset, in seconds, that the tests publish in the shared memory

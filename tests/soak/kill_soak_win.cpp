@@ -26,7 +26,6 @@ namespace {
 
 const int kOnce = 1029, kSolarYearly = 1030;
 const int kMonthView = 107;
-const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 
 std::mt19937 g_rng(std::random_device{}());
 

@@ -1,8 +1,6 @@
 // File functions: atomic replacement under injected failures, reading, removal, folders.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "memo/memo_file.h"
+#include "scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -40,19 +39,15 @@ std::vector<std::string> Listing(const fs::path& folder) {
 class MemoFileTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/almanix-file-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    old_ = fs::current_path();
-    fs::current_path(root_);
+    ASSERT_TRUE(folder_.Ready());
+    root_ = folder_.Path();
   }
   void TearDown() override {
     SetFileFaultHook(nullptr);
     SetMemoFolderUsable(true);
-    fs::current_path(old_);
-    fs::remove_all(root_);
   }
-  fs::path root_, old_;
+  ScratchFolder folder_{"almanix-file"};
+  fs::path root_;
 };
 
 TEST(MemoFolderNames, AreTheGbkNames) {

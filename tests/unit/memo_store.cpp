@@ -1,8 +1,6 @@
 // Memo store: file bytes, loading of damaged files, limits and colours.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +10,7 @@
 
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
+#include "scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -31,17 +30,11 @@ std::string Bytes(std::initializer_list<int> values) {
 class MemoStoreTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/almanix-memo-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    old_ = fs::current_path();
-    fs::current_path(root_);
+    ASSERT_TRUE(folder_.Ready());
     fs::create_directory("日历");
   }
   void TearDown() override {
     SetFileFaultHook(nullptr);
-    fs::current_path(old_);
-    fs::remove_all(root_);
   }
 
   // The file as the system sees it ("/" between folders on this platform).
@@ -60,7 +53,7 @@ protected:
     return names;
   }
 
-  fs::path root_, old_;
+  ScratchFolder folder_{"almanix-memo"};
 };
 
 struct SlotValue {

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "monthview/month_model.h"
+#include "scratch_folder.h"
 #include "text/gbcodec.h"
 
 namespace monthview_test {
@@ -26,16 +25,8 @@ namespace fs = std::filesystem;
 class MemoFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/almanix-monthview-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        m_old = fs::current_path();
-        fs::current_path(m_root);
+        ASSERT_TRUE(m_folder.Ready());
         fs::create_directory("日历");
-    }
-    void TearDown() override {
-        fs::current_path(m_old);
-        fs::remove_all(m_root);
     }
 
     // File "日历/<name>" as the system sees it, or nothing when it does not exist.
@@ -55,7 +46,7 @@ protected:
         return names;
     }
 
-    fs::path m_root, m_old;
+    ScratchFolder m_folder{"almanix-monthview"};
 };
 
 // The bytes of a memo file holding the given records (slot, text, flags), in that order.

@@ -14,6 +14,7 @@
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
 #include "dialogs/weekly_dlg.h"
+#include "scratch_folder.h"
 #include "monthview/month_view.h"
 #include "resource.h"
 #include "window_png.h"
@@ -207,15 +208,7 @@ protected:
         g_steps.clear();
         g_idleTicks = 0;
         SetColorChooser(AnswerChooser);
-        wchar_t buf[MAX_PATH];
-        ::GetCurrentDirectoryW(MAX_PATH, buf);
-        m_oldDir = buf;
-        ::GetTempPathW(MAX_PATH, buf);
-        static int s_nFolder = 0;
-        m_root = std::wstring(buf) + L"almanix-dlg-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++s_nFolder);
-        ASSERT_TRUE(::CreateDirectoryW(m_root.c_str(), nullptr));
-        ASSERT_EQ(PrepareMemoFolder(almanix::Narrow(m_root).c_str()), 0);
+        ASSERT_TRUE(m_folder.PrepareMemos());
         ASSERT_TRUE(m_main.Create());
         ASSERT_TRUE(m_view.Create({0, 22, kViewWidth, 22 + kViewHeight}, &m_main, IDC_MONTH_VIEW));
         // Dialogs open only over a view on screen.
@@ -232,8 +225,6 @@ protected:
         m_view.DestroyWindow();
         m_main.DestroyWindow();
         PumpMessages();
-        ::SetCurrentDirectoryW(m_oldDir.c_str());
-        RemoveTree(m_root);
     }
 
     // The steps, then a click on day `day` of the shown month; returns when the dialog ends.
@@ -260,8 +251,7 @@ protected:
         g_steps.clear();
     }
 
-    std::wstring m_oldDir;
-    std::wstring m_root;
+    ScratchFolder m_folder{"almanix-dlg"};
     CMainWnd m_main;
     CMonthView m_view;
     UINT_PTR m_timer = 0;

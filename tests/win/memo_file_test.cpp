@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,33 +7,15 @@
 #include "framework/wnd.h"
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
+#include "scratch_folder.h"
 
 namespace {
 
 // A memo folder of the test's own under the temporary folder, entered for the test's life.
 class MemoFolderOnWindows : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        wchar_t cwd[MAX_PATH], tmp[MAX_PATH];
-        ::GetCurrentDirectoryW(MAX_PATH, cwd);
-        m_oldDir = cwd;
-        ::GetTempPathW(MAX_PATH, tmp);
-        m_docs = std::wstring(tmp) + L"almanix-文档-" + std::to_wstring(::GetCurrentProcessId());
-        ::CreateDirectoryW(m_docs.c_str(), nullptr);
-        ASSERT_EQ(PrepareMemoFolder(almanix::Narrow(m_docs).c_str()), 0);
-    }
-    void TearDown() override
-    {
-        SetFileFaultHook(nullptr);
-        ::SetCurrentDirectoryW(m_oldDir.c_str());
-        std::wstring from = m_docs + L'\0';
-        SHFILEOPSTRUCTW op = {};
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.c_str();
-        op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-        ::SHFileOperationW(&op);
-    }
+    void SetUp() override { ASSERT_TRUE(m_folder.PrepareMemos()); }
+    void TearDown() override { SetFileFaultHook(nullptr); }
     std::wstring Path(const wchar_t* rel) const { return m_docs + L"\\我的记事\\" + rel; }
     std::string Bytes(const wchar_t* rel) const
     {
@@ -68,7 +48,9 @@ protected:
         }
         return ok;
     }
-    std::wstring m_oldDir, m_docs;
+    // The documents folder, under a name that is not ASCII.
+    ScratchFolder m_folder{L"almanix-文档"};
+    const std::wstring m_docs = m_folder.Path().wstring();
 };
 
 TEST_F(MemoFolderOnWindows, FoldersAndFilesCarryTheirChineseNames)

@@ -19,6 +19,7 @@
 #include "resource.h"
 #include "window_png.h"
 #include "memo_seed.h"
+#include "scratch_folder.h"
 #include "test_folders.h"
 
 namespace {
@@ -112,15 +113,7 @@ protected:
     void SetUp() override
     {
         g_opens.clear();
-        wchar_t buf[MAX_PATH];
-        ::GetCurrentDirectoryW(MAX_PATH, buf);
-        m_oldDir = buf;
-        ::GetTempPathW(MAX_PATH, buf);
-        static int s_nFolder = 0;
-        m_root = std::wstring(buf) + L"almanix-view-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++s_nFolder);
-        ASSERT_TRUE(::CreateDirectoryW(m_root.c_str(), nullptr));
-        ASSERT_EQ(PrepareMemoFolder(almanix::Narrow(m_root).c_str()), 0);
+        ASSERT_TRUE(m_folder.PrepareMemos());
         ASSERT_TRUE(m_owner.Create());
         ASSERT_TRUE(m_view.Create({0, 22, kViewWidth, 22 + kViewHeight}, &m_owner, IDC_MONTH_VIEW));
     }
@@ -129,8 +122,6 @@ protected:
         SetSiteOpener(nullptr);
         SetTipTextHeap({nullptr, nullptr});
         m_view.DestroyWindow();
-        ::SetCurrentDirectoryW(m_oldDir.c_str());
-        RemoveTree(m_root);
     }
 
     // February 2024 (day 1 a Thursday; 4 立春 on a Sunday, 9 除夕, 10 春节, 12 初三, 19 雨水,
@@ -197,8 +188,7 @@ protected:
     void ClickAt(POINT pt) { m_view.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y)); }
     bool TipVisible() const { return m_view.m_pTip && ::IsWindowVisible(m_view.m_pTip->m_hWnd) != FALSE; }
 
-    std::wstring m_oldDir;
-    std::wstring m_root;
+    ScratchFolder m_folder{"almanix-view"};
     COwnerWnd m_owner;
     CMonthView m_view;
 };

@@ -3,9 +3,5 @@
 
 #include <windows.h>
 
-#include <string>
-
-// Deletes a folder with everything in it.
-void RemoveTree(const std::wstring& dir);
 // Dispatches every message waiting for this thread.
 void PumpMessages();
