@@ -26,6 +26,7 @@ public:
         return CreateEx(0, L"AlmanixFiguresOwner", "figures", WS_POPUP, rc, nullptr, 0);
     }
     void ShowTodayButton(bool) override {}
+    void RunMemoDialog(MemoDialogKind) override {}
 };
 
 // What a user who keeps a calendar has: on days 8 and 16 of every month a one-off memo, a
@@ -66,7 +67,7 @@ bool MeasureOwnCode(int iterations, OwnCodeFigures* out)
         return false;
     COwnerWnd owner;
     auto view = std::make_unique<CMonthView>();
-    if (!owner.Create() || !view->Create({0, 22, kViewWidth, 22 + kViewHeight}, &owner, IDC_MONTH_VIEW))
+    if (!owner.Create() || !view->Create({0, 22, kViewWidth, 22 + kViewHeight}, &owner, IDC_MONTH_VIEW, &owner))
         return false;
     owner.ShowWindow(SW_SHOWNA);
     view->SetMonth(kFirstYear, 1, 1);

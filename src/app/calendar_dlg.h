@@ -10,6 +10,7 @@
 #include "net/bulletin_fetcher.h"
 #include "controls/label.h"
 #include "framework/dialog.h"
+#include "dialogs/memo_dlg.h"
 #include "dialogs/notebook.h"
 #include "monthview/holiday_file.h"
 #include "monthview/local_bulletin.h"
@@ -78,6 +79,7 @@ public:
     void RestoreFromTab() override;
     // IMonthViewOwner
     void ShowTodayButton(bool show) override;
+    void RunMemoDialog(MemoDialogKind kind) override { RunMemoDialogFor(m_pMonthView.get(), this, kind); }
     void MemosChanged() override { RefreshLocalItems(); }
 
     void CollapseToTab();

@@ -104,7 +104,7 @@ BOOL CCalendarDlg::OnInitDialog()
     m_btnToday.Create({255, 3, 285, 20}, this, IDC_TODAY, m_crStrip, m_crStripText, 100, kStripFace);
 
     m_pMonthView = std::make_unique<CMonthView>();
-    m_pMonthView->Create({0, 22, m_nWidth, 22 + m_nGridHeight}, this, IDC_MONTH_VIEW);
+    m_pMonthView->Create({0, 22, m_nWidth, 22 + m_nGridHeight}, this, IDC_MONTH_VIEW, this);
 
     char item[16];
     for (int m = 1; m <= 12; ++m) {
@@ -283,7 +283,7 @@ LRESULT CCalendarDlg::OnCtrlNotify(WPARAM id, LPARAM)
                 const SolarDate day = m_localItems[m_nLocalItem].m_date;
                 ShowMonth({day.m_nYear, day.m_nMonth});
                 m_pMonthView->m_nHotDay = static_cast<std::uint16_t>(day.m_nDay);
-                m_pMonthView->OpenDayMemo();
+                m_pMonthView->OpenMemoDialog(MemoDialogKind::Day);
             }
             break;
         }

@@ -15,6 +15,7 @@
 #include "framework/dialog.h"
 #include "framework/gdi.h"
 #include "monthview/month_model.h"
+#include "monthview/month_view.h"
 #include "resource.h"
 
 // Runs the system colour picker the way ChooseColorW does. Tests put their own in to answer
@@ -147,4 +148,7 @@ protected:
     CMemoEditLimit m_limits[3];
 };
 
-
+// The memo dialog of a kind for the month view (its model; modal over its window): the day
+// memo dialog of m_nHotDay, whose title names pMain, or the weekly dialog of m_nWeekdayCol.
+// What the view's owner does when the view asks for a dialog.
+void RunMemoDialogFor(CMonthView* pView, CWnd* pMain, MemoDialogKind kind);

@@ -8,6 +8,7 @@
 #include "engine/names.h"
 #include "memo/memo_store.h"
 #include "memo/memo_text_fit.h"
+#include "dialogs/weekly_dlg.h"
 
 namespace {
 
@@ -389,4 +390,15 @@ int CMemoDlg::SaveToDate()
                                            m_strLunarYearly, m_dwLunarFlags);
     m_pModel->SetMonth(m_pModel->m_nYear, m_pModel->m_nMonth, 0);
     return nFailed;
+}
+
+void RunMemoDialogFor(CMonthView* pView, CWnd* pMain, MemoDialogKind kind)
+{
+    if (kind == MemoDialogKind::Day) {
+        CMemoDlg dlg(pView, pView, pMain);
+        dlg.DoModal();
+    } else {
+        CWeeklyDlg dlg(pView, pView);
+        dlg.DoModal();
+    }
 }

@@ -18,12 +18,18 @@
 #include "framework/wnd.h"
 #include "monthview/month_model.h"
 
-// The window the view lives in. The view finds it among its parent's bases when it is
-// created; a parent without it simply gets no requests.
+// Which memo dialog a click opens: the day's (m_nHotDay) or the weekday column's (m_nWeekdayCol).
+enum class MemoDialogKind { Day, Weekly };
+
+// The window the view lives in, handed to the view when it is created; without one the view
+// asks nothing and opens no dialog.
 class IMonthViewOwner {
 public:
     // The "返回" button: shown while the view shows another month than the selected date's.
     virtual void ShowTodayButton(bool show) = 0;
+    // Runs the memo dialog of that kind modally over the view; the dialogs sit in a layer
+    // above the view, which only says what was clicked.
+    virtual void RunMemoDialog(MemoDialogKind kind) = 0;
     // A memo dialog of the view has closed: memos may have changed.
     virtual void MemosChanged() {}
 
@@ -46,9 +52,9 @@ public:
     ~CMonthView() override;
 
     // The child window at rect (the parent's client coordinates) with its fonts, the year
-    // title, the site link and the hidden tip window. FALSE, with nothing created, when the
-    // window cannot be created.
-    BOOL Create(const RECT& rect, CWnd* pParent, UINT nID);
+    // title, the site link and the hidden tip window; pOwner gets the view's requests. FALSE,
+    // with nothing created, when the window cannot be created.
+    BOOL Create(const RECT& rect, CWnd* pParent, UINT nID, IMonthViewOwner* pOwner = nullptr);
 
     // The tip of the selected date, as if the pointer were 12 pixels below its cell's
     // reference point; nothing while another month is shown.
@@ -56,9 +62,10 @@ public:
     // The tip of day nDay for the pointer at client point pt, or no tip when the day has
     // neither a holiday nor memo text.
     void ShowDayTip(int nDay, POINT pt);
-    // The memo dialog of day m_nHotDay, modal with the view as parent: what a click on a day
-    // opens, and the bulletin line's memo item.
-    void OpenDayMemo();
+    // The memo dialog of day m_nHotDay or of weekday column m_nWeekdayCol, through the owner:
+    // what a click on a day or a weekday name opens, and the bulletin line's memo item. One
+    // at a time, and only while the view is on screen.
+    void OpenMemoDialog(MemoDialogKind kind);
 
     using CMonthModel::GetCellOrigin;
     using CMonthModel::HitTest;
@@ -123,9 +130,6 @@ protected:
     // The tip goes with the view: its owner may be the desktop's window, which stays.
     void OnDestroy();
 
-    // What a click opens: the weekly reminder dialog of column m_nWeekdayCol, modal with the
-    // view as parent.
-    void OpenWeeklyMemo();
 
     void HideTip();
 

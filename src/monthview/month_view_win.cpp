@@ -10,9 +10,7 @@
 
 #include "engine/holidays.h"
 #include "engine/names.h"
-#include "dialogs/memo_dlg.h"
 #include "memo/memo_store.h"
-#include "dialogs/weekly_dlg.h"
 #include "resource.h"
 
 #ifndef ALMANIX_SITE_URL
@@ -76,13 +74,13 @@ CMonthView::CMonthView()
 
 CMonthView::~CMonthView() = default;
 
-BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID)
+BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID, IMonthViewOwner* pOwner)
 {
     if (!CreateEx(0, kMonthViewClass, "", WS_CHILD | WS_VISIBLE, rect, pParent ? pParent->m_hWnd : nullptr, nID,
                   ::LoadCursorW(nullptr, IDC_ARROW), static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH))))
         return FALSE;
     m_pParent = pParent;
-    m_pOwner = dynamic_cast<IMonthViewOwner*>(pParent);
+    m_pOwner = pOwner;
 
     m_fontNumber.CreateFont(17, FW_NORMAL, "Arial Black", ANSI_CHARSET);
     m_fontText.CreateFont(14, FW_NORMAL, "Arial", ANSI_CHARSET);
@@ -158,11 +156,11 @@ void CMonthView::OnLButtonUp(UINT, POINT pt)
     if (nDay != 0) {
         m_nHotDay = nDay;
         HideTip();
-        OpenDayMemo();
+        OpenMemoDialog(MemoDialogKind::Day);
     } else if (pt.y >= 0 && pt.y <= MONTH_HEADER_HEIGHT && pt.x >= 0 && pt.x / MONTH_CELL_PITCH_X < MONTH_GRID_COLUMNS) {
         // y = 20 is the first row's hit zone, but an empty cell there counts as the header.
         m_nWeekdayCol = pt.x / MONTH_CELL_PITCH_X;
-        OpenWeeklyMemo();
+        OpenMemoDialog(MemoDialogKind::Weekly);
     }
     Default();
 }
@@ -201,30 +199,16 @@ namespace {
 bool g_bMemoDialogOpen = false;
 } // namespace
 
-void CMonthView::OpenDayMemo()
+void CMonthView::OpenMemoDialog(MemoDialogKind kind)
 {
     // A dialog needs a view on screen to belong to; a click sent to a hidden view only
     // records the day.
-    if (g_bMemoDialogOpen || !IsWindowVisible())
+    if (!m_pOwner || g_bMemoDialogOpen || !IsWindowVisible())
         return;
     g_bMemoDialogOpen = true;
-    CMemoDlg dlg(this, this, m_pParent);
-    dlg.DoModal();
+    m_pOwner->RunMemoDialog(kind);
     g_bMemoDialogOpen = false;
-    if (m_pOwner)
-        m_pOwner->MemosChanged();
-}
-
-void CMonthView::OpenWeeklyMemo()
-{
-    if (g_bMemoDialogOpen || !IsWindowVisible())
-        return;
-    g_bMemoDialogOpen = true;
-    CWeeklyDlg dlg(this, this);
-    dlg.DoModal();
-    g_bMemoDialogOpen = false;
-    if (m_pOwner)
-        m_pOwner->MemosChanged();
+    m_pOwner->MemosChanged();
 }
 
 void CMonthView::ShowTodayButton(bool bShow)

@@ -44,9 +44,12 @@ private:
     std::vector<HWND> m_windows;
 };
 
+// What a button tells its window when it is clicked (a posted click can lose its capture to
+// the desktop window of this process).
 void Press(HWND button)
 {
-    ::PostMessageW(button, BM_CLICK, 0, 0);
+    ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
 }
 
 void MouseInput(DWORD flags)
@@ -70,7 +73,8 @@ void UseTheEmbeddedCalendar(const wchar_t* topClass)
     HWND calendarTab = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         return (calendarTab = run.FindTab(L"历")) && ::IsWindowVisible(calendarTab) && !::IsWindowVisible(main);
-    }));
+    })) << "tab " << calendarTab << (calendarTab && ::IsWindowVisible(calendarTab) ? " shown" : " hidden")
+        << ", calendar " << (::IsWindowVisible(main) ? "shown" : "hidden");
     Press(::GetDlgItem(calendarTab, 1000));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) && !::IsWindowVisible(calendarTab); }));
 

@@ -111,6 +111,9 @@ bool AlmanixRun::StartEmbedded(HWND view)
 {
     if (!Launch(false))
         return false;
+    // The dialog manager shows the calendar when its queue first goes empty: a "-" before
+    // that would be undone. The desktop's window is this thread's, so it pumps meanwhile.
+    WaitUntil([&] { return ::WaitForInputIdle(m_pi.hProcess, 0) == 0; }, 30000);
     WaitUntil([&] { return (m_main = ::FindWindowExW(view, nullptr, L"#32770", L"日历2.18")) != nullptr; }, 30000);
     return m_main != nullptr && Sync(m_main);
 }

@@ -35,13 +35,18 @@ const COLORREF kGreen = RGB(0, 255, 0);
 const wchar_t kMemoTitle[] = L"输入记事 - 日历2.18";
 const wchar_t kWeeklyTitle[] = L"每周提示";
 
-class CMainWnd : public CWnd {
+// The main window as the view sees it: it runs the dialogs the view asks for, as the
+// calendar does.
+class CMainWnd : public CWnd, public IMonthViewOwner {
 public:
     BOOL Create()
     {
         RECT rc = {40, 40, 40 + kViewWidth, 40 + 278};
         return CreateEx(0, L"AlmanixMemoDlgTestMain", "日历2.18", WS_POPUP, rc, nullptr, 0);
     }
+    void ShowTodayButton(bool) override {}
+    void RunMemoDialog(MemoDialogKind kind) override { RunMemoDialogFor(m_pView, this, kind); }
+    CMonthView* m_pView = nullptr;
 };
 
 // The colour picker as the tests answer it: what it was offered, and what it answers.
@@ -210,7 +215,8 @@ protected:
         SetColorChooser(AnswerChooser);
         ASSERT_TRUE(m_folder.PrepareMemos());
         ASSERT_TRUE(m_main.Create());
-        ASSERT_TRUE(m_view.Create({0, 22, kViewWidth, 22 + kViewHeight}, &m_main, IDC_MONTH_VIEW));
+        m_main.m_pView = &m_view;
+        ASSERT_TRUE(m_view.Create({0, 22, kViewWidth, 22 + kViewHeight}, &m_main, IDC_MONTH_VIEW, &m_main));
         // Dialogs open only over a view on screen.
         m_main.ShowWindow(SW_SHOWNA);
         m_timer = ::SetTimer(nullptr, 0, 10, RunNextStep);

@@ -51,6 +51,8 @@ public:
         return CreateEx(0, L"AlmanixMonthViewOwner", "owner", WS_POPUP, rc, nullptr, 0);
     }
     void ShowTodayButton(bool show) override { todayCalls.push_back(show); }
+    void RunMemoDialog(MemoDialogKind kind) override { dialogCalls.push_back(kind); }
+    std::vector<MemoDialogKind> dialogCalls;
 };
 
 struct OpenCall {
@@ -115,7 +117,7 @@ protected:
         g_opens.clear();
         ASSERT_TRUE(m_folder.PrepareMemos());
         ASSERT_TRUE(m_owner.Create());
-        ASSERT_TRUE(m_view.Create({0, 22, kViewWidth, 22 + kViewHeight}, &m_owner, IDC_MONTH_VIEW));
+        ASSERT_TRUE(m_view.Create({0, 22, kViewWidth, 22 + kViewHeight}, &m_owner, IDC_MONTH_VIEW, &m_owner));
     }
     void TearDown() override
     {
