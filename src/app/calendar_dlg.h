@@ -8,6 +8,7 @@
 
 #include "net/bulletin.h"
 #include "net/bulletin_fetcher.h"
+#include "app/calendar_layout.h"
 #include "controls/label.h"
 #include "framework/dialog.h"
 #include "dialogs/memo_dlg.h"
@@ -26,15 +27,15 @@ public:
     explicit CCalendarDlg(CWnd* pParent = nullptr);
     ~CCalendarDlg() override;
 
-    COLORREF m_crStrip = RGB(50, 80, 90);
-    COLORREF m_crStripText = RGB(189, 183, 107);
+    COLORREF m_crStrip = CALENDAR_STRIP_COLOR;
+    COLORREF m_crStripText = CALENDAR_STRIP_TEXT_COLOR;
     CHoverButton m_btnPrevMonth;
     CHoverButton m_btnNextMonth;
     CHoverButton m_btnToday;
-    int m_nWidth = 363;
+    int m_nWidth = CALENDAR_WIDTH;
     CComboBox m_comboYear;
     CComboBox m_comboMonth;
-    int m_nGridHeight = 236;
+    int m_nGridHeight = CALENDAR_VIEW_HEIGHT;
     HICON m_hIcon = nullptr;
     std::unique_ptr<CMonthView> m_pMonthView;
     bool m_bInitDone = false;
@@ -104,6 +105,14 @@ protected:
     void OnDestroy();
 
 private:
+    // The steps of OnInitDialog.
+    void StartSockets();
+    void PlaceAtSavedPosition();
+    void RegisterAutostart();
+    void RestoreNotebook();
+    void CreateNavigation();
+    void CreateBulletinLine();
+
     void ShowMonth(YearMonth month);
     // The bulletin line's own items for today, read anew; the line shows the server's item
     // when one is held, else the current own item.

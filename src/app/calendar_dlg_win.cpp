@@ -23,7 +23,6 @@ namespace {
 
 const char kTitle[] = "日历2.18";
 const char kStripFace[] = "楷体_gb2312";
-const COLORREF kBulletinText = RGB(0, 0, 208);
 
 
 std::string DocumentsFolder()
@@ -49,10 +48,31 @@ void CCalendarDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_COMBO_MONTH, m_comboMonth);
 }
 
+// Start-up, in the order the calendar's parts need each other: sockets, the window's place
+// and title, autostart, the memo folder, the notebook, navigation, the month, the bulletin
+// line; the clock starts and the window goes into the desktop last.
 BOOL CCalendarDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    StartSockets();
+    PlaceAtSavedPosition();
+    SetWindowText(kTitle);
+    PlaceStripButtons();
+    RegisterAutostart();
+    PrepareMemoFolder(DocumentsFolder().c_str());
+    m_holidayFile.Refresh();
+    RestoreNotebook();
+    CreateNavigation();
+    GoToToday();
+    CreateBulletinLine();
+    m_bInitDone = true;
+    SetTimer(CALENDAR_TIMER_ID, CALENDAR_TIMER_MS);
+    EmbedInDesktop(m_hWnd);
+    return TRUE;
+}
 
+void CCalendarDlg::StartSockets()
+{
     WSADATA wsa;
     if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
         ::WSACleanup();
@@ -60,9 +80,12 @@ BOOL CCalendarDlg::OnInitDialog()
     } else {
         m_bSocketsStarted = true;
     }
+}
 
-    // Position: the saved one, pulled back inside the screen's right and bottom edges.
-    int x = 500, y = 300;
+void CCalendarDlg::PlaceAtSavedPosition()
+{
+    // The saved place, pulled back inside the screen's right and bottom edges.
+    int x = CALENDAR_DEFAULT_X, y = CALENDAR_DEFAULT_Y;
     if (ReadRegNumber(ALMANIX_SETTINGS_KEY, "PosX", &x)) {
         if (x < 0)
             x = 0;
@@ -70,27 +93,27 @@ BOOL CCalendarDlg::OnInitDialog()
             y = 0;
     }
     int cxFull = ::GetSystemMetrics(SM_CXFULLSCREEN), cyFull = ::GetSystemMetrics(SM_CYFULLSCREEN);
-    m_nGridHeight = 236;
+    m_nGridHeight = CALENDAR_VIEW_HEIGHT;
     // Compared without adding: a saved "99999999999999999999" reads as INT_MAX.
     if (x > cxFull - m_nWidth)
         x = cxFull - m_nWidth;
     if (y > cyFull - m_nGridHeight)
         y = cyFull - m_nGridHeight;
-    MoveWindow(x, y, m_nWidth, 278, TRUE);
+    MoveWindow(x, y, m_nWidth, CALENDAR_HEIGHT, TRUE);
+}
 
-    SetWindowText(kTitle);
-    PlaceStripButtons();
-
+void CCalendarDlg::RegisterAutostart()
+{
     // Autostart names this very file, or is written anew.
     std::string path = GetProgramPath();
     BYTE run[255];
     if (ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof(run)) != 0 ||
         path != reinterpret_cast<const char*>(run))
         SetAutoStart(true, ALMANIX_RUN_VALUE);
+}
 
-    PrepareMemoFolder(DocumentsFolder().c_str());
-    m_holidayFile.Refresh();
-
+void CCalendarDlg::RestoreNotebook()
+{
     // The notebook and the tabs are made when first shown: at start only one of the
     // notebook and its tab is, and the calendar's tab is not.
     int show = 0;
@@ -98,13 +121,17 @@ BOOL CCalendarDlg::OnInitDialog()
         ShowNotebook();
     else
         HideNotebook();
+}
 
-    m_btnPrevMonth.Create({175, 3, 205, 20}, this, IDC_PREV_MONTH, m_crStrip, m_crStripText, 100, kStripFace);
-    m_btnNextMonth.Create({215, 3, 245, 20}, this, IDC_NEXT_MONTH, m_crStrip, m_crStripText, 100, kStripFace);
-    m_btnToday.Create({255, 3, 285, 20}, this, IDC_TODAY, m_crStrip, m_crStripText, 100, kStripFace);
+void CCalendarDlg::CreateNavigation()
+{
+    m_btnPrevMonth.Create(CALENDAR_PREV_MONTH_RECT, this, IDC_PREV_MONTH, m_crStrip, m_crStripText, 100, kStripFace);
+    m_btnNextMonth.Create(CALENDAR_NEXT_MONTH_RECT, this, IDC_NEXT_MONTH, m_crStrip, m_crStripText, 100, kStripFace);
+    m_btnToday.Create(CALENDAR_TODAY_RECT, this, IDC_TODAY, m_crStrip, m_crStripText, 100, kStripFace);
 
     m_pMonthView = std::make_unique<CMonthView>();
-    m_pMonthView->Create({0, 22, m_nWidth, 22 + m_nGridHeight}, this, IDC_MONTH_VIEW, this);
+    m_pMonthView->Create({0, CALENDAR_VIEW_TOP, m_nWidth, CALENDAR_VIEW_TOP + m_nGridHeight}, this, IDC_MONTH_VIEW,
+                         this);
 
     char item[16];
     for (int m = 1; m <= 12; ++m) {
@@ -115,12 +142,14 @@ BOOL CCalendarDlg::OnInitDialog()
         std::snprintf(item, sizeof(item), "%d年", SELECTOR_FIRST_YEAR + i);
         m_comboYear.AddString(item);
     }
+}
 
-    GoToToday();
-
+void CCalendarDlg::CreateBulletinLine()
+{
     COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-    m_btnBulletin.Create({2, 260, 190, 278}, this, IDC_BULLETIN, face, kBulletinText, 110, "宋体");
-    m_btnNextBulletin.Create({230, 261, 290, 279}, this, IDC_NEXT_BULLETIN, face, kBulletinText, 100, kStripFace);
+    m_btnBulletin.Create(CALENDAR_BULLETIN_RECT, this, IDC_BULLETIN, face, CALENDAR_BULLETIN_TEXT_COLOR, 110, "宋体");
+    m_btnNextBulletin.Create(CALENDAR_NEXT_BULLETIN_RECT, this, IDC_NEXT_BULLETIN, face, CALENDAR_BULLETIN_TEXT_COLOR,
+                             100, kStripFace);
 
     RefreshLocalItems();
     m_btnPrevMonth.SetText("上月", true);
@@ -136,11 +165,6 @@ BOOL CCalendarDlg::OnInitDialog()
         if (!::PostMessageW(self, WM_BULLETIN_DONE, 0, reinterpret_cast<LPARAM>(copy)))
             delete copy;
     }, options);
-
-    m_bInitDone = true;
-    SetTimer(1, 1000);
-    EmbedInDesktop(m_hWnd);
-    return TRUE;
 }
 
 void CCalendarDlg::PlaceStripButtons()
@@ -152,9 +176,11 @@ void CCalendarDlg::PlaceStripButtons()
     if (!close || !collapse || !::GetWindowRect(close, &rc))
         return;
     int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
-    int top = (25 - cy) / 2 > 0 ? (25 - cy) / 2 : 0;
-    ::SetWindowPos(close, nullptr, m_nWidth - 4 - cx, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(collapse, nullptr, m_nWidth - 4 - 2 * cx - 2, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    int top = (CALENDAR_STRIP_HEIGHT - cy) / 2 > 0 ? (CALENDAR_STRIP_HEIGHT - cy) / 2 : 0;
+    ::SetWindowPos(close, nullptr, m_nWidth - CALENDAR_STRIP_MARGIN - cx, top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(collapse, nullptr, m_nWidth - CALENDAR_STRIP_MARGIN - 2 * cx - CALENDAR_STRIP_GAP, top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CCalendarDlg::OnSysCommand(UINT id, LPARAM)
@@ -168,7 +194,7 @@ void CCalendarDlg::OnSysCommand(UINT id, LPARAM)
 void CCalendarDlg::OnPaint()
 {
     CPaintDC dc(m_hWnd);
-    RECT strip = {0, 0, m_nWidth, 25};
+    RECT strip = {0, 0, m_nWidth, CALENDAR_STRIP_HEIGHT};
     CBrush brush(::CreateSolidBrush(m_crStrip));
     ::FillRect(dc, &strip, brush);
 }
@@ -235,7 +261,7 @@ void CCalendarDlg::ShowNotebook()
         m_pNotebook = std::make_unique<CNotebookDlg>(this);
         RECT rc;
         GetWindowRect(&rc);
-        m_pNotebook->SetDefaultPos(rc.left, rc.bottom + 10);
+        m_pNotebook->SetDefaultPos(rc.left, rc.bottom + NOTEBOOK_DEFAULT_GAP);
         m_pNotebook->Create(IDD_NOTEBOOK, this);
     }
     m_pNotebook->ShowWindow(SW_SHOW);
@@ -359,9 +385,11 @@ void CCalendarDlg::PlaceTabs()
     RECT rc;
     GetWindowRect(&rc);
     if (m_pNotebookTab && m_pNotebookTab->m_hWnd)
-        m_pNotebookTab->SetWindowPos(nullptr, rc.right + 10, rc.bottom - 18, 26, 18, SWP_NOZORDER | SWP_NOACTIVATE);
+        m_pNotebookTab->SetWindowPos(nullptr, rc.right + TAB_GAP, rc.bottom - NOTEBOOK_TAB_RISE, TAB_WIDTH, TAB_HEIGHT,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
     if (m_pCalendarTab && m_pCalendarTab->m_hWnd)
-        m_pCalendarTab->SetWindowPos(nullptr, rc.right + 10, rc.bottom - 54, 26, 18, SWP_NOZORDER | SWP_NOACTIVATE);
+        m_pCalendarTab->SetWindowPos(nullptr, rc.right + TAB_GAP, rc.bottom - CALENDAR_TAB_RISE, TAB_WIDTH, TAB_HEIGHT,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CCalendarDlg::OnExitButton()
@@ -453,7 +481,7 @@ std::string CCalendarDlg::FitBulletinText(const std::string& text)
 
 void CCalendarDlg::OnDestroy()
 {
-    KillTimer(1);
+    KillTimer(CALENDAR_TIMER_ID);
     // A fetch still under way must neither post to a window that is gone nor hold up the end.
     if (m_pFetcher)
         m_pFetcher->Shutdown();
