@@ -12,7 +12,7 @@
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
 #include "scratch_folder.h"
-#include "monthview/month_grid_text.h"
+#include "month_grid_text.h"
 #include "monthview/month_model.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/day_table.h"
+#include "engine/solar_date.h"
 
 inline constexpr int HOLIDAY_NONE = 0;  // an ordinary day, or a year nobody has published
 inline constexpr int HOLIDAY_OFF = 1;   // 休

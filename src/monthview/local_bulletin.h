@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/day_table.h"
+#include "engine/solar_date.h"
 
 enum LocalBulletinKind { LOCAL_BULLETIN_HOLIDAY, LOCAL_BULLETIN_TERM, LOCAL_BULLETIN_MEMO };
 

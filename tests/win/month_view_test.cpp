@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "controls/day_tip.h"
-#include "engine/day_table.h"
+#include "engine/solar_date.h"
 #include "framework/gdi.h"
 #include "framework/wnd.h"
 #include "memo/memo_file.h"

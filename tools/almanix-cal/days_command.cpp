@@ -4,8 +4,8 @@
 #include <string>
 
 #include "commands.h"
-#include "engine/day_table.h"
-#include "monthview/month_grid_text.h"
+#include "day_table.h"
+#include "month_grid_text.h"
 #include "text/gbcodec.h"
 
 const char kDaysHelp[] =

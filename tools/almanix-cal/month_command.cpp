@@ -13,7 +13,7 @@
 #include "commands.h"
 #include "engine/holidays.h"
 #include "memo/memo_file.h"
-#include "monthview/month_grid_text.h"
+#include "month_grid_text.h"
 #include "monthview/navigation.h"
 
 const char kMonthHelp[] =

@@ -1,4 +1,4 @@
-#include "monthview/month_grid_text.h"
+#include "month_grid_text.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/day_table.h"
+#include "day_table.h"
 #include "monthview/month_model.h"
 
 // Columns a terminal gives UTF-8 text: two for East Asian wide and full-width characters

@@ -4,7 +4,7 @@
 #include <climits>
 #include <string>
 
-#include "engine/day_table.h"
+#include "day_table.h"
 #include "text/gbcodec.h"
 
 namespace {

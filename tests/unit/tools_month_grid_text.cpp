@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/day_table.h"
-#include "monthview/month_grid_text.h"
+#include "day_table.h"
+#include "month_grid_text.h"
 #include "monthview_support.h"
 #include "text/gbcodec.h"
 
