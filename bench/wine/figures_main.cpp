@@ -154,15 +154,23 @@ int wmain(int argc, wchar_t** argv)
         started = MeasureStart(bare, 1, &sb) && MeasureStart(almanix, 1, &sa) &&
                   (!withTemplate || MeasureStart(bareTemplate, 1, &st));
     if (started) {
-        double ratio = sa.m_startMs.Median() / sb.m_startMs.Median();
-        PrintRow(Format("start-up to first full paint (median of %d)", runs), Format("%.0f ms", sa.m_startMs.Median()),
-                 Format("%.0f ms", sb.m_startMs.Median()), "<= 1.5 x bare",
-                 Format("%.2f x: ", ratio) + Verdict(ratio <= 1.5));
+        // The floor for any program with this window under Wine is the bare program with the
+        // calendar window's own template and manifest: the target is set against it. The plain
+        // bare dialog stays for context.
+        const double bareRatio = sa.m_startMs.Median() / sb.m_startMs.Median();
+        if (withTemplate) {
+            const double ratio = sa.m_startMs.Median() / st.m_startMs.Median();
+            PrintRow(Format("start-up to first full paint (median of %d)", runs), Format("%.0f ms", sa.m_startMs.Median()),
+                     Format("%.0f ms", st.m_startMs.Median()) + " (own template)", "<= 1.3 x own template",
+                     Format("%.2f x: ", ratio) + Verdict(ratio <= 1.3));
+            PrintRow("&nbsp;&nbsp;bare dialog program, for context", "", Format("%.0f ms", sb.m_startMs.Median()), "",
+                     Format("almanix.exe: %.2f x this; own template: %.2f x", bareRatio,
+                            st.m_startMs.Median() / sb.m_startMs.Median()));
+        } else {
+            PrintRow(Format("start-up to first full paint (median of %d)", runs), Format("%.0f ms", sa.m_startMs.Median()),
+                     Format("%.0f ms", sb.m_startMs.Median()), "", Format("%.2f x bare", bareRatio));
+        }
         PrintRow("&nbsp;&nbsp;fastest start", Format("%.0f ms", sa.m_startMs.Min()), Format("%.0f ms", sb.m_startMs.Min()), "", "");
-        if (withTemplate)
-            PrintRow("&nbsp;&nbsp;bare program with the calendar window's own template and manifest", "",
-                     Format("%.0f ms = %.2f x bare", st.m_startMs.Median(), st.m_startMs.Median() / sb.m_startMs.Median()), "",
-                     Format("almanix.exe: %.2f x this", sa.m_startMs.Median() / st.m_startMs.Median()));
         PrintRow("CPU time used by the first full paint", Format("%.0f ms", sa.m_startCpuMs.Median()),
                  Format("%.0f ms", sb.m_startCpuMs.Median()), "", "");
         PrintRow("working set after start-up", Format("%.1f MB", sa.m_workingSetKb.Median() / 1024),

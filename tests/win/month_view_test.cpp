@@ -577,6 +577,14 @@ TEST_F(MonthViewTest, CellTextsStayInsideTheirCells)
     }
     EXPECT_GT(nWide, 0);
 
+    // The widest day number, drawn from x + 10, ends before a 休/班 badge's white rim.
+    CMemoryDC probe(8, 8);
+    ::SelectObject(probe, m_view.m_fontNumber);
+    int nNumberWidth = 0;
+    for (int d = 1; d <= 31; ++d)
+        nNumberWidth = std::max<int>(nNumberWidth, GetTextExtentGb(probe, std::to_string(d)).cx);
+    EXPECT_LE(10 + nNumberWidth, MONTH_CELL_WIDTH - CMonthView::HOLIDAY_MARK_SIZE - 2);
+
     for (auto [year, month] : {std::pair{2033, 12}, std::pair{2026, 3}}) {
         m_view.SetMonth(year, month, 0);
         const std::wstring name =
