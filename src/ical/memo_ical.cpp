@@ -535,11 +535,6 @@ bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vect
                 DaysFromCivil(endDate.m_nYear, endDate.m_nMonth, endDate.m_nDay) > nDay + 1)
                 note("lasts several days: taken on its first day");
         }
-        if (m.m_text.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) {
-            m.m_text = std::string(CutGb(m.m_text, MEMO_MAX_TEXT_LENGTH));
-            ++report.m_nCut;
-            note("text cut to fit a memo");
-        }
         const auto it = index.find(KeyOf(m));
         if (it == index.end()) {
             index.emplace(KeyOf(m), memos.size());
@@ -548,14 +543,8 @@ bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vect
         }
         // Several events on one memo (an expanded lunar memo, two events on a day): one text.
         MemoItem& held = memos[it->second];
-        std::string joined = held.m_text;
-        if (!JoinText(joined, m.m_text)) continue;
-        if (joined.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) {
-            joined = std::string(CutGb(joined, MEMO_MAX_TEXT_LENGTH));
-            ++report.m_nCut;
-            note("text cut to fit a memo");
-        }
-        held.m_text = std::move(joined);
+        // Texts are cut to a memo's size when they are added to the folder.
+        if (!JoinText(held.m_text, m.m_text)) continue;
         if (!(held.m_dwFlags & MEMO_CUSTOM_COLOR)) held.m_dwFlags = m.m_dwFlags;
     }
     return true;

@@ -72,8 +72,8 @@ struct ImportReport {
     int m_nFailedFiles = 0;  // memo files that could not be written
     std::vector<ExchangeNote> m_notes;
 };
-// Reads and checks a whole file. True with its memos (texts of one slot joined by CR LF),
-// false with m_error when the file is malformed.
+// Reads and checks a whole file. True with its memos (texts of one slot joined by CR LF, not
+// yet cut to a memo's size), false with m_error when the file is malformed.
 bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vector<MemoItem>& memos,
                    ImportReport& report);
 // Adds memos to the memo files below the current directory, one write per file: a slot
