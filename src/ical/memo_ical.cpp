@@ -194,7 +194,7 @@ std::vector<MemoItem> ReadMemoFolder(const std::string& folder, std::vector<Exch
         const std::string name = MemoFileOf(folder, probe);
         CMemoStore store;
         if (store.Reset(nKind == MEMO_KIND_WEEKLY ? MEMO_WEEK_MAX_INDEX : MEMO_MONTH_MAX_INDEX, name.c_str()) != 0) return;
-        if (store.Load() != 0) notes.push_back({0, almanix::GbToUtf8(name), "damaged: records after a broken one were not read"});
+        if (store.Load() != 0) notes.push_back({0, almanix::GbToUtf8(name), ExchangeWhy::DamagedFileRead, ""});
         for (int i = 0; i <= store.m_nMaxIndex; ++i) {
             const CMemoEntry& e = store.m_pEntries[i];
             if (!e.m_pszText || e.m_nLength == 0 || e.m_pszText[0] == '\0') continue;
@@ -224,7 +224,7 @@ std::string ExportIcal(const std::vector<MemoItem>& memos, const ExportOptions& 
     for (const MemoItem& m : memos) {
         long nStart = 0;
         if (m.m_nKind < MEMO_KIND_ONCE || m.m_nKind > MEMO_KIND_WEEKLY || !FirstShownDay(m, nStart)) {
-            report.m_notes.push_back({0, PlaceOf(m), "left out: the calendar shows it on no day"});
+            report.m_notes.push_back({0, PlaceOf(m), ExchangeWhy::NeverShown, ""});
             continue;
         }
         if (m.m_nKind == MEMO_KIND_LUNAR_YEARLY && bExpand) {
@@ -464,16 +464,18 @@ bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vect
         if (ev.m_name == "VTIMEZONE") continue;
         const IcalProperty* summary = ev.Find("SUMMARY");
         const std::string what = summary ? UnescapeText(summary->m_value) : ev.m_name;
-        auto note = [&](const std::string& why) { report.m_notes.push_back({ev.m_nLine, what, why}); };
+        auto note = [&](ExchangeWhy why, const std::string& detail = std::string()) {
+            report.m_notes.push_back({ev.m_nLine, what, why, detail});
+        };
         if (ev.m_name != "VEVENT") {
             ++report.m_nSkipped;
-            note("skipped: a " + ev.m_name + ", not an event");
+            note(ExchangeWhy::NotAnEvent, ev.m_name);
             continue;
         }
         const IcalProperty* start = ev.Find("DTSTART");
         if (!start) {
             ++report.m_nSkipped;
-            note("skipped: no start date");
+            note(ExchangeWhy::NoStart);
             continue;
         }
         long nDay = 0;
@@ -487,7 +489,7 @@ bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vect
         if (!time.empty()) text = time + (text.empty() ? "" : " ") + text;
         if (text.empty()) {
             ++report.m_nSkipped;
-            note("skipped: no text");
+            note(ExchangeWhy::NoText);
             continue;
         }
 
@@ -509,20 +511,20 @@ bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vect
                 bTaken = true;
             } else {
                 ++report.m_nSimplified;
-                note("repeats in a way no memo does: taken on its first day only");
+                note(ExchangeWhy::Simplified);
             }
         } else if (ev.Find("RDATE")) {
             ++report.m_nSimplified;
-            note("has further dates: taken on its first day only");
+            note(ExchangeWhy::FurtherDates);
         } else if (ev.Find("RECURRENCE-ID")) {
-            note("a changed occurrence of a repeating event: taken as a one-off memo");
+            note(ExchangeWhy::ChangedOccurrence);
         }
         if (!bTaken) {
             int y, mo, d;
             CivilFromDays(nDay, y, mo, d);
             if (y < kFirstYear || y > kLastYear) {
                 ++report.m_nSkipped;
-                note("skipped: " + Format("%04d-%02d-%02d", y, mo, d) + " lies outside the calendar's years 1900-2049");
+                note(ExchangeWhy::OutsideYears, Format("%04d-%02d-%02d", y, mo, d));
                 continue;
             }
             m.m_nKind = MEMO_KIND_ONCE;
@@ -533,7 +535,7 @@ bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vect
             IcalDateTime endDate;
             if (end && time.empty() && ParseDateTime(end->m_value, endDate) && !endDate.m_bTime &&
                 DaysFromCivil(endDate.m_nYear, endDate.m_nMonth, endDate.m_nDay) > nDay + 1)
-                note("lasts several days: taken on its first day");
+                note(ExchangeWhy::SeveralDays);
         }
         const auto it = index.find(KeyOf(m));
         if (it == index.end()) {
@@ -560,7 +562,7 @@ int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& fold
         if (store.Reset(nMax, name.c_str()) != 0 || store.Load() != 0) {
             // Saving would drop the records after the damage: the file stays as it is.
             ++report.m_nFailedFiles;
-            report.m_notes.push_back({0, almanix::GbToUtf8(name), "not changed: the memo file is damaged"});
+            report.m_notes.push_back({0, almanix::GbToUtf8(name), ExchangeWhy::DamagedFileKept, ""});
             nResult = -1;
             continue;
         }
@@ -579,8 +581,8 @@ int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& fold
             if (text.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) {
                 text = std::string(CutGb(text, MEMO_MAX_TEXT_LENGTH));
                 ++report.m_nCut;
-                report.m_notes.push_back({0, PlaceOf(*m), text.size() <= nBefore + 2 ? "not added: the memo is full"
-                                                                                      : "text cut to fit the memo"});
+                report.m_notes.push_back(
+                    {0, PlaceOf(*m), text.size() <= nBefore + 2 ? ExchangeWhy::MemoFull : ExchangeWhy::Cut, ""});
                 if (text.size() <= nBefore + 2) continue;
             }
             const bool bKeepColour = bHadText || (e.m_pszText && (e.m_dwFlags & MEMO_CUSTOM_COLOR));
@@ -590,7 +592,7 @@ int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& fold
         }
         if (store.Save() != 0) {
             ++report.m_nFailedFiles;
-            report.m_notes.push_back({0, almanix::GbToUtf8(name), "not written: the file could not be saved"});
+            report.m_notes.push_back({0, almanix::GbToUtf8(name), ExchangeWhy::NotWritten, ""});
             nResult = -1;
             continue;
         }
@@ -607,6 +609,26 @@ int ImportIcal(std::string_view ics, const std::string& folder, const ImportOpti
     return AddMemosToFolder(memos, folder, report);
 }
 
+std::string DescribeNote(const ExchangeNote& n) {
+    switch (n.m_why) {
+    case ExchangeWhy::DamagedFileRead: return "damaged: records after a broken one were not read";
+    case ExchangeWhy::NeverShown: return "left out: the calendar shows it on no day";
+    case ExchangeWhy::NotAnEvent: return "skipped: a " + n.m_detail + ", not an event";
+    case ExchangeWhy::NoStart: return "skipped: no start date";
+    case ExchangeWhy::NoText: return "skipped: no text";
+    case ExchangeWhy::OutsideYears: return "skipped: " + n.m_detail + " lies outside the calendar's years 1900-2049";
+    case ExchangeWhy::Simplified: return "repeats in a way no memo does: taken on its first day only";
+    case ExchangeWhy::FurtherDates: return "has further dates: taken on its first day only";
+    case ExchangeWhy::ChangedOccurrence: return "a changed occurrence of a repeating event: taken as a one-off memo";
+    case ExchangeWhy::SeveralDays: return "lasts several days: taken on its first day";
+    case ExchangeWhy::Cut: return "text cut to fit the memo";
+    case ExchangeWhy::MemoFull: return "not added: the memo is full";
+    case ExchangeWhy::DamagedFileKept: return "not changed: the memo file is damaged";
+    case ExchangeWhy::NotWritten: return "not written: the file could not be saved";
+    }
+    return std::string();
+}
+
 std::string FormatImportReport(const ImportReport& r) {
     if (!r.m_error.empty()) return "not imported, the file is malformed: " + r.m_error + "\nno memo was changed\n";
     std::string s = Format("taken: %d one-off, %d yearly, ", r.m_nTaken[MEMO_KIND_ONCE], r.m_nTaken[MEMO_KIND_SOLAR_YEARLY]) +
@@ -618,13 +640,13 @@ std::string FormatImportReport(const ImportReport& r) {
     if (r.m_nCut) s += Format("texts cut to fit a memo: %d\n", r.m_nCut);
     if (r.m_nFailedFiles) s += Format("memo files not written: %d\n", r.m_nFailedFiles);
     for (const ExchangeNote& n : r.m_notes)
-        s += (n.m_nLine ? Format("line %d: ", n.m_nLine) : std::string()) + n.m_what + ": " + n.m_why + "\n";
+        s += (n.m_nLine ? Format("line %d: ", n.m_nLine) : std::string()) + n.m_what + ": " + DescribeNote(n) + "\n";
     return s;
 }
 
 std::string FormatExportReport(const ExportReport& r) {
     std::string s = Format("exported: %d one-off, %d yearly, ", r.m_nEvents[MEMO_KIND_ONCE], r.m_nEvents[MEMO_KIND_SOLAR_YEARLY]) +
                     Format("%d lunar-yearly, %d weekly\n", r.m_nEvents[MEMO_KIND_LUNAR_YEARLY], r.m_nEvents[MEMO_KIND_WEEKLY]);
-    for (const ExchangeNote& n : r.m_notes) s += n.m_what + ": " + n.m_why + "\n";
+    for (const ExchangeNote& n : r.m_notes) s += n.m_what + ": " + DescribeNote(n) + "\n";
     return s;
 }

@@ -31,12 +31,33 @@ std::string DefaultCalendarFolder();
 // The memo file of an item inside calendarFolder ("日历\202405", "日历\week").
 std::string MemoFileOf(const std::string& calendarFolder, const MemoItem& item);
 
+// Why a memo or event was not taken as it was.
+enum class ExchangeWhy {
+    DamagedFileRead,     // a memo file breaks off: the records after the break were not read
+    NeverShown,          // export: the calendar shows the memo on no day
+    NotAnEvent,          // a VTODO, VJOURNAL, ...: skipped
+    NoStart,             // skipped
+    NoText,              // skipped
+    OutsideYears,        // a date outside 1900-2049: skipped
+    Simplified,          // a rule no memo kind has: its first day taken
+    FurtherDates,        // RDATE without a rule: its first day taken
+    ChangedOccurrence,   // RECURRENCE-ID: taken as a one-off memo
+    SeveralDays,         // taken on its first day
+    Cut,                 // text cut to fit a memo
+    MemoFull,            // no room left in the memo: not added
+    DamagedFileKept,     // a damaged memo file is not written
+    NotWritten,          // a memo file could not be saved
+};
+
 // Something the exchange did not take as it was, for the report.
 struct ExchangeNote {
     int m_nLine = 0;     // import: the line where the event begins; export: 0
-    std::string m_what;  // UTF-8: the memo's place or the event's summary
-    std::string m_why;   // UTF-8: what happened to it
+    std::string m_what;  // UTF-8: the memo's place, the event's summary or a file name
+    ExchangeWhy m_why = ExchangeWhy::Simplified;
+    std::string m_detail;  // UTF-8: the date or component name the reason is about, may be empty
 };
+// The reason in English, for the command line.
+std::string DescribeNote(const ExchangeNote& note);
 
 // Every memo of the memo folder's files (relative to the current directory): one-off files
 // of 1900-2049, the twelve Gregorian-yearly and twelve lunar-yearly files, the weekly file.
