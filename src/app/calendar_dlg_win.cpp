@@ -9,6 +9,7 @@
 #include "app/bulletin_host.h"
 #include "app/clock.h"
 #include "app/exit_dlg.h"
+#include "app/ical_menu.h"
 #include "controls/desktop.h"
 #include "controls/registry.h"
 #include "controls/settings.h"
@@ -96,11 +97,11 @@ BOOL CCalendarDlg::OnInitDialog()
     SetWindowText(kTitle);
     PlaceStripButtons();
 
-    // Autostart names this very file, or is written anew.
+    // Autostart names this very file, or is written anew, unless the user turned it off.
     std::string path = GetProgramPath();
     BYTE run[255];
-    if (ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof(run)) != 0 ||
-        path != reinterpret_cast<const char*>(run))
+    if (AutoStartWanted() && (ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof(run)) != 0 ||
+                              path != reinterpret_cast<const char*>(run)))
         SetAutoStart(true, ALMANIX_RUN_VALUE);
 
     PrepareMemoFolder(DocumentsFolder().c_str());
@@ -392,6 +393,33 @@ LRESULT CCalendarDlg::OnBulletinDone(WPARAM, LPARAM lParam)
     }
     m_btnNextBulletin.SetText("下一篇", true);
     return 0;
+}
+
+void CCalendarDlg::OnContextMenu(HWND, POINT pt)
+{
+    ShowCalendarMenu(m_hWnd, pt);
+}
+
+void CCalendarDlg::OnExportIcal()
+{
+    ExportMemosWithDialog(m_hWnd);
+}
+
+void CCalendarDlg::OnImportIcal()
+{
+    // The view reads its memo files again, and repaints.
+    if (ImportMemosWithDialog(m_hWnd))
+        m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
+}
+
+void CCalendarDlg::OnAutoStart()
+{
+    ToggleAutoStart();
+}
+
+void CCalendarDlg::OnAbout()
+{
+    ShowAboutBox(m_hWnd);
 }
 
 void CCalendarDlg::OnDestroy()
