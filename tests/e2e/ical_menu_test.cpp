@@ -121,6 +121,13 @@ TEST(CalendarMenu, ExportImportAndAutostart)
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), L"<none>");
     ::SendMessageW(main, WM_COMMAND, kAutoStart, 0);
     EXPECT_NE(RegText(kRunKey, L"Almanix"), L"<none>");
+
+    // Turned off, it stays off when the calendar starts again.
+    ::SendMessageW(main, WM_COMMAND, kAutoStart, 0);
+    run.Kill();
+    AlmanixRun again;
+    ASSERT_TRUE(again.Start());
+    EXPECT_EQ(RegText(kRunKey, L"Almanix"), L"<none>");
 }
 
 } // namespace
