@@ -61,6 +61,11 @@
 
 // Commands
 #define ID_UNINSTALL 32778
+// The calendar's right-click menu
+#define ID_EXPORT_ICAL 32779
+#define ID_IMPORT_ICAL 32780
+#define ID_AUTOSTART 32781
+#define ID_ABOUT 32782
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

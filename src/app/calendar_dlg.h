@@ -67,6 +67,11 @@ public:
         MSG_WM_TIMER(OnTimer)
         COMMAND_ID_HANDLER_EX(IDC_EXIT, OnExitButton)
         MESSAGE_HANDLER_EX(WM_BULLETIN_DONE, OnBulletinDone)
+        MSG_WM_CONTEXTMENU(OnContextMenu)
+        COMMAND_ID_HANDLER_EX(ID_EXPORT_ICAL, OnExportIcal)
+        COMMAND_ID_HANDLER_EX(ID_IMPORT_ICAL, OnImportIcal)
+        COMMAND_ID_HANDLER_EX(ID_AUTOSTART, OnAutoStart)
+        COMMAND_ID_HANDLER_EX(ID_ABOUT, OnAbout)
         MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
@@ -102,6 +107,11 @@ protected:
     void OnTimer(UINT_PTR id);
     void OnExitButton();
     LRESULT OnBulletinDone(WPARAM, LPARAM result);
+    void OnContextMenu(HWND, POINT pt);
+    void OnExportIcal();
+    void OnImportIcal();
+    void OnAutoStart();
+    void OnAbout();
     void OnDestroy();
 
 private:

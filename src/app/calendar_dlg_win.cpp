@@ -9,12 +9,14 @@
 #include "app/bulletin_host.h"
 #include "app/clock.h"
 #include "app/exit_dlg.h"
+#include "app/ical_menu.h"
 #include "controls/desktop.h"
 #include "controls/registry.h"
 #include "controls/settings.h"
 #include "app/tick_schedule.h"
 #include "memo/memo_file.h"
 #include "monthview/navigation.h"
+#include "text/gbcodec.h"
 #include "resource.h"
 
 int CCalendarDlg::m_nTickCount = -2;
@@ -104,11 +106,11 @@ void CCalendarDlg::PlaceAtSavedPosition()
 
 void CCalendarDlg::RegisterAutostart()
 {
-    // Autostart names this very file, or is written anew.
+    // Autostart names this very file, or is written anew, unless the user turned it off.
     std::string path = GetProgramPath();
     BYTE run[255];
-    if (ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof(run)) != 0 ||
-        path != reinterpret_cast<const char*>(run))
+    if (AutoStartWanted() && (ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof(run)) != 0 ||
+                              path != reinterpret_cast<const char*>(run)))
         SetAutoStart(true, ALMANIX_RUN_VALUE);
 }
 
@@ -469,14 +471,38 @@ std::string CCalendarDlg::FitBulletinText(const std::string& text)
         return text;
     // Character by character: a byte pair inside two characters may look like "，" too.
     const std::string_view comma = "，";
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = 0; i < text.size(); i += almanix::GbCharLength(text, i)) {
         if (text.compare(i, comma.size(), comma) == 0)
             return text.substr(0, i);
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const bool bFour = i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9';
-        i += lead < 0x80 ? 1 : (bFour ? 4 : 2);
     }
     return text;
+}
+
+void CCalendarDlg::OnContextMenu(HWND, POINT pt)
+{
+    ShowCalendarMenu(m_hWnd, pt);
+}
+
+void CCalendarDlg::OnExportIcal()
+{
+    ExportMemosWithDialog(m_hWnd);
+}
+
+void CCalendarDlg::OnImportIcal()
+{
+    // The view reads its memo files again, and repaints.
+    if (ImportMemosWithDialog(m_hWnd))
+        m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
+}
+
+void CCalendarDlg::OnAutoStart()
+{
+    ToggleAutoStart();
+}
+
+void CCalendarDlg::OnAbout()
+{
+    ShowAboutBox(m_hWnd);
 }
 
 void CCalendarDlg::OnDestroy()

@@ -19,7 +19,9 @@ std::wstring TipOf(AlmanixRun& run, HWND view, int day)
     MoveMouse(view, away.x, away.y);
     MoveMouse(view, pt.x, pt.y);
     Sync(view);
-    HWND tip = VisibleTip(run);
+    // The tip may reach the screen's list of windows a moment after the move was handled.
+    HWND tip = nullptr;
+    WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }, 2000);
     return tip ? TextOf(tip) : std::wstring();
 }
 
