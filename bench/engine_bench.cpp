@@ -22,7 +22,8 @@ struct Day {
 };
 
 // Uniformly random days of 1900-01-31 .. 2051-02-10, the same sequence on every run.
-const std::vector<Day>& RandomDays() {
+const std::vector<Day>& RandomDays()
+{
     static const std::vector<Day> days = [] {
         std::vector<Day> v;
         std::mt19937 rng(20240210);
@@ -43,7 +44,8 @@ const std::vector<Day>& RandomDays() {
     return days;
 }
 
-void BM_FromSolar(benchmark::State& state) {
+void BM_FromSolar(benchmark::State& state)
+{
     const std::vector<Day>& days = RandomDays();
     size_t i = 0;
     CLunarDate lunar;
@@ -56,11 +58,13 @@ void BM_FromSolar(benchmark::State& state) {
 }
 BENCHMARK(BM_FromSolar);
 
-void BM_NextDay(benchmark::State& state) {
+void BM_NextDay(benchmark::State& state)
+{
     CLunarDate lunar;
     lunar.FromSolar(1900, 1, 31);
     for (auto _ : state) {
-        if (lunar.NextDay() != 0) lunar.FromSolar(1900, 1, 31);
+        if (lunar.NextDay() != 0)
+            lunar.FromSolar(1900, 1, 31);
         benchmark::DoNotOptimize(lunar);
     }
     state.SetItemsProcessed(state.iterations());
@@ -68,7 +72,8 @@ void BM_NextDay(benchmark::State& state) {
 BENCHMARK(BM_NextDay);
 
 #ifdef ALMANIX_HAVE_LUNAR_DATE
-void BM_PeerLunarDateSetSolarDate(benchmark::State& state) {
+void BM_PeerLunarDateSetSolarDate(benchmark::State& state)
+{
     const std::vector<Day>& days = RandomDays();
     LunarDate* date = lunar_date_new();
     size_t i = 0;
@@ -76,7 +81,7 @@ void BM_PeerLunarDateSetSolarDate(benchmark::State& state) {
         const Day& d = days[i++ & 4095];
         GError* error = nullptr;
         lunar_date_set_solar_date(date, static_cast<GDateYear>(d.nYear), static_cast<GDateMonth>(d.nMonth),
-                                  static_cast<GDateDay>(d.nDay), 0, &error);
+            static_cast<GDateDay>(d.nDay), 0, &error);
         if (error) {
             state.SkipWithError(error->message);
             g_error_free(error);
@@ -89,9 +94,9 @@ void BM_PeerLunarDateSetSolarDate(benchmark::State& state) {
 }
 BENCHMARK(BM_PeerLunarDateSetSolarDate);
 #else
-void BM_PeerLunarDateSetSolarDate(benchmark::State& state) {
-    for (auto _ : state) {
-    }
+void BM_PeerLunarDateSetSolarDate(benchmark::State& state)
+{
+    for (auto _ : state) {}
     state.SkipWithError("lunar-date-3.0 was not found at configure time: no comparison");
 }
 BENCHMARK(BM_PeerLunarDateSetSolarDate)->Iterations(1);
@@ -99,7 +104,8 @@ BENCHMARK(BM_PeerLunarDateSetSolarDate)->Iterations(1);
 
 // One shown month: convert day 1, step through the month, and pick every cell's text
 // (solar term, else festival, else the month name on a new lunar month, else the day name).
-void BM_NameMonth(benchmark::State& state) {
+void BM_NameMonth(benchmark::State& state)
+{
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> pickMonth(0, 12 * 150 - 2);
     size_t nBytes = 0;
@@ -117,18 +123,23 @@ void BM_NameMonth(benchmark::State& state) {
         const int nDays = DaysInMonth(nYear, nMonth);
         const int nFirstWeekday = DayOfWeek(nYear, nMonth, 1);
         for (int d = 1; d <= nDays; ++d) {
-            if (d > 1) lunar.NextDay();
+            if (d > 1)
+                lunar.NextDay();
             const char* szText = nullptr;
-            if (d == first.m_nDay) szText = GetSolarTermName(nMonth, 1);
-            else if (d == second.m_nDay) szText = GetSolarTermName(nMonth, 2);
-            if (!szText) szText = lunar.GetFestival();
-            if (!szText) szText = GetSolarFestival(nMonth, d);
+            if (d == first.m_nDay)
+                szText = GetSolarTermName(nMonth, 1);
+            else if (d == second.m_nDay)
+                szText = GetSolarTermName(nMonth, 2);
+            if (!szText)
+                szText = lunar.GetFestival();
+            if (!szText)
+                szText = GetSolarFestival(nMonth, d);
             if (!szText) {
                 szText = lunar.m_nDay == 1 ? GetLunarMonthName(lunar.m_nMonth, lunar.m_bLeap)
                                            : GetLunarDayName(lunar.m_nDay);
             }
             nBytes += std::char_traits<char>::length(szText) +
-                      std::char_traits<char>::length(GetWeekdayName((nFirstWeekday + d - 1) % 7));
+                std::char_traits<char>::length(GetWeekdayName((nFirstWeekday + d - 1) % 7));
         }
         benchmark::DoNotOptimize(nBytes);
     }

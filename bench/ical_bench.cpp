@@ -17,12 +17,14 @@ constexpr int kMemos = 10000;
 
 // 360 lunar-yearly, 366 Gregorian-yearly, 7 weekly memos and one-off memos on 28 days of the
 // months from January 2000 on, 10,000 in all.
-int FillFolder() {
+int FillFolder()
+{
     int n = 0;
     auto fill = [&n](CMemoStore& store, int first, int last) {
         for (int i = first; i <= last && n < kMemos; ++i, ++n) {
             const std::string text = "会议 " + std::to_string(n) + " 号房间\r\n带上资料, 提前十分钟";
-            store.m_pEntries[i].Set(text.data(), static_cast<int>(text.size()), n % 3 ? 0 : MEMO_CUSTOM_COLOR | 0x3366CC);
+            store.m_pEntries[i].Set(
+                text.data(), static_cast<int>(text.size()), n % 3 ? 0 : MEMO_CUSTOM_COLOR | 0x3366CC);
         }
         store.Save();
     };
@@ -43,7 +45,8 @@ int FillFolder() {
     return n;
 }
 
-void BM_ExportIcal(benchmark::State& state) {
+void BM_ExportIcal(benchmark::State& state)
+{
     ScratchFolder folder("almanix-bench");
     if (!folder.Ready() || !folder.PrepareMemos() || FillFolder() != kMemos) {
         state.SkipWithError("no memo folder");
@@ -62,7 +65,8 @@ void BM_ExportIcal(benchmark::State& state) {
 }
 BENCHMARK(BM_ExportIcal)->Unit(benchmark::kMillisecond);
 
-void BM_ImportIcal(benchmark::State& state) {
+void BM_ImportIcal(benchmark::State& state)
+{
     ScratchFolder folder("almanix-bench");
     if (!folder.Ready() || !folder.PrepareMemos() || FillFolder() != kMemos) {
         state.SkipWithError("no memo folder");

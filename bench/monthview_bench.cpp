@@ -19,23 +19,27 @@ namespace {
 
 // A memo of nLength bytes on every slot of every store the model opens for (nYear, nMonth),
 // written through the model itself.
-bool FillMonth(int nYear, int nMonth, int nLength) {
+bool FillMonth(int nYear, int nMonth, int nLength)
+{
     CMonthModel model;
     model.SetMonth(nYear, nMonth, 0);
     const std::string text(static_cast<std::size_t>(nLength), 'm');
     for (int d = 1; d <= model.m_nDays; ++d) {
         model.m_nHotDay = static_cast<std::uint16_t>(d);
-        if (model.SaveDayMemos(text, 0, text, 0, text, 0) != 0) return false;
+        if (model.SaveDayMemos(text, 0, text, 0, text, 0) != 0)
+            return false;
     }
     for (int w = 0; w < 7; ++w) {
         model.m_nWeekdayCol = w;
-        if (model.SaveWeeklyMemo(text, 0) != 0) return false;
+        if (model.SaveWeeklyMemo(text, 0) != 0)
+            return false;
     }
     return true;
 }
 
 // Arguments: year, month, memo length (0: no memo files at all).
-void BM_SetMonth(benchmark::State& state) {
+void BM_SetMonth(benchmark::State& state)
+{
     ScratchFolder folder("almanix-bench");
     const int nYear = static_cast<int>(state.range(0));
     const int nMonth = static_cast<int>(state.range(1));
@@ -45,7 +49,8 @@ void BM_SetMonth(benchmark::State& state) {
         return;
     }
     CMonthModel model;
-    for (auto _ : state) benchmark::DoNotOptimize(model.SetMonth(nYear, nMonth, 0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(model.SetMonth(nYear, nMonth, 0));
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMonth)
@@ -56,7 +61,8 @@ BENCHMARK(BM_SetMonth)
     ->Unit(benchmark::kMicrosecond);
 
 // The tip text of a day with all four kinds of memo, as each hover builds it.
-void BM_BuildDayNote(benchmark::State& state) {
+void BM_BuildDayNote(benchmark::State& state)
+{
     ScratchFolder folder("almanix-bench");
     const int nLength = static_cast<int>(state.range(0));
     if (!folder.PrepareMemos() || !FillMonth(2024, 2, nLength)) {
@@ -76,7 +82,8 @@ void BM_BuildDayNote(benchmark::State& state) {
 BENCHMARK(BM_BuildDayNote)->Arg(20)->Arg(400)->Arg(4000);
 
 // almanix-cal's grid with memo marks, for the same month.
-void BM_FormatMonthGrid(benchmark::State& state) {
+void BM_FormatMonthGrid(benchmark::State& state)
+{
     ScratchFolder folder("almanix-bench");
     if (!folder.PrepareMemos() || !FillMonth(2024, 2, 20)) {
         state.SkipWithError("no memo folder");
@@ -84,7 +91,8 @@ void BM_FormatMonthGrid(benchmark::State& state) {
     }
     CMonthModel model;
     model.SetMonth(2024, 2, 0);
-    for (auto _ : state) benchmark::DoNotOptimize(FormatMonthGrid(model, true));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FormatMonthGrid(model, true));
 }
 BENCHMARK(BM_FormatMonthGrid)->Unit(benchmark::kMicrosecond);
 

@@ -10,27 +10,31 @@ namespace {
 
 const std::string kShortGb = "十月初一 寒衣节";
 
-std::string LongGb() {
+std::string LongGb()
+{
     std::string text;
     while (text.size() < 16 * 1024)
         text += "2024年2月10日 春节，正月初一。Meeting at 10:30 with 张三、李四；记得带上资料！\r\n";
     return text;
 }
 
-void BM_GbToUtf16Short(benchmark::State& state) {
+void BM_GbToUtf16Short(benchmark::State& state)
+{
     for (auto _ : state)
         benchmark::DoNotOptimize(almanix::GbToUtf16(kShortGb));
 }
 BENCHMARK(BM_GbToUtf16Short);
 
-void BM_Utf16ToGbShort(benchmark::State& state) {
+void BM_Utf16ToGbShort(benchmark::State& state)
+{
     const std::u16string text = almanix::GbToUtf16(kShortGb);
     for (auto _ : state)
         benchmark::DoNotOptimize(almanix::Utf16ToGb(text));
 }
 BENCHMARK(BM_Utf16ToGbShort);
 
-void BM_GbToUtf16Long(benchmark::State& state) {
+void BM_GbToUtf16Long(benchmark::State& state)
+{
     const std::string gb = LongGb();
     for (auto _ : state)
         benchmark::DoNotOptimize(almanix::GbToUtf16(gb));
@@ -38,7 +42,8 @@ void BM_GbToUtf16Long(benchmark::State& state) {
 }
 BENCHMARK(BM_GbToUtf16Long);
 
-void BM_Utf16ToGbLong(benchmark::State& state) {
+void BM_Utf16ToGbLong(benchmark::State& state)
+{
     const std::string gb = LongGb();
     const std::u16string text = almanix::GbToUtf16(gb);
     for (auto _ : state)
@@ -47,7 +52,8 @@ void BM_Utf16ToGbLong(benchmark::State& state) {
 }
 BENCHMARK(BM_Utf16ToGbLong);
 
-void BM_GbToUtf8Long(benchmark::State& state) {
+void BM_GbToUtf8Long(benchmark::State& state)
+{
     const std::string gb = LongGb();
     for (auto _ : state)
         benchmark::DoNotOptimize(almanix::GbToUtf8(gb));
@@ -55,7 +61,8 @@ void BM_GbToUtf8Long(benchmark::State& state) {
 }
 BENCHMARK(BM_GbToUtf8Long);
 
-void BM_Utf8ToGbLong(benchmark::State& state) {
+void BM_Utf8ToGbLong(benchmark::State& state)
+{
     const std::string gb = LongGb();
     const std::string utf8 = almanix::GbToUtf8(gb);
     for (auto _ : state)
@@ -65,7 +72,8 @@ void BM_Utf8ToGbLong(benchmark::State& state) {
 BENCHMARK(BM_Utf8ToGbLong);
 
 // Latin text with accents: the four-byte forms and their table search.
-void BM_Utf16ToGbFourByte(benchmark::State& state) {
+void BM_Utf16ToGbFourByte(benchmark::State& state)
+{
     std::u16string text;
     while (text.size() < 4096)
         text += u"Ångström, façade, naïve, Øresund, Š, ő, ł. ";
@@ -75,6 +83,6 @@ void BM_Utf16ToGbFourByte(benchmark::State& state) {
 }
 BENCHMARK(BM_Utf16ToGbFourByte);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

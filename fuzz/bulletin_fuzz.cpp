@@ -13,14 +13,16 @@
 
 namespace {
 
-const char* FindSeparator(const char* data, size_t n) {
+const char* FindSeparator(const char* data, size_t n)
+{
     for (size_t i = 0; i + 4 <= n; ++i)
         if (std::memcmp(data + i, "\r\n\r\n", 4) == 0)
             return data + i + 4;
     return nullptr;
 }
 
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
+bool StartsWithNoCase(const std::string& s, const char* prefix)
+{
     for (size_t i = 0; prefix[i]; ++i) {
         if (i >= s.size())
             return false;
@@ -34,7 +36,8 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
 }
 
 // What the link check promises, seen from outside.
-void CheckLink(const std::string& link) {
+void CheckLink(const std::string& link)
+{
     if (!IsSafeWebLink(link.c_str()))
         return;
     FUZZ_CHECK(StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://"));
@@ -50,9 +53,10 @@ void CheckLink(const std::string& link) {
     FUZZ_CHECK(authority.find('@') == std::string::npos);
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     if (size < 1)
         return 0;
     // Limits around the real one and the ends of the range.

@@ -12,8 +12,8 @@
 
 namespace {
 
-const int kBareDialog = 102; // IDD_MAIN's number too
-const COLORREF kFill = RGB(255, 215, 0); // the calendar's gold strip: the driver's paint mark
+const int kBareDialog = 102;              // IDD_MAIN's number too
+const COLORREF kFill = RGB(255, 215, 0);  // the calendar's gold strip: the driver's paint mark
 
 INT_PTR CALLBACK BareProc(HWND hwnd, UINT msg, WPARAM, LPARAM)
 {
@@ -38,7 +38,7 @@ INT_PTR CALLBACK BareProc(HWND hwnd, UINT msg, WPARAM, LPARAM)
     }
 }
 
-} // namespace
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {

@@ -22,26 +22,26 @@ struct Samples {
 };
 
 // One line of the figures table; the shell script adds the size lines in the same form.
-void PrintRow(const std::string& figure, const std::string& almanix, const std::string& bare,
-              const std::string& target, const std::string& verdict);
+void PrintRow(const std::string& figure, const std::string& almanix, const std::string& bare, const std::string& target,
+    const std::string& verdict);
 std::string Format(const char* fmt, ...);
 
 // The program's own code, in this process: a month view window (as the calendar window
 // holds it) on a memo folder of its own. False when the view cannot be made.
 struct OwnCodeFigures {
-    Samples m_setMonth;          // CMonthView::SetMonth (cells, memo files, title)
-    Samples m_paint;             // CMonthView::Paint into a memory DC
-    Samples m_switch;            // both: a month switch's own work
-    Samples m_switchWindow;      // SetMonth, then the system repaints the view and its labels
-    Samples m_tip;               // ShowDayTip and the tip's Paint into a memory DC
-    Samples m_tipWindow;         // ShowDayTip, then the system repaints the tip
+    Samples m_setMonth;      // CMonthView::SetMonth (cells, memo files, title)
+    Samples m_paint;         // CMonthView::Paint into a memory DC
+    Samples m_switch;        // both: a month switch's own work
+    Samples m_switchWindow;  // SetMonth, then the system repaints the view and its labels
+    Samples m_tip;           // ShowDayTip and the tip's Paint into a memory DC
+    Samples m_tipWindow;     // ShowDayTip, then the system repaints the tip
 };
 bool MeasureOwnCode(int iterations, OwnCodeFigures* out);
 
 // Whole programs, each started as its own process in this Wine prefix.
 struct ProgramSpec {
-    std::wstring m_path;         // Windows path of the .exe
-    std::wstring m_title;        // its main window's title
+    std::wstring m_path;   // Windows path of the .exe
+    std::wstring m_title;  // its main window's title
     // The paint mark: client points of the main window and the colours the first full paint
     // leaves there.
     std::vector<POINT> m_markPoints;
@@ -49,9 +49,9 @@ struct ProgramSpec {
 };
 
 struct StartFigures {
-    Samples m_startMs;           // CreateProcess to the first full paint
-    Samples m_startCpuMs;        // CPU time the process used until then
-    Samples m_workingSetKb;      // right after the first full paint
+    Samples m_startMs;       // CreateProcess to the first full paint
+    Samples m_startCpuMs;    // CPU time the process used until then
+    Samples m_workingSetKb;  // right after the first full paint
     Samples m_privateKb;
 };
 bool MeasureStart(const ProgramSpec& program, int runs, StartFigures* out);
@@ -59,22 +59,22 @@ bool MeasureStart(const ProgramSpec& program, int runs, StartFigures* out);
 bool WarmUp(const ProgramSpec& program);
 
 struct IdleFigures {
-    double m_seconds = 0;        // wall time between the two readings
-    double m_cpuMs = 0;          // user + kernel time the process used meanwhile
-    double m_workingSetKb = 0;   // at the end
+    double m_seconds = 0;       // wall time between the two readings
+    double m_cpuMs = 0;         // user + kernel time the process used meanwhile
+    double m_workingSetKb = 0;  // at the end
     double m_privateKb = 0;
     bool m_ok = false;
 };
 // Starts both programs, waits until each has painted, then reads their process times twice,
 // seconds apart.
-bool MeasureIdle(const ProgramSpec& almanix, const ProgramSpec& bare, int seconds, IdleFigures* almanixOut,
-                 IdleFigures* bareOut);
+bool MeasureIdle(
+    const ProgramSpec& almanix, const ProgramSpec& bare, int seconds, IdleFigures* almanixOut, IdleFigures* bareOut);
 
 struct InteractionFigures {
-    Samples m_switchMs;          // "下月" handled (sent) and the repaint done, from outside
-    Samples m_tipMs;             // pointer over a day with memos until its tip is painted
-    int m_switchFailures = 0;    // switches that did not change the month selector
-    int m_tipFailures = 0;       // hovers after which no tip was visible
+    Samples m_switchMs;        // "下月" handled (sent) and the repaint done, from outside
+    Samples m_tipMs;           // pointer over a day with memos until its tip is painted
+    int m_switchFailures = 0;  // switches that did not change the month selector
+    int m_tipFailures = 0;     // hovers after which no tip was visible
 };
 // Starts the calendar with memos on two days of this month and drives it from outside.
 bool MeasureInteraction(const ProgramSpec& almanix, int switches, InteractionFigures* out);

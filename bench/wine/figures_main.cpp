@@ -39,7 +39,7 @@ std::string Verdict(bool met)
     return met ? "met" : "MISSED";
 }
 
-} // namespace
+}  // namespace
 
 double NowMs()
 {
@@ -73,11 +73,11 @@ std::string Format(const char* fmt, ...)
     return buf;
 }
 
-void PrintRow(const std::string& figure, const std::string& almanix, const std::string& bare,
-              const std::string& target, const std::string& verdict)
+void PrintRow(const std::string& figure, const std::string& almanix, const std::string& bare, const std::string& target,
+    const std::string& verdict)
 {
-    std::printf("| %s | %s | %s | %s | %s |\n", figure.c_str(), almanix.c_str(), bare.c_str(), target.c_str(),
-                verdict.c_str());
+    std::printf(
+        "| %s | %s | %s | %s | %s |\n", figure.c_str(), almanix.c_str(), bare.c_str(), target.c_str(), verdict.c_str());
     std::fflush(stdout);
 }
 
@@ -101,7 +101,9 @@ int wmain(int argc, wchar_t** argv)
             repeat = std::max(2, _wtoi(argv[i + 1]));
     }
     if (almanix.m_path.empty() || bare.m_path.empty()) {
-        std::fprintf(stderr, "usage: figures.exe --almanix PATH --bare PATH [--bare-template PATH] [--runs N] [--idle SECONDS] [--repeat N]\n");
+        std::fprintf(stderr,
+            "usage: figures.exe --almanix PATH --bare PATH [--bare-template PATH] [--runs N] [--idle SECONDS] "
+            "[--repeat N]\n");
         return 2;
     }
     // The paint marks: the calendar's gold strip under the grid and the last cell of the grid
@@ -122,10 +124,10 @@ int wmain(int argc, wchar_t** argv)
     OwnCodeFigures own;
     if (MeasureOwnCode(repeat, &own)) {
         PrintRow("month switch, own code: SetMonth + Paint (in process)", Ms(own.m_switch), "", "< 2 ms",
-                 Verdict(own.m_switch.Median() < 2.0));
+            Verdict(own.m_switch.Median() < 2.0));
         PrintRow("&nbsp;&nbsp;of which SetMonth / Paint", Ms(own.m_setMonth) + " / " + Ms(own.m_paint), "", "", "");
         PrintRow("hover to tip, own code: ShowDayTip + tip Paint (in process)", Ms(own.m_tip), "", "< 2 ms",
-                 Verdict(own.m_tip.Median() < 2.0));
+            Verdict(own.m_tip.Median() < 2.0));
         PrintRow("month switch with the window repaint (in process)", Ms(own.m_switchWindow), "", "", "");
         PrintRow("hover to tip with the window repaint (in process)", Ms(own.m_tipWindow), "", "", "");
     } else {
@@ -142,7 +144,8 @@ int wmain(int argc, wchar_t** argv)
         ++failures;
     }
     if (inter.m_switchFailures || inter.m_tipFailures) {
-        std::fprintf(stderr, "%d month switches and %d hovers had no effect\n", inter.m_switchFailures, inter.m_tipFailures);
+        std::fprintf(
+            stderr, "%d month switches and %d hovers had no effect\n", inter.m_switchFailures, inter.m_tipFailures);
         ++failures;
     }
 
@@ -152,7 +155,7 @@ int wmain(int argc, wchar_t** argv)
     bool started = WarmUp(bare) && WarmUp(almanix) && (!withTemplate || WarmUp(bareTemplate));
     for (int i = 0; started && i < runs; ++i)
         started = MeasureStart(bare, 1, &sb) && MeasureStart(almanix, 1, &sa) &&
-                  (!withTemplate || MeasureStart(bareTemplate, 1, &st));
+            (!withTemplate || MeasureStart(bareTemplate, 1, &st));
     if (started) {
         // The floor for any program with this window under Wine is the bare program with the
         // calendar window's own template and manifest: the target is set against it. The plain
@@ -160,25 +163,27 @@ int wmain(int argc, wchar_t** argv)
         const double bareRatio = sa.m_startMs.Median() / sb.m_startMs.Median();
         if (withTemplate) {
             const double ratio = sa.m_startMs.Median() / st.m_startMs.Median();
-            PrintRow(Format("start-up to first full paint (median of %d)", runs), Format("%.0f ms", sa.m_startMs.Median()),
-                     Format("%.0f ms", st.m_startMs.Median()) + " (own template)", "<= 1.3 x own template",
-                     Format("%.2f x: ", ratio) + Verdict(ratio <= 1.3));
+            PrintRow(Format("start-up to first full paint (median of %d)", runs),
+                Format("%.0f ms", sa.m_startMs.Median()), Format("%.0f ms", st.m_startMs.Median()) + " (own template)",
+                "<= 1.3 x own template", Format("%.2f x: ", ratio) + Verdict(ratio <= 1.3));
             PrintRow("&nbsp;&nbsp;bare dialog program, for context", "", Format("%.0f ms", sb.m_startMs.Median()), "",
-                     Format("almanix.exe: %.2f x this; own template: %.2f x", bareRatio,
-                            st.m_startMs.Median() / sb.m_startMs.Median()));
+                Format("almanix.exe: %.2f x this; own template: %.2f x", bareRatio,
+                    st.m_startMs.Median() / sb.m_startMs.Median()));
         } else {
-            PrintRow(Format("start-up to first full paint (median of %d)", runs), Format("%.0f ms", sa.m_startMs.Median()),
-                     Format("%.0f ms", sb.m_startMs.Median()), "", Format("%.2f x bare", bareRatio));
+            PrintRow(Format("start-up to first full paint (median of %d)", runs),
+                Format("%.0f ms", sa.m_startMs.Median()), Format("%.0f ms", sb.m_startMs.Median()), "",
+                Format("%.2f x bare", bareRatio));
         }
-        PrintRow("&nbsp;&nbsp;fastest start", Format("%.0f ms", sa.m_startMs.Min()), Format("%.0f ms", sb.m_startMs.Min()), "", "");
+        PrintRow("&nbsp;&nbsp;fastest start", Format("%.0f ms", sa.m_startMs.Min()),
+            Format("%.0f ms", sb.m_startMs.Min()), "", "");
         PrintRow("CPU time used by the first full paint", Format("%.0f ms", sa.m_startCpuMs.Median()),
-                 Format("%.0f ms", sb.m_startCpuMs.Median()), "", "");
+            Format("%.0f ms", sb.m_startCpuMs.Median()), "", "");
         PrintRow("working set after start-up", Format("%.1f MB", sa.m_workingSetKb.Median() / 1024),
-                 Format("%.1f MB", sb.m_workingSetKb.Median() / 1024), "",
-                 Format("+%.1f MB", (sa.m_workingSetKb.Median() - sb.m_workingSetKb.Median()) / 1024));
+            Format("%.1f MB", sb.m_workingSetKb.Median() / 1024), "",
+            Format("+%.1f MB", (sa.m_workingSetKb.Median() - sb.m_workingSetKb.Median()) / 1024));
         PrintRow("private bytes after start-up", Format("%.1f MB", sa.m_privateKb.Median() / 1024),
-                 Format("%.1f MB", sb.m_privateKb.Median() / 1024), "",
-                 Format("+%.1f MB", (sa.m_privateKb.Median() - sb.m_privateKb.Median()) / 1024));
+            Format("%.1f MB", sb.m_privateKb.Median() / 1024), "",
+            Format("+%.1f MB", (sa.m_privateKb.Median() - sb.m_privateKb.Median()) / 1024));
     } else {
         std::fprintf(stderr, "start-up figures failed\n");
         ++failures;
@@ -189,10 +194,10 @@ int wmain(int argc, wchar_t** argv)
         double pa = ia.m_cpuMs / (ia.m_seconds * 1000.0) * 100.0;
         double pb = ib.m_cpuMs / (ib.m_seconds * 1000.0) * 100.0;
         PrintRow(Format("CPU in %.0f idle seconds (share of one core)", ia.m_seconds),
-                 Format("%.0f ms = %.3f %%", ia.m_cpuMs, pa), Format("%.0f ms = %.3f %%", ib.m_cpuMs, pb), "< 0.1 %",
-                 Verdict(pa < 0.1));
+            Format("%.0f ms = %.3f %%", ia.m_cpuMs, pa), Format("%.0f ms = %.3f %%", ib.m_cpuMs, pb), "< 0.1 %",
+            Verdict(pa < 0.1));
         PrintRow("working set after the idle time", Format("%.1f MB", ia.m_workingSetKb / 1024),
-                 Format("%.1f MB", ib.m_workingSetKb / 1024), "", "");
+            Format("%.1f MB", ib.m_workingSetKb / 1024), "", "");
     } else {
         std::fprintf(stderr, "idle figures failed\n");
         ++failures;

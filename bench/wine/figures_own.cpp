@@ -15,7 +15,7 @@ namespace {
 
 const int kViewWidth = 363;
 const int kViewHeight = 236;
-const int kFirstYear = 2027; // twelve months with memos, the same on every day this runs
+const int kFirstYear = 2027;  // twelve months with memos, the same on every day this runs
 
 // The calendar window as the view sees it; the "返回" requests are dropped.
 class COwnerWnd : public CWnd, public IMonthViewOwner {
@@ -58,7 +58,7 @@ void Repaint(HWND hwnd)
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-} // namespace
+}  // namespace
 
 bool MeasureOwnCode(int iterations, OwnCodeFigures* out)
 {
@@ -87,7 +87,7 @@ bool MeasureOwnCode(int iterations, OwnCodeFigures* out)
         out->m_setMonth.Add(t1 - t0);
         out->m_paint.Add(t2 - t1);
         out->m_switch.Add(t2 - t0);
-        Repaint(owner.m_hWnd); // what the switch left to paint, untimed
+        Repaint(owner.m_hWnd);  // what the switch left to paint, untimed
     }
     for (int i = 0; i < iterations; ++i) {
         int month = 1 + (i + 1) % 12;

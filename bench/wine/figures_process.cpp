@@ -25,7 +25,7 @@
 
 namespace {
 
-const UINT kCtrlNotify = WM_USER + 101; // what the calendar's hover buttons post to it
+const UINT kCtrlNotify = WM_USER + 101;  // what the calendar's hover buttons post to it
 const DWORD kSettleMs = 300;
 
 struct Child {
@@ -82,8 +82,8 @@ bool Start(const ProgramSpec& program, Child* child)
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     double t0 = NowMs();
-    if (!::CreateProcessW(program.m_path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &child->m_pi)) {
+    if (!::CreateProcessW(
+            program.m_path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &child->m_pi)) {
         std::fprintf(stderr, "cannot start %ls (error %lu)\n", program.m_path.c_str(), ::GetLastError());
         return false;
     }
@@ -149,7 +149,7 @@ double TimesMs(HANDLE process)
     auto ticks = [](const FILETIME& ft) {
         return static_cast<double>((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
     };
-    return (ticks(kernel) + ticks(user)) / 10000.0; // 100 ns units
+    return (ticks(kernel) + ticks(user)) / 10000.0;  // 100 ns units
 }
 
 // User and kernel time of the process, all its threads, the ended ones included. Wine 8
@@ -170,8 +170,8 @@ double CpuMs(Child& child)
         return -1;
     // After the name: state (field 3) ... utime (14), stime (15).
     unsigned long long utime = 0, stime = 0;
-    if (std::sscanf(stat.c_str() + paren + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                    &stime) != 2)
+    if (std::sscanf(
+            stat.c_str() + paren + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2)
         return -1;
     return static_cast<double>(utime + stime) * 10.0;
 }
@@ -277,7 +277,7 @@ HWND FindTip(DWORD pid, HWND main, int top)
     });
 }
 
-} // namespace
+}  // namespace
 
 bool WarmUp(const ProgramSpec& program)
 {
@@ -302,8 +302,8 @@ bool MeasureStart(const ProgramSpec& program, int runs, StartFigures* out)
     return true;
 }
 
-bool MeasureIdle(const ProgramSpec& almanix, const ProgramSpec& bare, int seconds, IdleFigures* almanixOut,
-                 IdleFigures* bareOut)
+bool MeasureIdle(
+    const ProgramSpec& almanix, const ProgramSpec& bare, int seconds, IdleFigures* almanixOut, IdleFigures* bareOut)
 {
     Child a, b;
     if (!Start(almanix, &a) || !Start(bare, &b))
@@ -314,11 +314,12 @@ bool MeasureIdle(const ProgramSpec& almanix, const ProgramSpec& bare, int second
     ::Sleep(static_cast<DWORD>(seconds) * 1000);
     double cpuA1 = CpuMs(a), cpuB1 = CpuMs(b);
     double wall = (NowMs() - wall0) / 1000.0;
-    for (auto [child, out, c0, c1] : {std::make_tuple(&a, almanixOut, cpuA0, cpuA1), std::make_tuple(&b, bareOut, cpuB0, cpuB1)}) {
+    for (auto [child, out, c0, c1] :
+        {std::make_tuple(&a, almanixOut, cpuA0, cpuA1), std::make_tuple(&b, bareOut, cpuB0, cpuB1)}) {
         out->m_seconds = wall;
         out->m_cpuMs = c1 - c0;
         out->m_ok = c0 >= 0 && c1 >= 0 && Memory(*child, &out->m_workingSetKb, &out->m_privateKb) &&
-                    ::WaitForSingleObject(child->m_pi.hProcess, 0) == WAIT_TIMEOUT;
+            ::WaitForSingleObject(child->m_pi.hProcess, 0) == WAIT_TIMEOUT;
     }
     return almanixOut->m_ok && bareOut->m_ok;
 }

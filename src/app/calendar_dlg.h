@@ -48,7 +48,7 @@ public:
     std::unique_ptr<CCalendarTabDlg> m_pCalendarTab;
     CHolidayFileWatch m_holidayFile;  // 日历\节假日.txt, looked at every tick
     std::vector<LocalBulletinItem> m_localItems;
-    std::size_t m_nLocalItem = 0;     // the one shown while no server item is
+    std::size_t m_nLocalItem = 0;  // the one shown while no server item is
     std::string m_strBulletinText;
     std::string m_strBulletinUrl;
     static int m_nTickCount;

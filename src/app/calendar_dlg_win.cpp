@@ -26,7 +26,6 @@ namespace {
 const char kTitle[] = "日历2.18";
 const char kStripFace[] = "楷体_gb2312";
 
-
 std::string DocumentsFolder()
 {
     wchar_t path[MAX_PATH] = {};
@@ -35,7 +34,7 @@ std::string DocumentsFolder()
     return almanix::Narrow(path);
 }
 
-} // namespace
+}  // namespace
 
 CCalendarDlg::CCalendarDlg(CWnd* pParent) : CDialog(IDD_MAIN, pParent)
 {
@@ -78,7 +77,8 @@ void CCalendarDlg::StartSockets()
     WSADATA wsa;
     if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
         ::WSACleanup();
-        ::MessageBoxW(m_hWnd, almanix::Wide("网络初始化失败，请报告管理员").c_str(), almanix::Wide("警告").c_str(), MB_OK);
+        ::MessageBoxW(
+            m_hWnd, almanix::Wide("网络初始化失败，请报告管理员").c_str(), almanix::Wide("警告").c_str(), MB_OK);
     } else {
         m_bSocketsStarted = true;
     }
@@ -109,8 +109,9 @@ void CCalendarDlg::RegisterAutostart()
     // Autostart names this very file, or is written anew, unless the user turned it off.
     std::string path = GetProgramPath();
     BYTE run[255];
-    if (AutoStartWanted() && (ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof(run)) != 0 ||
-                              path != reinterpret_cast<const char*>(run)))
+    if (AutoStartWanted() &&
+        (ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof(run)) != 0 ||
+            path != reinterpret_cast<const char*>(run)))
         SetAutoStart(true, ALMANIX_RUN_VALUE);
 }
 
@@ -132,8 +133,8 @@ void CCalendarDlg::CreateNavigation()
     m_btnToday.Create(CALENDAR_TODAY_RECT, this, IDC_TODAY, m_crStrip, m_crStripText, 100, kStripFace);
 
     m_pMonthView = std::make_unique<CMonthView>();
-    m_pMonthView->Create({0, CALENDAR_VIEW_TOP, m_nWidth, CALENDAR_VIEW_TOP + m_nGridHeight}, this, IDC_MONTH_VIEW,
-                         this);
+    m_pMonthView->Create(
+        {0, CALENDAR_VIEW_TOP, m_nWidth, CALENDAR_VIEW_TOP + m_nGridHeight}, this, IDC_MONTH_VIEW, this);
 
     char item[16];
     for (int m = 1; m <= 12; ++m) {
@@ -150,8 +151,8 @@ void CCalendarDlg::CreateBulletinLine()
 {
     COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     m_btnBulletin.Create(CALENDAR_BULLETIN_RECT, this, IDC_BULLETIN, face, CALENDAR_BULLETIN_TEXT_COLOR, 110, "宋体");
-    m_btnNextBulletin.Create(CALENDAR_NEXT_BULLETIN_RECT, this, IDC_NEXT_BULLETIN, face, CALENDAR_BULLETIN_TEXT_COLOR,
-                             100, kStripFace);
+    m_btnNextBulletin.Create(
+        CALENDAR_NEXT_BULLETIN_RECT, this, IDC_NEXT_BULLETIN, face, CALENDAR_BULLETIN_TEXT_COLOR, 100, kStripFace);
 
     RefreshLocalItems();
     m_btnPrevMonth.SetText("上月", true);
@@ -162,11 +163,13 @@ void CCalendarDlg::CreateBulletinLine()
     HWND self = m_hWnd;
     BulletinFetchOptions options;
     options.m_nPort = BulletinPort();
-    m_pFetcher = std::make_unique<CBulletinFetcher>([self](const BulletinResult& result) {
-        auto* copy = new BulletinResult(result);
-        if (!::PostMessageW(self, WM_BULLETIN_DONE, 0, reinterpret_cast<LPARAM>(copy)))
-            delete copy;
-    }, options);
+    m_pFetcher = std::make_unique<CBulletinFetcher>(
+        [self](const BulletinResult& result) {
+            auto* copy = new BulletinResult(result);
+            if (!::PostMessageW(self, WM_BULLETIN_DONE, 0, reinterpret_cast<LPARAM>(copy)))
+                delete copy;
+        },
+        options);
 }
 
 void CCalendarDlg::PlaceStripButtons()
@@ -179,10 +182,10 @@ void CCalendarDlg::PlaceStripButtons()
         return;
     int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
     int top = (CALENDAR_STRIP_HEIGHT - cy) / 2 > 0 ? (CALENDAR_STRIP_HEIGHT - cy) / 2 : 0;
-    ::SetWindowPos(close, nullptr, m_nWidth - CALENDAR_STRIP_MARGIN - cx, top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(
+        close, nullptr, m_nWidth - CALENDAR_STRIP_MARGIN - cx, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::SetWindowPos(collapse, nullptr, m_nWidth - CALENDAR_STRIP_MARGIN - 2 * cx - CALENDAR_STRIP_GAP, top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CCalendarDlg::OnSysCommand(UINT id, LPARAM)
@@ -373,8 +376,8 @@ void CCalendarDlg::GoToToday()
     m_nTodayDay = now.wDay;
     RefreshLocalItems();
     // A clock outside the calendar's years shows the nearest month it has.
-    TodayPlan plan = PlanGoToToday(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, m_pMonthView->m_nHotDay,
-                                   now.wYear, now.wMonth, now.wDay);
+    TodayPlan plan = PlanGoToToday(
+        m_pMonthView->m_nYear, m_pMonthView->m_nMonth, m_pMonthView->m_nHotDay, now.wYear, now.wMonth, now.wDay);
     if (!plan.m_bSetMonth)
         return;
     m_pMonthView->SetMonth(plan.m_nYear, plan.m_nMonth, plan.m_nDay);
@@ -388,10 +391,10 @@ void CCalendarDlg::PlaceTabs()
     GetWindowRect(&rc);
     if (m_pNotebookTab && m_pNotebookTab->m_hWnd)
         m_pNotebookTab->SetWindowPos(nullptr, rc.right + TAB_GAP, rc.bottom - NOTEBOOK_TAB_RISE, TAB_WIDTH, TAB_HEIGHT,
-                                     SWP_NOZORDER | SWP_NOACTIVATE);
+            SWP_NOZORDER | SWP_NOACTIVATE);
     if (m_pCalendarTab && m_pCalendarTab->m_hWnd)
         m_pCalendarTab->SetWindowPos(nullptr, rc.right + TAB_GAP, rc.bottom - CALENDAR_TAB_RISE, TAB_WIDTH, TAB_HEIGHT,
-                                     SWP_NOZORDER | SWP_NOACTIVATE);
+            SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CCalendarDlg::OnExitButton()
@@ -513,7 +516,7 @@ void CCalendarDlg::OnDestroy()
         m_pFetcher->Shutdown();
     // Their owner may be the desktop's window, which outlives the calendar.
     for (CDialog* pPopup : {static_cast<CDialog*>(m_pNotebook.get()), static_cast<CDialog*>(m_pNotebookTab.get()),
-                            static_cast<CDialog*>(m_pCalendarTab.get())})
+             static_cast<CDialog*>(m_pCalendarTab.get())})
         if (pPopup && pPopup->m_hWnd)
             pPopup->DestroyWindow();
     Default();

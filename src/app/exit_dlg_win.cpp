@@ -4,9 +4,7 @@
 
 #include "resource.h"
 
-CExitDlg::CExitDlg(CWnd* pParent) : CDialog(IDD_EXIT, pParent)
-{
-}
+CExitDlg::CExitDlg(CWnd* pParent) : CDialog(IDD_EXIT, pParent) {}
 
 BOOL CExitDlg::OnInitDialog()
 {
@@ -20,7 +18,7 @@ BOOL CExitDlg::OnInitDialog()
         int x = owner.left + ((owner.right - owner.left) - cx) / 2;
         int y = owner.top + ((owner.bottom - owner.top) - cy) / 2;
         MONITORINFO mi = {};
-    mi.cbSize = sizeof(mi);
+        mi.cbSize = sizeof(mi);
         if (::GetMonitorInfoW(::MonitorFromRect(&owner, MONITOR_DEFAULTTONEAREST), &mi)) {
             x = (std::max)(static_cast<int>(mi.rcWork.left), (std::min)(x, static_cast<int>(mi.rcWork.right) - cx));
             y = (std::max)(static_cast<int>(mi.rcWork.top), (std::min)(y, static_cast<int>(mi.rcWork.bottom) - cy));

@@ -19,7 +19,8 @@ const wchar_t kFilter[] = L"iCalendar (*.ics)\0*.ics\0所有文件 (*.*)\0*.*\0"
 const char kAutoStartSetting[] = "AutoStart";  // "0": the user turned autostart off
 constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 
-void Report(HWND owner, const std::string& gbText, UINT icon) {
+void Report(HWND owner, const std::string& gbText, UINT icon)
+{
     ::MessageBoxW(owner, almanix::Wide(gbText).c_str(), L"Almanix", MB_OK | icon);
 }
 
@@ -35,9 +36,11 @@ private:
     wchar_t m_szPath[MAX_PATH] = {};
 };
 
-bool AskFile(HWND owner, bool bSave, std::wstring& path) {
+bool AskFile(HWND owner, bool bSave, std::wstring& path)
+{
     wchar_t buffer[MAX_PATH] = L"almanix.ics";
-    if (!bSave) buffer[0] = L'\0';
+    if (!bSave)
+        buffer[0] = L'\0';
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
@@ -45,10 +48,11 @@ bool AskFile(HWND owner, bool bSave, std::wstring& path) {
     ofn.lpstrFile = buffer;
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrDefExt = L"ics";
-    ofn.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                (bSave ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    ofn.Flags =
+        OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | (bSave ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
     CKeepCurrentDirectory keep;
-    if (!(bSave ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn))) return false;
+    if (!(bSave ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn)))
+        return false;
     path = buffer;
     return true;
 }
@@ -56,7 +60,11 @@ bool AskFile(HWND owner, bool bSave, std::wstring& path) {
 class CFileHandle {
 public:
     explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle() { if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h); }
+    ~CFileHandle()
+    {
+        if (m_h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_h);
+    }
     CFileHandle(const CFileHandle&) = delete;
     CFileHandle& operator=(const CFileHandle&) = delete;
     HANDLE Get() const { return m_h; }
@@ -65,28 +73,32 @@ private:
     HANDLE m_h;
 };
 
-bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-    CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+bool ReadFileBytes(const std::wstring& path, std::string& bytes)
+{
+    CFileHandle file(::CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (file.Get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxFileBytes)
         return false;
     bytes.resize(static_cast<std::size_t>(size.QuadPart));
     DWORD done = 0;
-    return bytes.empty() || (::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
-                             done == bytes.size());
+    return bytes.empty() ||
+        (::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+            done == bytes.size());
 }
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    CFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    CFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD done = 0;
     return file.Get() != INVALID_HANDLE_VALUE &&
-           ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
-           done == bytes.size();
+        ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) && done == bytes.size();
 }
 
 // Offset of the local clock from UTC at an instant, by the system's rules for that date.
-int LocalOffset(std::int64_t utcSeconds) {
+int LocalOffset(std::int64_t utcSeconds)
+{
     const ULONGLONG ticks = static_cast<ULONGLONG>(utcSeconds + 11644473600LL) * 10000000ULL;
     FILETIME ft = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc, local;
@@ -98,51 +110,72 @@ int LocalOffset(std::int64_t utcSeconds) {
     return static_cast<int>((static_cast<LONGLONG>(localTicks) - static_cast<LONGLONG>(ticks)) / 10000000LL);
 }
 
-std::string Counts(const int counts[5]) {
+std::string Counts(const int counts[5])
+{
     char buf[160];
     std::snprintf(buf, sizeof buf, "一次性 %d 条，公历每年 %d 条，农历每年 %d 条，每周 %d 条", counts[MEMO_KIND_ONCE],
-                  counts[MEMO_KIND_SOLAR_YEARLY], counts[MEMO_KIND_LUNAR_YEARLY], counts[MEMO_KIND_WEEKLY]);
+        counts[MEMO_KIND_SOLAR_YEARLY], counts[MEMO_KIND_LUNAR_YEARLY], counts[MEMO_KIND_WEEKLY]);
     return buf;
 }
 
-const char* Reason(ExchangeWhy why) {
+const char* Reason(ExchangeWhy why)
+{
     switch (why) {
-    case ExchangeWhy::DamagedFileRead: return "记事文件已损坏，损坏处之后的记事未能读出";
-    case ExchangeWhy::NeverShown: return "日历中没有这一天，未导出";
-    case ExchangeWhy::NotAnEvent: return "不是日程，已跳过";
-    case ExchangeWhy::NoStart: return "没有开始日期，已跳过";
-    case ExchangeWhy::NoText: return "没有内容，已跳过";
-    case ExchangeWhy::OutsideYears: return "日期不在 1900-2049 年之间，已跳过";
-    case ExchangeWhy::Simplified: return "重复方式无法对应，只取第一次";
-    case ExchangeWhy::FurtherDates: return "有多个日期，只取第一个";
-    case ExchangeWhy::ChangedOccurrence: return "重复日程中改动过的一次，作为一次性记事";
-    case ExchangeWhy::SeveralDays: return "跨越多天，只记在第一天";
-    case ExchangeWhy::Cut: return "内容过长，已截短";
-    case ExchangeWhy::MemoFull: return "记事已满，未添加";
-    case ExchangeWhy::DamagedFileKept: return "记事文件已损坏，未改动";
-    case ExchangeWhy::NotWritten: return "记事文件无法保存";
+    case ExchangeWhy::DamagedFileRead:
+        return "记事文件已损坏，损坏处之后的记事未能读出";
+    case ExchangeWhy::NeverShown:
+        return "日历中没有这一天，未导出";
+    case ExchangeWhy::NotAnEvent:
+        return "不是日程，已跳过";
+    case ExchangeWhy::NoStart:
+        return "没有开始日期，已跳过";
+    case ExchangeWhy::NoText:
+        return "没有内容，已跳过";
+    case ExchangeWhy::OutsideYears:
+        return "日期不在 1900-2049 年之间，已跳过";
+    case ExchangeWhy::Simplified:
+        return "重复方式无法对应，只取第一次";
+    case ExchangeWhy::FurtherDates:
+        return "有多个日期，只取第一个";
+    case ExchangeWhy::ChangedOccurrence:
+        return "重复日程中改动过的一次，作为一次性记事";
+    case ExchangeWhy::SeveralDays:
+        return "跨越多天，只记在第一天";
+    case ExchangeWhy::Cut:
+        return "内容过长，已截短";
+    case ExchangeWhy::MemoFull:
+        return "记事已满，未添加";
+    case ExchangeWhy::DamagedFileKept:
+        return "记事文件已损坏，未改动";
+    case ExchangeWhy::NotWritten:
+        return "记事文件无法保存";
     }
     return "";
 }
 
-std::string Notes(const std::vector<ExchangeNote>& notes) {
+std::string Notes(const std::vector<ExchangeNote>& notes)
+{
     std::string s;
     const std::size_t kShown = 12;
     for (std::size_t i = 0; i < notes.size() && i < kShown; ++i) {
         const ExchangeNote& n = notes[i];
         char line[32] = "";
-        if (n.m_nLine) std::snprintf(line, sizeof line, "第 %d 行 ", n.m_nLine);
+        if (n.m_nLine)
+            std::snprintf(line, sizeof line, "第 %d 行 ", n.m_nLine);
         s += std::string("\r\n") + line + almanix::Utf8ToGb(n.m_what.substr(0, 60)) + "：" + Reason(n.m_why);
     }
-    if (notes.size() > kShown) s += "\r\n……";
+    if (notes.size() > kShown)
+        s += "\r\n……";
     return s;
 }
 
 }  // namespace
 
-void ShowCalendarMenu(HWND owner, POINT pt) {
+void ShowCalendarMenu(HWND owner, POINT pt)
+{
     HMENU menu = ::CreatePopupMenu();
-    if (!menu) return;
+    if (!menu)
+        return;
     ::AppendMenuW(menu, MF_STRING, ID_EXPORT_ICAL, L"导出为 iCalendar…");
     ::AppendMenuW(menu, MF_STRING, ID_IMPORT_ICAL, L"从 iCalendar 导入…");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -160,14 +193,16 @@ void ShowCalendarMenu(HWND owner, POINT pt) {
     ::DestroyMenu(menu);
 }
 
-void ExportMemosWithDialog(HWND owner) {
+void ExportMemosWithDialog(HWND owner)
+{
     std::wstring path;
-    if (!AskFile(owner, true, path)) return;
+    if (!AskFile(owner, true, path))
+        return;
     SYSTEMTIME now;
     ::GetSystemTime(&now);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02dT%02d%02d%02dZ", now.wYear, now.wMonth, now.wDay, now.wHour,
-                  now.wMinute, now.wSecond);
+        now.wMinute, now.wSecond);
     ExportOptions options;
     options.m_stamp = stamp;
     std::vector<ExchangeNote> notes;
@@ -179,13 +214,16 @@ void ExportMemosWithDialog(HWND owner) {
         Report(owner, "无法写入文件：" + almanix::Narrow(path), MB_ICONERROR);
         return;
     }
-    Report(owner, "已导出到 " + almanix::Narrow(path) + "\r\n" + Counts(report.m_nEvents) + "。" + Notes(report.m_notes),
-           MB_ICONINFORMATION);
+    Report(owner,
+        "已导出到 " + almanix::Narrow(path) + "\r\n" + Counts(report.m_nEvents) + "。" + Notes(report.m_notes),
+        MB_ICONINFORMATION);
 }
 
-bool ImportMemosWithDialog(HWND owner) {
+bool ImportMemosWithDialog(HWND owner)
+{
     std::wstring path;
-    if (!AskFile(owner, false, path)) return false;
+    if (!AskFile(owner, false, path))
+        return false;
     std::string ics;
     if (!ReadFileBytes(path, ics)) {
         Report(owner, "无法读取文件：" + almanix::Narrow(path), MB_ICONERROR);
@@ -201,32 +239,41 @@ bool ImportMemosWithDialog(HWND owner) {
     }
     AddMemosToFolder(memos, DefaultCalendarFolder(), report);
     char extra[256];
-    std::snprintf(extra, sizeof extra, "（其中 %d 条接在原有记事之后）。\r\n已有相同内容、未重复导入 %d 条；只取第一次 %d 条；跳过 %d 条；截短 %d 条。",
-                  report.m_nAppended, report.m_nAlreadyThere, report.m_nSimplified, report.m_nSkipped, report.m_nCut);
+    std::snprintf(extra, sizeof extra,
+        "（其中 %d 条接在原有记事之后）。\r\n已有相同内容、未重复导入 %d 条；只取第一次 %d 条；跳过 %d 条；截短 %d "
+        "条。",
+        report.m_nAppended, report.m_nAlreadyThere, report.m_nSimplified, report.m_nSkipped, report.m_nCut);
     Report(owner, "已导入：" + Counts(report.m_nTaken) + extra + Notes(report.m_notes),
-           report.m_nFailedFiles ? MB_ICONWARNING : MB_ICONINFORMATION);
+        report.m_nFailedFiles ? MB_ICONWARNING : MB_ICONINFORMATION);
     int taken = 0;
-    for (int n : report.m_nTaken) taken += n;
+    for (int n : report.m_nTaken)
+        taken += n;
     return taken > 0;
 }
 
-bool IsAutoStartSet() {
+bool IsAutoStartSet()
+{
     BYTE run[MAX_PATH * 4];
     return ReadRegValue(ALMANIX_RUN_KEY, ALMANIX_RUN_VALUE, run, sizeof run) == 0;
 }
 
-bool AutoStartWanted() {
+bool AutoStartWanted()
+{
     BYTE value[8];
     return ReadRegValue(ALMANIX_SETTINGS_KEY, kAutoStartSetting, value, sizeof value) != 0 || value[0] != '0';
 }
 
-void ToggleAutoStart() {
+void ToggleAutoStart()
+{
     const bool enable = !IsAutoStartSet();
     SetAutoStart(enable, ALMANIX_RUN_VALUE);
     WriteRegString(ALMANIX_SETTINGS_KEY, kAutoStartSetting, enable ? "1" : "0");
 }
 
-void ShowAboutBox(HWND owner) {
-    Report(owner, "Almanix 日历 2.18\r\n\r\n农历、节气、节日与记事。\r\n记事可导出为 iCalendar（RFC 5545，农历记事按 RFC 7529），也可从 iCalendar 导入。",
-           MB_ICONINFORMATION);
+void ShowAboutBox(HWND owner)
+{
+    Report(owner,
+        "Almanix 日历 2.18\r\n\r\n农历、节气、节日与记事。\r\n记事可导出为 iCalendar（RFC 5545，农历记事按 RFC "
+        "7529），也可从 iCalendar 导入。",
+        MB_ICONINFORMATION);
 }

@@ -6,8 +6,7 @@
 #include <utility>
 
 // Traits: `using Handle = ...; static Handle Invalid(); static void Close(Handle);`
-template <typename Traits>
-class CScopedHandle {
+template <typename Traits> class CScopedHandle {
 public:
     using Handle = typename Traits::Handle;
 

@@ -12,7 +12,7 @@ namespace {
 TipTextHeap g_tipHeap = {nullptr, nullptr};
 char g_emptyText[1] = {'\0'};
 
-} // namespace
+}  // namespace
 
 char* AllocTipText(size_t size)
 {

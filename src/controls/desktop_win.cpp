@@ -17,7 +17,7 @@ bool ClassIs(const wchar_t* name, const wchar_t* wanted)
     return *name == *wanted;
 }
 
-} // namespace
+}  // namespace
 
 void EmbedInDesktop(HWND hMainWnd)
 {

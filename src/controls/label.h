@@ -31,8 +31,8 @@ public:
     // A hidden child window at rect in pParent's client coordinates. nPointSize is in tenths
     // of a point (100 = 10 pt); a missing face falls back to an installed one. FALSE when the
     // window cannot be created; then no member is set.
-    BOOL Create(const RECT& rect, CWnd* pParent, UINT nID, COLORREF bkColor, COLORREF textColor,
-                int nPointSize, LPCSTR faceName);
+    BOOL Create(const RECT& rect, CWnd* pParent, UINT nID, COLORREF bkColor, COLORREF textColor, int nPointSize,
+        LPCSTR faceName);
     // Sets the text (GB18030 bytes, CR LF between lines), fits the window to it at once and
     // from now on at every paint; the top-left corner stays. bShow shows the window; false
     // never hides.

@@ -8,8 +8,7 @@ const wchar_t kLabelClass[] = L"AlmanixLabel";
 
 // Calls f(line) for every line of text. Lines end at CR LF, a lone CR or a lone LF, so that
 // measuring and drawing always agree on where a line breaks.
-template <class F>
-void ForEachLine(std::string_view text, F f)
+template <class F> void ForEachLine(std::string_view text, F f)
 {
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -29,7 +28,7 @@ int LineHeight(HDC dc)
     return GetTextExtentGb(dc, "a").cy;
 }
 
-} // namespace
+}  // namespace
 
 void MeasureText(HDC dc, std::string_view text, int* pcx, int* pcy)
 {
@@ -58,12 +57,11 @@ void DrawTextLines(HDC dc, std::string_view text, const RECT& rc)
     });
 }
 
-BOOL CLabel::Create(const RECT& rect, CWnd* pParent, UINT nID, COLORREF bkColor,
-                    COLORREF textColor, int nPointSize, LPCSTR faceName)
+BOOL CLabel::Create(
+    const RECT& rect, CWnd* pParent, UINT nID, COLORREF bkColor, COLORREF textColor, int nPointSize, LPCSTR faceName)
 {
     HWND parent = pParent ? pParent->m_hWnd : nullptr;
-    if (!CreateEx(0, kLabelClass, "", WS_CHILD, rect, parent, nID,
-                  ::LoadCursorW(nullptr, IDC_ARROW)))
+    if (!CreateEx(0, kLabelClass, "", WS_CHILD, rect, parent, nID, ::LoadCursorW(nullptr, IDC_ARROW)))
         return FALSE;
     m_rect = rect;
     m_bkColor = bkColor;

@@ -42,14 +42,15 @@ std::wstring ProgramPathW()
     }
 }
 
-} // namespace
+}  // namespace
 
 int ReadRegValue(LPCSTR subKey, LPCSTR valueName, BYTE* buffer, DWORD bufferSize)
 {
     if (!buffer || bufferSize == 0)
         return -1;
     RegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, almanix::Wide(subKey).c_str(), 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, almanix::Wide(subKey).c_str(), 0, KEY_QUERY_VALUE, key.Out()) !=
+        ERROR_SUCCESS)
         return -1;
     std::wstring name = almanix::Wide(valueName);
     DWORD type = 0, bytes = 0;
@@ -60,7 +61,8 @@ int ReadRegValue(LPCSTR subKey, LPCSTR valueName, BYTE* buffer, DWORD bufferSize
         return -1;
     std::vector<wchar_t> data(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD got = bytes;
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) != ERROR_SUCCESS)
+    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) !=
+        ERROR_SUCCESS)
         return -1;
     size_t len = got / sizeof(wchar_t);
     while (len > 0 && data[len - 1] == L'\0')
@@ -77,19 +79,20 @@ int WriteRegString(LPCSTR subKey, LPCSTR valueName, LPCSTR text)
 {
     RegKey key;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, almanix::Wide(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_ALL_ACCESS, nullptr, key.Out(), nullptr) != ERROR_SUCCESS)
+            KEY_ALL_ACCESS, nullptr, key.Out(), nullptr) != ERROR_SUCCESS)
         return -1;
     std::wstring value = almanix::Wide(text ? text : "");
-    DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)); // with its terminator
-    LONG rc = ::RegSetValueExW(key, almanix::Wide(valueName).c_str(), 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+    DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));  // with its terminator
+    LONG rc = ::RegSetValueExW(
+        key, almanix::Wide(valueName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
     return rc == ERROR_SUCCESS ? 0 : -1;
 }
 
 void SetAutoStart(bool enable, LPCSTR valueName)
 {
     RegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, almanix::Wide(ALMANIX_RUN_KEY).c_str(), 0, KEY_WRITE, key.Out()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, almanix::Wide(ALMANIX_RUN_KEY).c_str(), 0, KEY_WRITE, key.Out()) !=
+        ERROR_SUCCESS)
         return;
     std::wstring name = almanix::Wide(valueName);
     if (enable) {
@@ -97,7 +100,7 @@ void SetAutoStart(bool enable, LPCSTR valueName)
         if (path.empty())
             return;
         ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+            static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     } else {
         ::RegDeleteValueW(key, name.c_str());
     }

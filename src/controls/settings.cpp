@@ -25,4 +25,4 @@ int ParseDecimal(const char* text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-} // namespace almanix
+}  // namespace almanix

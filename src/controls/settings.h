@@ -7,4 +7,4 @@ namespace almanix {
 // character; no digits gives 0. Out-of-range values saturate instead of overflowing.
 int ParseDecimal(const char* text);
 
-} // namespace almanix
+}  // namespace almanix

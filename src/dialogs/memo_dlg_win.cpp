@@ -75,7 +75,7 @@ RECT Rect(int left, int top, int width, int height)
     return RECT{left, top, left + width, top + height};
 }
 
-} // namespace
+}  // namespace
 
 // Shared with the weekly reminder dialog.
 
@@ -120,8 +120,8 @@ void CMemoEditLimit::OnChange()
     if (!m_hEdit || m_bFitting)
         return;
     std::wstring text = almanix::WindowTextWide(m_hEdit);
-    MemoTextFit fit = FitMemoText(m_strAccepted, std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()),
-                                  MEMO_MAX_TEXT_LENGTH);
+    MemoTextFit fit = FitMemoText(m_strAccepted,
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()), MEMO_MAX_TEXT_LENGTH);
     if (fit.m_bCut) {
         m_bFitting = true;
         ::SetWindowTextW(m_hEdit, reinterpret_cast<const wchar_t*>(fit.m_text.c_str()));
@@ -155,8 +155,8 @@ void CMemoDialogBase::CreateCaption(CStatic& caption, const std::string& text, c
         m_captions[m_nCaptions++] = &caption;
 }
 
-void CMemoDialogBase::CreateSwatch(CHoverButton& swatch, const RECT& rc, UINT nID, std::uint32_t dwFlags, int nKind,
-                                   int nPointSize)
+void CMemoDialogBase::CreateSwatch(
+    CHoverButton& swatch, const RECT& rc, UINT nID, std::uint32_t dwFlags, int nKind, int nPointSize)
 {
     swatch.Create(rc, this, nID, ::GetSysColor(COLOR_BTNFACE), GetMemoColor(dwFlags, nKind), nPointSize, kSwatchFace);
 }
@@ -225,8 +225,8 @@ std::string CMemoDlg::FormatDateLine() const
 {
     char sz[128];
     std::snprintf(sz, sizeof sz, "%d年%d月%d日星期%s农历%s月%s", m_nYear, m_nMonth, m_nDay,
-                  NameOr(GetWeekdayName(m_cell.m_nWeekday)), NameOr(GetLunarMonthName(m_cell.m_lunar.m_nMonth, false)),
-                  NameOr(GetLunarDayName(m_cell.m_lunar.m_nDay)));
+        NameOr(GetWeekdayName(m_cell.m_nWeekday)), NameOr(GetLunarMonthName(m_cell.m_lunar.m_nMonth, false)),
+        NameOr(GetLunarDayName(m_cell.m_lunar.m_nDay)));
     return sz;
 }
 
@@ -241,7 +241,7 @@ std::string CMemoDlg::FormatLunarCaption() const
 {
     char sz[64];
     std::snprintf(sz, sizeof sz, "农历每年%s月%s", NameOr(GetLunarMonthName(m_cell.m_lunar.m_nMonth, false)),
-                  NameOr(GetLunarDayName(m_cell.m_lunar.m_nDay)));
+        NameOr(GetLunarDayName(m_cell.m_lunar.m_nDay)));
     return sz;
 }
 
@@ -287,20 +287,21 @@ void CMemoDlg::LayOut()
     const int nRowHeight = std::max<int>({kRowHeight, TextSize(m_hWnd, m_font, strDate.c_str()).cy, swatch.cy});
     const int nDateTop = std::max<int>(0, rcOnce.top - 2 - nRowHeight);
     const int nOnceSwatchLeft = rcOnce.right - swatch.cx;
-    CreateCaption(m_staticDate, strDate, RECT{nLeft, nDateTop, nOnceSwatchLeft - kGap, nDateTop + nRowHeight},
-                  IDC_MEMO_DATE);
+    CreateCaption(
+        m_staticDate, strDate, RECT{nLeft, nDateTop, nOnceSwatchLeft - kGap, nDateTop + nRowHeight}, IDC_MEMO_DATE);
     CreateSwatch(m_btnOnceColor, Rect(nOnceSwatchLeft, nDateTop + (nRowHeight - swatch.cy) / 2, swatch.cx, swatch.cy),
-                 IDC_ONCE_COLOR, m_dwOnceFlags, MEMO_KIND_ONCE, 120);
+        IDC_ONCE_COLOR, m_dwOnceFlags, MEMO_KIND_ONCE, 120);
 
     // Each yearly row: caption, swatch, edit. A caption that does not fit before the edit
     // moves the left edges of both yearly edits, which stay aligned, to the right.
-    const int nEditLeft = std::max<int>({rcSolar.left, rcLunar.left,
-                                         nLeft + std::max(solarText.cx, lunarText.cx) + kGap + swatch.cx + kGap});
-    for (auto [nID, pRect] : {std::pair<int, RECT*>{IDC_MEMO_SOLAR_YEARLY, &rcSolar}, {IDC_MEMO_LUNAR_YEARLY, &rcLunar}}) {
+    const int nEditLeft = std::max<int>(
+        {rcSolar.left, rcLunar.left, nLeft + std::max(solarText.cx, lunarText.cx) + kGap + swatch.cx + kGap});
+    for (auto [nID, pRect] :
+        {std::pair<int, RECT*>{IDC_MEMO_SOLAR_YEARLY, &rcSolar}, {IDC_MEMO_LUNAR_YEARLY, &rcLunar}}) {
         if (pRect->left != nEditLeft) {
             pRect->left = std::min<int>(nEditLeft, pRect->right - swatch.cx);
-            ::MoveWindow(GetDlgItem(nID), pRect->left, pRect->top, pRect->right - pRect->left,
-                         pRect->bottom - pRect->top, TRUE);
+            ::MoveWindow(
+                GetDlgItem(nID), pRect->left, pRect->top, pRect->right - pRect->left, pRect->bottom - pRect->top, TRUE);
         }
     }
     struct Row {
@@ -314,18 +315,18 @@ void CMemoDlg::LayOut()
     };
     const Row rows[] = {
         {m_staticSolar, m_btnSolarColor, strSolar, rcSolar, IDC_SOLAR_CAPTION, IDC_SOLAR_COLOR, m_dwSolarFlags,
-         MEMO_KIND_SOLAR_YEARLY},
+            MEMO_KIND_SOLAR_YEARLY},
         {m_staticLunar, m_btnLunarColor, strLunar, rcLunar, IDC_LUNAR_CAPTION, IDC_LUNAR_COLOR, m_dwLunarFlags,
-         MEMO_KIND_LUNAR_YEARLY},
+            MEMO_KIND_LUNAR_YEARLY},
     };
     for (const Row& row : rows) {
         const int nMiddle = (row.edit.top + row.edit.bottom) / 2;
         const int nSwatchLeft = row.edit.left - kGap - swatch.cx;
         CreateCaption(row.caption, row.text,
-                      RECT{nLeft, nMiddle - nRowHeight / 2, nSwatchLeft - kGap, nMiddle - nRowHeight / 2 + nRowHeight},
-                      row.nCaptionID);
+            RECT{nLeft, nMiddle - nRowHeight / 2, nSwatchLeft - kGap, nMiddle - nRowHeight / 2 + nRowHeight},
+            row.nCaptionID);
         CreateSwatch(row.swatch, Rect(nSwatchLeft, nMiddle - swatch.cy / 2, swatch.cx, swatch.cy), row.nSwatchID,
-                     row.dwFlags, row.nKind, 120);
+            row.dwFlags, row.nKind, 120);
     }
 }
 
@@ -348,9 +349,22 @@ LRESULT CMemoDlg::OnCtrlNotify(WPARAM nID, LPARAM)
         return 0;
     }
     const COLORREF custom[16] = {
-        GetMemoColor(m_dwOnceFlags, MEMO_KIND_ONCE), GetMemoColor(m_dwSolarFlags, MEMO_KIND_SOLAR_YEARLY),
-        GetMemoColor(m_dwLunarFlags, MEMO_KIND_LUNAR_YEARLY), kWhite, kWhite, kWhite, kWhite, kWhite, kWhite,
-        kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite,
+        GetMemoColor(m_dwOnceFlags, MEMO_KIND_ONCE),
+        GetMemoColor(m_dwSolarFlags, MEMO_KIND_SOLAR_YEARLY),
+        GetMemoColor(m_dwLunarFlags, MEMO_KIND_LUNAR_YEARLY),
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
+        kWhite,
     };
     PickColor(pFlags, nKind, *pSwatch, custom);
     return 0;
@@ -359,8 +373,8 @@ LRESULT CMemoDlg::OnCtrlNotify(WPARAM nID, LPARAM)
 void CMemoDlg::OnOK()
 {
     UpdateData(TRUE);
-    const std::pair<const std::string*, int> texts[] = {
-        {&m_strOnce, IDC_MEMO_ONCE}, {&m_strSolarYearly, IDC_MEMO_SOLAR_YEARLY}, {&m_strLunarYearly, IDC_MEMO_LUNAR_YEARLY}};
+    const std::pair<const std::string*, int> texts[] = {{&m_strOnce, IDC_MEMO_ONCE},
+        {&m_strSolarYearly, IDC_MEMO_SOLAR_YEARLY}, {&m_strLunarYearly, IDC_MEMO_LUNAR_YEARLY}};
     for (const auto& [pText, nID] : texts)
         if (!CheckLength(*pText, nID, kTooLong))
             return;
@@ -378,16 +392,16 @@ int CMemoDlg::SaveToDate()
         return SAVE_FAILED_ONCE | SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY;
     if (m_pModel->m_nYear == m_nYear && m_pModel->m_nMonth == m_nMonth) {
         m_pModel->m_nHotDay = static_cast<std::uint16_t>(m_nDay);
-        return m_pModel->SaveDayMemos(m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly,
-                                      m_dwLunarFlags);
+        return m_pModel->SaveDayMemos(
+            m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly, m_dwLunarFlags);
     }
     // The date rolled over while the dialog was open and the view moved on: the memos still
     // belong to the date they were written for.
     CMonthModel model;
     model.SetMonth(m_nYear, m_nMonth, 0);
     model.m_nHotDay = static_cast<std::uint16_t>(m_nDay);
-    const int nFailed = model.SaveDayMemos(m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags,
-                                           m_strLunarYearly, m_dwLunarFlags);
+    const int nFailed = model.SaveDayMemos(
+        m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly, m_dwLunarFlags);
     m_pModel->SetMonth(m_pModel->m_nYear, m_pModel->m_nMonth, 0);
     return nFailed;
 }

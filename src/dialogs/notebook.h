@@ -32,7 +32,7 @@ public:
     bool m_bReady = false;
     int m_nDefaultX = 500;
     int m_nDefaultY = 500;
-    bool m_bSaved = true; // the last change reached the note file
+    bool m_bSaved = true;  // the last change reached the note file
 
     void SetDefaultPos(int x, int y);
     // "备忘\<name>" of the memo folder: its bytes, or null when there is no file.

@@ -32,11 +32,9 @@ bool IsOnSomeMonitor(const RECT& rc)
     return probe.second;
 }
 
-} // namespace
+}  // namespace
 
-CNotebookDlg::CNotebookDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK), m_pOwner(pOwner)
-{
-}
+CNotebookDlg::CNotebookDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK), m_pOwner(pOwner) {}
 
 CNotebookDlg::~CNotebookDlg() = default;
 
@@ -89,7 +87,7 @@ BOOL CNotebookDlg::OnInitDialog()
 
     std::size_t length = 0;
     std::unique_ptr<char[]> note = LoadNote(kNoteName, length);
-    m_strNote = note ? std::string(note.get()) : std::string(); // up to the first NUL byte
+    m_strNote = note ? std::string(note.get()) : std::string();  // up to the first NUL byte
     UpdateData(FALSE);
     // Without a memo folder nothing typed here can be kept: the heading says so from the start.
     ShowSaved(IsMemoFolderUsable());
@@ -141,9 +139,7 @@ void CNotebookDlg::OnHide()
         m_pOwner->HideNotebook();
 }
 
-CNotebookTabDlg::CNotebookTabDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK_TAB), m_pOwner(pOwner)
-{
-}
+CNotebookTabDlg::CNotebookTabDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK_TAB), m_pOwner(pOwner) {}
 
 void CNotebookTabDlg::OnTab()
 {
@@ -151,9 +147,7 @@ void CNotebookTabDlg::OnTab()
         m_pOwner->ShowNotebook();
 }
 
-CCalendarTabDlg::CCalendarTabDlg(INotebookOwner* pOwner) : CDialog(IDD_CALENDAR_TAB), m_pOwner(pOwner)
-{
-}
+CCalendarTabDlg::CCalendarTabDlg(INotebookOwner* pOwner) : CDialog(IDD_CALENDAR_TAB), m_pOwner(pOwner) {}
 
 void CCalendarTabDlg::OnTab()
 {

@@ -30,14 +30,14 @@ struct CLunarDate {
 };
 
 // Lunar year functions; a year outside 1900-2050 or a month outside 1-12 answers 0.
-int LunarLeapMonth(int nYear);                 // 0, or the month followed by the leap month
-int LunarMonthDays(int nYear, int nMonth);     // 29 or 30
-int LunarLeapDays(int nYear);                  // 0 without a leap month, else 29 or 30
-int LunarYearDays(int nYear);                  // 353-355, or 383-385 with a leap month
+int LunarLeapMonth(int nYear);              // 0, or the month followed by the leap month
+int LunarMonthDays(int nYear, int nMonth);  // 29 or 30
+int LunarLeapDays(int nYear);               // 0 without a leap month, else 29 or 30
+int LunarYearDays(int nYear);               // 353-355, or 383-385 with a leap month
 
 // Gregorian functions, proleptic Gregorian calendar.
 bool IsLeapYear(int nYear);
-int DaysInMonth(int nYear, int nMonth);        // 0 for a month outside 1-12
+int DaysInMonth(int nYear, int nMonth);  // 0 for a month outside 1-12
 // 0 = Sunday .. 6 = Saturday. Any year, including 0 and negative ones; a month outside
 // 1-12 rolls over into neighbouring years (month 13 is January of the next year) and a
 // day outside the month counts on from the month's first day, so nothing is rejected.

@@ -18,16 +18,25 @@ inline constexpr const char* kEarthlyBranches[12] = {
 inline constexpr char kZodiacAnimals[] =
     "\xca\xf3\xc5\xa3\xbb\xa2\xc3\xe2\xc1\xfa\xc9\xdf\xc2\xed\xd1\xf2\xba\xef\xbc\xa6\xb9\xb7\xd6\xed";
 // 正二三四五六七八九十: numerals of lunar months 1-10.
-inline constexpr char kLunarMonthNumerals[] = "\xd5\xfd\xb6\xfe\xc8\xfd\xcb\xc4\xce\xe5\xc1\xf9\xc6\xdf\xb0\xcb\xbe\xc5\xca\xae";
-inline constexpr const char* kLunarMonth11 = "\xca\xae\xd2\xbb";  // 十一
-inline constexpr const char* kLunarMonth12 = "\xca\xae\xb6\xfe";  // 十二
-inline constexpr const char* kLeapPrefix = "\xc8\xf2";            // 闰
+inline constexpr char kLunarMonthNumerals[] =
+    "\xd5\xfd\xb6\xfe\xc8\xfd\xcb\xc4\xce\xe5\xc1\xf9\xc6\xdf\xb0\xcb\xbe\xc5\xca\xae";
+inline constexpr const char* kLunarMonth11 = "\xca\xae\xd2\xbb";                       // 十一
+inline constexpr const char* kLunarMonth12 = "\xca\xae\xb6\xfe";                       // 十二
+inline constexpr const char* kLeapPrefix = "\xc8\xf2";                                 // 闰
 inline constexpr const char* kLunarDayTens[3] = {"\xb3\xf5", "\xca\xae", "\xd8\xa5"};  // 初 十 廿
 // 一二三四五六七八九十: units of lunar days.
-inline constexpr char kLunarDayUnits[] = "\xd2\xbb\xb6\xfe\xc8\xfd\xcb\xc4\xce\xe5\xc1\xf9\xc6\xdf\xb0\xcb\xbe\xc5\xca\xae";
+inline constexpr char kLunarDayUnits[] =
+    "\xd2\xbb\xb6\xfe\xc8\xfd\xcb\xc4\xce\xe5\xc1\xf9\xc6\xdf\xb0\xcb\xbe\xc5\xca\xae";
 // 日 一 二 三 四 五 六 日: index 0 = Sunday; the eighth repeats Sunday and is never read.
 inline constexpr const char* kWeekdayNames[8] = {
-    "\xc8\xd5", "\xd2\xbb", "\xb6\xfe", "\xc8\xfd", "\xcb\xc4", "\xce\xe5", "\xc1\xf9", "\xc8\xd5",
+    "\xc8\xd5",
+    "\xd2\xbb",
+    "\xb6\xfe",
+    "\xc8\xfd",
+    "\xcb\xc4",
+    "\xce\xe5",
+    "\xc1\xf9",
+    "\xc8\xd5",
 };
 
 struct FestivalRecord {
@@ -38,23 +47,23 @@ struct FestivalRecord {
 
 // Gregorian festivals, searched in order.
 inline constexpr FestivalRecord kSolarFestivals[] = {
-    {1, 1, "\xd4\xaa\xb5\xa9"},               // 元旦
-    {5, 1, "\xc0\xcd\xb6\xaf\xbd\xda"},       // 劳动节
-    {6, 1, "\xb6\xf9\xcd\xaf\xbd\xda"},       // 儿童节
-    {10, 1, "\xb9\xfa\xc7\xec"},              // 国庆
+    {1, 1, "\xd4\xaa\xb5\xa9"},          // 元旦
+    {5, 1, "\xc0\xcd\xb6\xaf\xbd\xda"},  // 劳动节
+    {6, 1, "\xb6\xf9\xcd\xaf\xbd\xda"},  // 儿童节
+    {10, 1, "\xb9\xfa\xc7\xec"},         // 国庆
     {0, 0, nullptr},
 };
 
 // Regular months only; 除夕, the last day of the twelfth month, is a rule of its own.
 inline constexpr FestivalRecord kLunarFestivals[] = {
-    {1, 1, "\xb4\xba\xbd\xda"},               // 春节
-    {1, 2, "\xb3\xf5\xb6\xfe"},               // 初二
-    {1, 3, "\xb3\xf5\xc8\xfd"},               // 初三
-    {1, 15, "\xd4\xaa\xcf\xfc\xbd\xda"},      // 元宵节
-    {5, 5, "\xb6\xcb\xce\xe7"},               // 端午
-    {7, 7, "\xc6\xdf\xcf\xa6\xbd\xda"},       // 七夕节
-    {8, 15, "\xd6\xd0\xc7\xef"},              // 中秋
-    {9, 9, "\xd6\xd8\xd1\xf4\xbd\xda"},       // 重阳节
+    {1, 1, "\xb4\xba\xbd\xda"},           // 春节
+    {1, 2, "\xb3\xf5\xb6\xfe"},           // 初二
+    {1, 3, "\xb3\xf5\xc8\xfd"},           // 初三
+    {1, 15, "\xd4\xaa\xcf\xfc\xbd\xda"},  // 元宵节
+    {5, 5, "\xb6\xcb\xce\xe7"},           // 端午
+    {7, 7, "\xc6\xdf\xcf\xa6\xbd\xda"},   // 七夕节
+    {8, 15, "\xd6\xd0\xc7\xef"},          // 中秋
+    {9, 9, "\xd6\xd8\xd1\xf4\xbd\xda"},   // 重阳节
     {0, 0, nullptr},
 };
 inline constexpr const char* kNewYearsEve = "\xb3\xfd\xcf\xa6";  // 除夕

@@ -26,4 +26,4 @@ enum class DayTableMode { Convert, Step };
 // Calls visit for every day from `from` through `to` with its lunar date: 0. Either date
 // outside 1900-01-31 .. 2051-02-10, not a real date, or `from` after `to`: -1, no call.
 int ForEachDay(const SolarDate& from, const SolarDate& to, DayTableMode mode,
-               const std::function<void(const SolarDate&, const CLunarDate&)>& visit);
+    const std::function<void(const SolarDate&, const CLunarDate&)>& visit);

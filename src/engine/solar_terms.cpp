@@ -19,7 +19,8 @@ const char* const kTermNames[24] = {
     "\xb4\xf3\xd1\xa9", "\xb6\xac\xd6\xc1",  // 大雪 冬至
 };
 
-int GetSolarTerms(int nYear, int nMonth, SolarTermTime& first, SolarTermTime& second) {
+int GetSolarTerms(int nYear, int nMonth, SolarTermTime& first, SolarTermTime& second)
+{
     if (nYear < SOLAR_TERM_FIRST_YEAR || nYear > SOLAR_TERM_LAST_YEAR || nMonth < 1 || nMonth > 12) {
         first = SolarTermTime{0, 0, 0};
         second = SolarTermTime{0, 0, 0};
@@ -31,7 +32,9 @@ int GetSolarTerms(int nYear, int nMonth, SolarTermTime& first, SolarTermTime& se
     return 0;
 }
 
-const char* GetSolarTermName(int nMonth, int k) {
-    if (nMonth < 1 || nMonth > 12 || k < 1 || k > 2) return nullptr;
+const char* GetSolarTermName(int nMonth, int k)
+{
+    if (nMonth < 1 || nMonth > 12 || k < 1 || k > 2)
+        return nullptr;
     return kTermNames[2 * (nMonth - 1) + (k - 1)];
 }

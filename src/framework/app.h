@@ -16,7 +16,7 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;
-    std::wstring m_strAppTitle; // the program file's base name: the caption of message boxes
+    std::wstring m_strAppTitle;  // the program file's base name: the caption of message boxes
 };
 
 CWinApp* AfxGetApp();

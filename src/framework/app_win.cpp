@@ -4,7 +4,7 @@
 
 namespace {
 CWinApp* g_pApp = nullptr;
-} // namespace
+}  // namespace
 
 CWinApp::CWinApp()
 {

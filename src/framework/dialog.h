@@ -8,7 +8,7 @@ class CDialog;
 
 struct CDataExchange {
     CDialog* m_pDlg;
-    BOOL m_bSaveAndValidate; // TRUE: controls to members; FALSE: members to controls
+    BOOL m_bSaveAndValidate;  // TRUE: controls to members; FALSE: members to controls
 };
 
 class CDialog : public CWnd {
@@ -55,5 +55,7 @@ public:
 class CStatic : public CWnd {
 public:
     BOOL Create(const char* text, DWORD dwStyle, const RECT& rect, CWnd* pParent, UINT nID)
-        { return CreateControl(L"STATIC", text, dwStyle, rect, pParent ? pParent->m_hWnd : nullptr, nID); }
+    {
+        return CreateControl(L"STATIC", text, dwStyle, rect, pParent ? pParent->m_hWnd : nullptr, nID);
+    }
 };

@@ -5,16 +5,24 @@ namespace {
 bool ReturnsResultDirectly(UINT msg)
 {
     switch (msg) {
-    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
-    case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
     case WM_INITDIALOG:
         return true;
     default:
         return false;
     }
 }
-} // namespace
+}  // namespace
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParent) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParent)
 {
@@ -25,8 +33,8 @@ INT_PTR CDialog::DoModal()
 {
     m_bModal = true;
     HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), owner,
-                             DialogProc, reinterpret_cast<LPARAM>(this));
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), owner, DialogProc,
+        reinterpret_cast<LPARAM>(this));
 }
 
 BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParent)
@@ -36,8 +44,8 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParent)
     if (pParent)
         m_pParentWnd = pParent;
     HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    HWND hwnd = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(nIDTemplate), owner,
-                                     DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hwnd = ::CreateDialogParamW(
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(nIDTemplate), owner, DialogProc, reinterpret_cast<LPARAM>(this));
     return hwnd != nullptr;
 }
 

@@ -6,8 +6,7 @@
 
 #include <string_view>
 
-template <class T>
-class GdiObject {
+template <class T> class GdiObject {
 public:
     GdiObject() = default;
     explicit GdiObject(T h) : m_h(h) {}
@@ -17,7 +16,11 @@ public:
     GdiObject(GdiObject&& o) noexcept : m_h(o.m_h) { o.m_h = nullptr; }
     GdiObject& operator=(GdiObject&& o) noexcept
     {
-        if (this != &o) { Reset(); m_h = o.m_h; o.m_h = nullptr; }
+        if (this != &o) {
+            Reset();
+            m_h = o.m_h;
+            o.m_h = nullptr;
+        }
         return *this;
     }
     void Reset(T h = nullptr)
@@ -97,7 +100,7 @@ public:
     CMemoryDC(const CMemoryDC&) = delete;
     CMemoryDC& operator=(const CMemoryDC&) = delete;
     operator HDC() const { return m_hDC; }
-    COLORREF Pixel(int x, int y) const; // from the bitmap's memory; CLR_INVALID outside
+    COLORREF Pixel(int x, int y) const;  // from the bitmap's memory; CLR_INVALID outside
     int Width() const { return m_cx; }
     int Height() const { return m_cy; }
     const DWORD* Bits() const { return m_bits; }

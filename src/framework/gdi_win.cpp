@@ -24,7 +24,7 @@ bool FaceExists(const std::wstring& face)
     return found;
 }
 
-} // namespace
+}  // namespace
 
 std::wstring ResolveFaceName(const char* faceGb)
 {
@@ -101,7 +101,7 @@ COLORREF CMemoryDC::Pixel(int x, int y) const
     if (!m_bits || x < 0 || y < 0 || x >= m_cx || y >= m_cy)
         return CLR_INVALID;
     ::GdiFlush();
-    DWORD p = m_bits[static_cast<size_t>(y) * m_cx + x]; // 0x00RRGGBB
+    DWORD p = m_bits[static_cast<size_t>(y) * m_cx + x];  // 0x00RRGGBB
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 

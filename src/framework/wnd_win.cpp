@@ -24,7 +24,7 @@ void Forget(HWND hwnd, const CWnd* object)
         Objects().erase(it);
 }
 
-} // namespace
+}  // namespace
 
 CWnd::~CWnd()
 {
@@ -63,8 +63,8 @@ void CWnd::Unbind()
     OnFinalMessage();
 }
 
-BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClass, const char* title, DWORD dwStyle,
-                    const RECT& rect, HWND hParent, UINT nID, HCURSOR hCursor, HBRUSH hbrBackground)
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClass, const char* title, DWORD dwStyle, const RECT& rect,
+    HWND hParent, UINT nID, HCURSOR hCursor, HBRUSH hbrBackground)
 {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {};
@@ -80,21 +80,19 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClass, const char* title, DWORD
     }
     std::wstring wtitle = almanix::Wide(title ? title : "");
     // A child's menu handle is its identifier.
-    HMENU idOrMenu = (dwStyle & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(nID))) : nullptr;
+    HMENU idOrMenu =
+        (dwStyle & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(nID))) : nullptr;
     HWND hwnd = ::CreateWindowExW(dwExStyle, lpszClass, wtitle.c_str(), dwStyle, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top, hParent, idOrMenu,
-                                  inst, this);
+        rect.right - rect.left, rect.bottom - rect.top, hParent, idOrMenu, inst, this);
     return hwnd != nullptr;
 }
 
-BOOL CWnd::CreateControl(LPCWSTR lpszClass, const char* text, DWORD dwStyle, const RECT& rect,
-                         HWND hParent, UINT nID)
+BOOL CWnd::CreateControl(LPCWSTR lpszClass, const char* text, DWORD dwStyle, const RECT& rect, HWND hParent, UINT nID)
 {
     std::wstring wtext = almanix::Wide(text ? text : "");
-    m_hWnd = ::CreateWindowExW(0, lpszClass, wtext.c_str(), dwStyle, rect.left, rect.top,
-                               rect.right - rect.left, rect.bottom - rect.top, hParent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(nID))),
-                               ::GetModuleHandleW(nullptr), nullptr);
+    m_hWnd = ::CreateWindowExW(0, lpszClass, wtext.c_str(), dwStyle, rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(nID))),
+        ::GetModuleHandleW(nullptr), nullptr);
     m_bOwned = true;
     return m_hWnd != nullptr;
 }

@@ -17,7 +17,7 @@ struct IcalDateTime {
     int m_nYear = 0, m_nMonth = 0, m_nDay = 0;
     bool m_bTime = false;  // a DATE-TIME
     int m_nHour = 0, m_nMinute = 0, m_nSecond = 0;
-    bool m_bUtc = false;   // ends in Z
+    bool m_bUtc = false;  // ends in Z
 };
 // False for anything but these two forms or an impossible date or time (second 60 allowed).
 bool ParseDateTime(std::string_view value, IcalDateTime& dt);
@@ -26,11 +26,11 @@ std::string FormatDate(long nDays);
 
 // A recurrence rule, the parts the memo mapping needs; every other part is counted as other.
 struct IcalRecur {
-    std::string m_freq;     // upper case, e.g. YEARLY
-    std::string m_rscale;   // upper case, empty when absent
-    std::string m_skip;     // upper case, empty when absent
+    std::string m_freq;    // upper case, e.g. YEARLY
+    std::string m_rscale;  // upper case, empty when absent
+    std::string m_skip;    // upper case, empty when absent
     int m_nInterval = 1;
-    int m_nCount = 0;       // 0: none
+    int m_nCount = 0;  // 0: none
     bool m_bUntil = false;
     IcalDateTime m_until;
     std::vector<int> m_byMonth;       // month numbers
@@ -56,12 +56,12 @@ public:
 
 private:
     struct Part {
-        int m_nFrom = 0, m_nTo = 0;   // TZOFFSETFROM, TZOFFSETTO in seconds
-        IcalDateTime m_start;         // local time in the m_nFrom offset
-        bool m_bRule = false;         // a yearly rule: BYMONTH with one BYDAY (e.g. -1SU) or BYMONTHDAY
+        int m_nFrom = 0, m_nTo = 0;  // TZOFFSETFROM, TZOFFSETTO in seconds
+        IcalDateTime m_start;        // local time in the m_nFrom offset
+        bool m_bRule = false;        // a yearly rule: BYMONTH with one BYDAY (e.g. -1SU) or BYMONTHDAY
         int m_nMonth = 0, m_nWeekday = -1, m_nOrdinal = 0, m_nMonthDay = 0;
         bool m_bUntil = false;
-        std::int64_t m_nUntil = 0;    // UTC seconds
+        std::int64_t m_nUntil = 0;           // UTC seconds
         std::vector<std::int64_t> m_onsets;  // DTSTART and RDATEs as UTC seconds
     };
     // Latest onset of part at or before t; false when there is none.

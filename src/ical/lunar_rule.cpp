@@ -28,7 +28,8 @@ const IcuMonth kIcuMonths[] = {
 };
 
 // Every lunar month of lunar 1900 .. 2050, from the engine's table.
-const std::vector<LunarMonth>& TableMonths() {
+const std::vector<LunarMonth>& TableMonths()
+{
     static const std::vector<LunarMonth> months = [] {
         std::vector<LunarMonth> v;
         long start = DaysFromCivil(1900, 1, 31);
@@ -48,15 +49,17 @@ const std::vector<LunarMonth>& TableMonths() {
     return months;
 }
 
-const std::vector<LunarMonth>& IcuMonths() {
+const std::vector<LunarMonth>& IcuMonths()
+{
     static const std::vector<LunarMonth> months = [] {
         std::vector<LunarMonth> v = TableMonths();
         for (const IcuMonth& m : kIcuMonths) {
-            if (m.m_nIndex < 0 || static_cast<std::size_t>(m.m_nIndex) >= v.size()) continue;
+            if (m.m_nIndex < 0 || static_cast<std::size_t>(m.m_nIndex) >= v.size())
+                continue;
             const long date = m.m_nStartDate;
             v[m.m_nIndex] = {DaysFromCivil(static_cast<int>(date / 10000), static_cast<int>(date / 100 % 100),
-                                           static_cast<int>(date % 100)),
-                             m.m_nMonth, m.m_nLeap, m.m_nDays};
+                                 static_cast<int>(date % 100)),
+                m.m_nMonth, m.m_nLeap, m.m_nDays};
         }
         return v;
     }();
@@ -65,36 +68,51 @@ const std::vector<LunarMonth>& IcuMonths() {
 
 }  // namespace
 
-long FirstShownDay() { return DaysFromCivil(1900, 2, 1); }
-long LastShownDay() { return DaysFromCivil(2049, 12, 31); }
+long FirstShownDay()
+{
+    return DaysFromCivil(1900, 2, 1);
+}
+long LastShownDay()
+{
+    return DaysFromCivil(2049, 12, 31);
+}
 
-std::vector<long> GridLunarDays(int nMonth, int nDay) {
+std::vector<long> GridLunarDays(int nMonth, int nDay)
+{
     std::vector<long> days;
     for (const LunarMonth& m : TableMonths()) {
-        if (m.m_nMonth != nMonth || nDay < 1 || nDay > m.m_nDays) continue;
+        if (m.m_nMonth != nMonth || nDay < 1 || nDay > m.m_nDays)
+            continue;
         const long d = m.m_nStart + nDay - 1;
-        if (d >= FirstShownDay() && d <= LastShownDay()) days.push_back(d);
+        if (d >= FirstShownDay() && d <= LastShownDay())
+            days.push_back(d);
     }
     return days;
 }
 
-std::vector<long> IcuRuleDays(int nMonth, int nDay, long nFrom) {
+std::vector<long> IcuRuleDays(int nMonth, int nDay, long nFrom)
+{
     std::vector<long> days;
     for (const LunarMonth& m : IcuMonths()) {
-        if (m.m_nMonth != nMonth || m.m_nLeap || nDay < 1 || nDay > m.m_nDays) continue;
+        if (m.m_nMonth != nMonth || m.m_nLeap || nDay < 1 || nDay > m.m_nDays)
+            continue;
         const long d = m.m_nStart + nDay - 1;
-        if (d >= nFrom && d >= FirstShownDay() && d <= LastShownDay()) days.push_back(d);
+        if (d >= nFrom && d >= FirstShownDay() && d <= LastShownDay())
+            days.push_back(d);
     }
     return days;
 }
 
-bool LunarDateOfDay(long nDays, int& nMonth, int& nDay, bool& bLeap) {
+bool LunarDateOfDay(long nDays, int& nMonth, int& nDay, bool& bLeap)
+{
     const std::vector<LunarMonth>& months = TableMonths();
-    auto it = std::upper_bound(months.begin(), months.end(), nDays,
-                               [](long d, const LunarMonth& m) { return d < m.m_nStart; });
-    if (it == months.begin()) return false;
+    auto it = std::upper_bound(
+        months.begin(), months.end(), nDays, [](long d, const LunarMonth& m) { return d < m.m_nStart; });
+    if (it == months.begin())
+        return false;
     --it;
-    if (nDays >= it->m_nStart + it->m_nDays) return false;
+    if (nDays >= it->m_nStart + it->m_nDays)
+        return false;
     nMonth = it->m_nMonth;
     nDay = static_cast<int>(nDays - it->m_nStart) + 1;
     bLeap = it->m_nLeap != 0;

@@ -17,12 +17,12 @@
 
 // One memo, named by its file (the two numbers of CMemoStore::Open) and slot.
 struct MemoItem {
-    int m_nKind = 0;        // MEMO_KIND_*
-    int m_nFileYear = 0;    // one-off: the year; Gregorian-yearly: 1; lunar-yearly and weekly: 0
-    int m_nFileMonth = 0;   // one-off, Gregorian-yearly: the month; lunar-yearly: lunar month 1-12
-    int m_nSlot = 0;        // day of the month, lunar day, or weekday (0 = Sunday)
+    int m_nKind = 0;       // MEMO_KIND_*
+    int m_nFileYear = 0;   // one-off: the year; Gregorian-yearly: 1; lunar-yearly and weekly: 0
+    int m_nFileMonth = 0;  // one-off, Gregorian-yearly: the month; lunar-yearly: lunar month 1-12
+    int m_nSlot = 0;       // day of the month, lunar day, or weekday (0 = Sunday)
     std::uint32_t m_dwFlags = 0;
-    std::string m_text;     // GB18030, CR LF between lines
+    std::string m_text;  // GB18030, CR LF between lines
 };
 
 // "日历\" (GB18030), the calendar folder as the program names it; a folder copied from
@@ -33,20 +33,20 @@ std::string MemoFileOf(const std::string& calendarFolder, const MemoItem& item);
 
 // Why a memo or event was not taken as it was.
 enum class ExchangeWhy {
-    DamagedFileRead,     // a memo file breaks off: the records after the break were not read
-    NeverShown,          // export: the calendar shows the memo on no day
-    NotAnEvent,          // a VTODO, VJOURNAL, ...: skipped
-    NoStart,             // skipped
-    NoText,              // skipped
-    OutsideYears,        // a date outside 1900-2049: skipped
-    Simplified,          // a rule no memo kind has: its first day taken
-    FurtherDates,        // RDATE without a rule: its first day taken
-    ChangedOccurrence,   // RECURRENCE-ID: taken as a one-off memo
-    SeveralDays,         // taken on its first day
-    Cut,                 // text cut to fit a memo
-    MemoFull,            // no room left in the memo: not added
-    DamagedFileKept,     // a damaged memo file is not written
-    NotWritten,          // a memo file could not be saved
+    DamagedFileRead,    // a memo file breaks off: the records after the break were not read
+    NeverShown,         // export: the calendar shows the memo on no day
+    NotAnEvent,         // a VTODO, VJOURNAL, ...: skipped
+    NoStart,            // skipped
+    NoText,             // skipped
+    OutsideYears,       // a date outside 1900-2049: skipped
+    Simplified,         // a rule no memo kind has: its first day taken
+    FurtherDates,       // RDATE without a rule: its first day taken
+    ChangedOccurrence,  // RECURRENCE-ID: taken as a one-off memo
+    SeveralDays,        // taken on its first day
+    Cut,                // text cut to fit a memo
+    MemoFull,           // no room left in the memo: not added
+    DamagedFileKept,    // a damaged memo file is not written
+    NotWritten,         // a memo file could not be saved
 };
 
 // Something the exchange did not take as it was, for the report.
@@ -67,11 +67,11 @@ std::vector<MemoItem> ReadMemoFolder(const std::string& calendarFolder, std::vec
 
 struct ExportOptions {
     std::string m_stamp = "19700101T000000Z";  // DTSTAMP, UTC
-    int m_nExpandFrom = 0;  // with both set: lunar-yearly memos as dated events of these years
+    int m_nExpandFrom = 0;                     // with both set: lunar-yearly memos as dated events of these years
     int m_nExpandTo = 0;
 };
 struct ExportReport {
-    int m_nEvents[5] = {};   // memos written, by kind
+    int m_nEvents[5] = {};              // memos written, by kind
     std::vector<ExchangeNote> m_notes;  // memos left out: on no day the calendar shows
 };
 // The calendar file (UTF-8, CR LF, folded) of the memos.
@@ -83,20 +83,20 @@ struct ImportOptions {
     int (*m_pfnLocalOffset)(std::int64_t utcSeconds) = nullptr;
 };
 struct ImportReport {
-    std::string m_error;     // why the file was refused; nothing was written then
-    int m_nTaken[5] = {};    // memos added, by kind
-    int m_nAppended = 0;     // of them, added as a new line below a text already there
-    int m_nAlreadyThere = 0; // texts already present in their memo: not added again
-    int m_nSimplified = 0;   // rules taken as a one-off memo of their first occurrence
-    int m_nSkipped = 0;      // events or components not taken at all
-    int m_nCut = 0;          // texts cut to fit a memo
-    int m_nFailedFiles = 0;  // memo files that could not be written
+    std::string m_error;      // why the file was refused; nothing was written then
+    int m_nTaken[5] = {};     // memos added, by kind
+    int m_nAppended = 0;      // of them, added as a new line below a text already there
+    int m_nAlreadyThere = 0;  // texts already present in their memo: not added again
+    int m_nSimplified = 0;    // rules taken as a one-off memo of their first occurrence
+    int m_nSkipped = 0;       // events or components not taken at all
+    int m_nCut = 0;           // texts cut to fit a memo
+    int m_nFailedFiles = 0;   // memo files that could not be written
     std::vector<ExchangeNote> m_notes;
 };
 // Reads and checks a whole file. True with its memos (texts of one slot joined by CR LF, not
 // yet cut to a memo's size), false with m_error when the file is malformed.
-bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vector<MemoItem>& memos,
-                   ImportReport& report);
+bool ReadIcalMemos(
+    std::string_view ics, const ImportOptions& options, std::vector<MemoItem>& memos, ImportReport& report);
 // Adds memos to the memo files below the current directory, one write per file: a slot
 // that holds a text keeps it and gets the new text as a further line (unless the text is
 // there already), and keeps its colour. Texts that would outgrow a memo are cut at a
@@ -104,8 +104,8 @@ bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vect
 // left as it was).
 int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& calendarFolder, ImportReport& report);
 // ReadIcalMemos, then AddMemosToFolder when the file was well-formed. 0 or -1.
-int ImportIcal(std::string_view ics, const std::string& calendarFolder, const ImportOptions& options,
-               ImportReport& report);
+int ImportIcal(
+    std::string_view ics, const std::string& calendarFolder, const ImportOptions& options, ImportReport& report);
 
 // Plain-text (UTF-8, English) summaries for the command line.
 std::string FormatImportReport(const ImportReport& report);

@@ -33,10 +33,10 @@ std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length);
 // What tells a changed file from the one read before: its last write time and size. Both 0
 // when there is no such file (or it cannot be looked at).
 struct FileStamp {
-  unsigned long long m_nWriteTime = 0;
-  unsigned long long m_nSize = 0;
-  bool operator==(const FileStamp& o) const { return m_nWriteTime == o.m_nWriteTime && m_nSize == o.m_nSize; }
-  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+    unsigned long long m_nWriteTime = 0;
+    unsigned long long m_nSize = 0;
+    bool operator==(const FileStamp& o) const { return m_nWriteTime == o.m_nWriteTime && m_nSize == o.m_nSize; }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
 FileStamp GetFileStamp(const char* path);
 

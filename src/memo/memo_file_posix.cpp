@@ -16,124 +16,149 @@ using memo_platform::Faulted;
 using memo_platform::TempPathFor;
 
 struct FdTraits {
-  using Handle = int;
-  static Handle Invalid() { return -1; }
-  static bool Close(Handle fd) { return close(fd) == 0; }
+    using Handle = int;
+    static Handle Invalid() { return -1; }
+    static bool Close(Handle fd) { return close(fd) == 0; }
 };
 using CFd = CScopedHandle<FdTraits>;
 
 // The byte string is the file name; only the folder separator changes.
-std::string NativePath(std::string_view gb) {
-  std::string native(gb);
-  for (std::size_t i = 0; i < native.size();) {
-    const std::size_t n = almanix::GbCharLength(native, i);
-    if (n == 1 && native[i] == '\\') native[i] = '/';
-    i += n;
-  }
-  return native;
+std::string NativePath(std::string_view gb)
+{
+    std::string native(gb);
+    for (std::size_t i = 0; i < native.size();) {
+        const std::size_t n = almanix::GbCharLength(native, i);
+        if (n == 1 && native[i] == '\\')
+            native[i] = '/';
+        i += n;
+    }
+    return native;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t length) {
-  while (length > 0) {
-    if (Faulted(FileStep::Write)) {
-      [[maybe_unused]] ssize_t ignored = write(fd, data, length / 2);
-      return false;
+bool WriteAll(int fd, const char* data, std::size_t length)
+{
+    while (length > 0) {
+        if (Faulted(FileStep::Write)) {
+            [[maybe_unused]] ssize_t ignored = write(fd, data, length / 2);
+            return false;
+        }
+        const ssize_t n = write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<std::size_t>(n);
     }
-    const ssize_t n = write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return true;
+    return true;
 }
 
 // Makes the rename itself durable; the new content is already in place, so a failure
 // here is not one of the write.
-void SyncFolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  CFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.IsValid()) fsync(fd.Get());
+void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    CFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.IsValid())
+        fsync(fd.Get());
 }
 
 // The same rule as on Windows: a file without write permission is not replaced or removed,
 // whoever runs the program (root included).
-bool IsReadOnly(const std::string& native) {
-  struct stat info {};
-  return stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+bool IsReadOnly(const std::string& native)
+{
+    struct stat info {};
+    return stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
 }  // namespace
 
 namespace memo_platform {
 
-int WriteReplacing(std::string_view path, const char* data, std::size_t length) {
-  const std::string target = NativePath(path);
-  if (IsReadOnly(target)) return -1;
-  const std::string temp = NativePath(TempPathFor(path));
-  CFd fd(Faulted(FileStep::Open) ? -1
-                                 : open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!fd.IsValid()) return -1;
-  bool ok = WriteAll(fd.Get(), data, length);
-  ok = ok && !Faulted(FileStep::Flush) && fsync(fd.Get()) == 0;
-  ok = fd.Close() && ok;
-  ok = ok && !Faulted(FileStep::Replace) && rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    return -1;
-  }
-  SyncFolderOf(target);
-  return 0;
-}
-
-std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length) {
-  CFd fd(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.IsValid()) return nullptr;
-  struct stat info {};
-  std::unique_ptr<char[]> buffer;
-  if (fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-      static_cast<std::uint64_t>(info.st_size) < SIZE_MAX)
-    buffer.reset(new (std::nothrow) char[static_cast<std::size_t>(info.st_size) + 1]);
-  std::size_t total = 0;
-  if (buffer) {
-    const auto want = static_cast<std::size_t>(info.st_size);
-    while (total < want) {
-      const ssize_t n = read(fd.Get(), buffer.get() + total, want - total);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        buffer.reset();
-        break;
-      }
-      if (n == 0) break;  // the file shrank meanwhile
-      total += static_cast<std::size_t>(n);
+int WriteReplacing(std::string_view path, const char* data, std::size_t length)
+{
+    const std::string target = NativePath(path);
+    if (IsReadOnly(target))
+        return -1;
+    const std::string temp = NativePath(TempPathFor(path));
+    CFd fd(Faulted(FileStep::Open) ? -1 : open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd.IsValid())
+        return -1;
+    bool ok = WriteAll(fd.Get(), data, length);
+    ok = ok && !Faulted(FileStep::Flush) && fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
+    ok = ok && !Faulted(FileStep::Replace) && rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(temp.c_str());
+        return -1;
     }
-  }
-  fd.Close();
-  if (!buffer) return nullptr;
-  buffer[total] = '\0';
-  length = total;
-  return buffer;
+    SyncFolderOf(target);
+    return 0;
 }
 
-int RemovePath(std::string_view path) {
-  if (Faulted(FileStep::Remove) || IsReadOnly(NativePath(path))) return -1;
-  return unlink(NativePath(path).c_str()) == 0 || errno == ENOENT ? 0 : -1;
+std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length)
+{
+    CFd fd(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsValid())
+        return nullptr;
+    struct stat info {};
+    std::unique_ptr<char[]> buffer;
+    if (fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+        static_cast<std::uint64_t>(info.st_size) < SIZE_MAX)
+        buffer.reset(new (std::nothrow) char[static_cast<std::size_t>(info.st_size) + 1]);
+    std::size_t total = 0;
+    if (buffer) {
+        const auto want = static_cast<std::size_t>(info.st_size);
+        while (total < want) {
+            const ssize_t n = read(fd.Get(), buffer.get() + total, want - total);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                buffer.reset();
+                break;
+            }
+            if (n == 0)
+                break;  // the file shrank meanwhile
+            total += static_cast<std::size_t>(n);
+        }
+    }
+    fd.Close();
+    if (!buffer)
+        return nullptr;
+    buffer[total] = '\0';
+    length = total;
+    return buffer;
 }
 
-FileStamp StampOf(std::string_view path) {
-  struct stat info {};
-  if (stat(NativePath(path).c_str(), &info) != 0) return FileStamp{};
-  FileStamp stamp;
-  stamp.m_nWriteTime = static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
-                       static_cast<unsigned long long>(info.st_mtim.tv_nsec);
-  stamp.m_nSize = static_cast<unsigned long long>(info.st_size);
-  return stamp;
+int RemovePath(std::string_view path)
+{
+    if (Faulted(FileStep::Remove) || IsReadOnly(NativePath(path)))
+        return -1;
+    return unlink(NativePath(path).c_str()) == 0 || errno == ENOENT ? 0 : -1;
 }
 
-bool ChangeFolder(std::string_view path) { return chdir(NativePath(path).c_str()) == 0; }
+FileStamp StampOf(std::string_view path)
+{
+    struct stat info {};
+    if (stat(NativePath(path).c_str(), &info) != 0)
+        return FileStamp{};
+    FileStamp stamp;
+    stamp.m_nWriteTime = static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
+        static_cast<unsigned long long>(info.st_mtim.tv_nsec);
+    stamp.m_nSize = static_cast<unsigned long long>(info.st_size);
+    return stamp;
+}
 
-bool MakeFolder(std::string_view path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
+bool ChangeFolder(std::string_view path)
+{
+    return chdir(NativePath(path).c_str()) == 0;
+}
+
+bool MakeFolder(std::string_view path)
+{
+    return mkdir(NativePath(path).c_str(), 0777) == 0;
+}
 
 }  // namespace memo_platform

@@ -6,25 +6,36 @@
 
 namespace {
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // A boundary at i would split a surrogate pair or a CR LF.
-bool SplitsAt(std::u16string_view text, std::size_t i) {
-    if (i == 0 || i >= text.size()) return false;
+bool SplitsAt(std::u16string_view text, std::size_t i)
+{
+    if (i == 0 || i >= text.size())
+        return false;
     return (IsHighSurrogate(text[i - 1]) && IsLowSurrogate(text[i])) || (text[i - 1] == u'\r' && text[i] == u'\n');
 }
 
 // Units of the longest start of text that takes at most maxBytes, ending on a boundary that
 // splits nothing.
-std::size_t FittingStart(std::u16string_view text, std::size_t maxBytes) {
+std::size_t FittingStart(std::u16string_view text, std::size_t maxBytes)
+{
     std::size_t i = 0;
     std::size_t bytes = 0;
     while (i < text.size()) {
         std::size_t n = 1;
-        while (SplitsAt(text, i + n)) ++n;
+        while (SplitsAt(text, i + n))
+            ++n;
         const std::size_t b = GbByteLength(text.substr(i, n));
-        if (bytes + b > maxBytes) break;
+        if (bytes + b > maxBytes)
+            break;
         bytes += b;
         i += n;
     }
@@ -33,11 +44,13 @@ std::size_t FittingStart(std::u16string_view text, std::size_t maxBytes) {
 
 }  // namespace
 
-std::size_t GbByteLength(std::u16string_view text) {
+std::size_t GbByteLength(std::u16string_view text)
+{
     return almanix::Utf16ToGb(text).size();
 }
 
-MemoTextFit FitMemoText(std::u16string_view before, std::u16string_view after, std::size_t maxBytes) {
+MemoTextFit FitMemoText(std::u16string_view before, std::u16string_view after, std::size_t maxBytes)
+{
     MemoTextFit fit;
     // No character takes more than 4 bytes per UTF-16 unit: short texts need no counting.
     if (after.size() <= maxBytes / 4 || GbByteLength(after) <= maxBytes) {
@@ -49,12 +62,16 @@ MemoTextFit FitMemoText(std::u16string_view before, std::u16string_view after, s
 
     const std::size_t nCommon = std::min(before.size(), after.size());
     std::size_t nHead = 0;
-    while (nHead < nCommon && before[nHead] == after[nHead]) ++nHead;
+    while (nHead < nCommon && before[nHead] == after[nHead])
+        ++nHead;
     // The inserted part begins and ends on whole characters.
-    while (SplitsAt(after, nHead)) --nHead;
+    while (SplitsAt(after, nHead))
+        --nHead;
     std::size_t nTail = 0;
-    while (nTail < nCommon - nHead && before[before.size() - 1 - nTail] == after[after.size() - 1 - nTail]) ++nTail;
-    while (nTail > 0 && SplitsAt(after, after.size() - nTail)) --nTail;
+    while (nTail < nCommon - nHead && before[before.size() - 1 - nTail] == after[after.size() - 1 - nTail])
+        ++nTail;
+    while (nTail > 0 && SplitsAt(after, after.size() - nTail))
+        --nTail;
 
     const std::u16string_view head = after.substr(0, nHead);
     const std::u16string_view tail = after.substr(after.size() - nTail);

@@ -13,14 +13,14 @@
 
 // One day of the shown month.
 struct CDayCell {
-    std::uint16_t m_nWeekday = 0;          // 0 = Sunday .. 6 = Saturday
-    CLunarDate m_lunar;                    // with leap flag and the lunar month's length
-    std::uint16_t m_nTerm = 0;             // 0 none; 1 the month's first solar term; 2 its second
-    char m_szText[18] = {};                // GBK text under the day number; at most 10 bytes used
-    const char* m_pszFestival = nullptr;   // lunar festival, else Gregorian festival, else null
-    std::uint8_t m_bMonthStart = 0;        // 1 when m_szText names a new lunar month
-    std::uint8_t m_nHoliday = 0;           // HOLIDAY_NONE, HOLIDAY_OFF (休) or HOLIDAY_WORK (班)
-    const char* m_pszHoliday = nullptr;    // the holiday's name (GBK) when m_nHoliday is set
+    std::uint16_t m_nWeekday = 0;         // 0 = Sunday .. 6 = Saturday
+    CLunarDate m_lunar;                   // with leap flag and the lunar month's length
+    std::uint16_t m_nTerm = 0;            // 0 none; 1 the month's first solar term; 2 its second
+    char m_szText[18] = {};               // GBK text under the day number; at most 10 bytes used
+    const char* m_pszFestival = nullptr;  // lunar festival, else Gregorian festival, else null
+    std::uint8_t m_bMonthStart = 0;       // 1 when m_szText names a new lunar month
+    std::uint8_t m_nHoliday = 0;          // HOLIDAY_NONE, HOLIDAY_OFF (休) or HOLIDAY_WORK (班)
+    const char* m_pszHoliday = nullptr;   // the holiday's name (GBK) when m_nHoliday is set
 };
 
 // Fills the cell of Gregorian day (nYear, nMonth, nDay), whose lunar date is given: weekday,
@@ -56,9 +56,9 @@ struct MonthPoint {
 };
 
 // Grid geometry in client pixels: column c (0 = Sunday), row r (0-5).
-inline constexpr int MONTH_HEADER_HEIGHT = 20;   // weekday names; no day above this
-inline constexpr int MONTH_CELL_PITCH_X = 52;    // a cell is 51 wide, then a black pixel
-inline constexpr int MONTH_CELL_PITCH_Y = 33;    // a cell is 32 high, then a black pixel
+inline constexpr int MONTH_HEADER_HEIGHT = 20;  // weekday names; no day above this
+inline constexpr int MONTH_CELL_PITCH_X = 52;   // a cell is 51 wide, then a black pixel
+inline constexpr int MONTH_CELL_PITCH_Y = 33;   // a cell is 32 high, then a black pixel
 inline constexpr int MONTH_CELL_WIDTH = 51;
 inline constexpr int MONTH_CELL_HEIGHT = 32;
 inline constexpr int MONTH_GRID_ROWS = 6;
@@ -116,7 +116,7 @@ public:
     // m_nHotDay is no day of the month); a text that was not stored leaves its slot and file
     // as they were, except that a failed file write leaves the new value in memory.
     int SaveDayMemos(std::string_view once, std::uint32_t dwOnceFlags, std::string_view solarYearly,
-                     std::uint32_t dwSolarYearlyFlags, std::string_view lunarYearly, std::uint32_t dwLunarYearlyFlags);
+        std::uint32_t dwSolarYearlyFlags, std::string_view lunarYearly, std::uint32_t dwLunarYearlyFlags);
 
     // The weekly dialog's OK for weekday m_nWeekdayCol: leading blanks are dropped, the
     // weekly slot set and the view repainted. 0, or -1 when not stored (no weekday column,
@@ -124,8 +124,8 @@ public:
     int SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags);
 
     // The tip text of day nDay: the day's holiday ("春节 放假" or "春节 调休上班"), then the weekly,
-    // one-off, Gregorian-yearly and lunar-yearly memo texts in this order, with CR LF between them. The buffer is allocated with malloc and
-    // belongs to the caller, who releases it with free (the tip window does). Null, with
+    // one-off, Gregorian-yearly and lunar-yearly memo texts in this order, with CR LF between them. The buffer is
+    // allocated with malloc and belongs to the caller, who releases it with free (the tip window does). Null, with
     // nLength 0, when the day has neither holiday nor memo text, or is not shown.
     char* BuildDayNote(int nDay, int& nLength) const;
 
@@ -139,24 +139,24 @@ public:
     // The shown month is the selected date's month (the ring and the cyan weekday show).
     bool ShowsSelectedMonth() const { return m_nSelYear != 0 && m_nYear == m_nSelYear && m_nMonth == m_nSelMonth; }
 
-    std::uint16_t m_nYear = 0;     // shown Gregorian month; 0 until the first SetMonth
+    std::uint16_t m_nYear = 0;  // shown Gregorian month; 0 until the first SetMonth
     std::uint16_t m_nMonth = 0;
     std::uint16_t m_nHotDay = 0;   // day under the pointer or last clicked; 0 = none
     std::uint16_t m_nSelYear = 0;  // selected date (today); 0 = none
     std::uint16_t m_nSelMonth = 0;
     std::uint16_t m_nSelDay = 0;
     std::int32_t m_nWeekdayCol = -1;  // header column last clicked, 0-6; -1 = none
-    CDayCell m_cells[32];          // index = day; 1 .. m_nDays valid
+    CDayCell m_cells[32];             // index = day; 1 .. m_nDays valid
     std::uint16_t m_nDays = 0;
 
-    CMemoStore m_storeOnce;          // one-off memos of the shown month, slot = day
-    CMemoStore m_storeLunarFirst;    // lunar-yearly memos of day 1's lunar month number
-    CMemoStore m_storeLunarLast;     // ... of the last day's lunar month number
-    CMemoStore m_storeLunarMiddle;   // ... of a third number between them; open only then
-    CMemoStore m_storeSolarYearly;   // Gregorian-yearly memos of the shown month number
-    CMemoStore m_storeWeekly;        // weekly memos, slot = weekday
+    CMemoStore m_storeOnce;         // one-off memos of the shown month, slot = day
+    CMemoStore m_storeLunarFirst;   // lunar-yearly memos of day 1's lunar month number
+    CMemoStore m_storeLunarLast;    // ... of the last day's lunar month number
+    CMemoStore m_storeLunarMiddle;  // ... of a third number between them; open only then
+    CMemoStore m_storeSolarYearly;  // Gregorian-yearly memos of the shown month number
+    CMemoStore m_storeWeekly;       // weekly memos, slot = weekday
 
-    char m_szTitle[64] = {};         // the year title (GBK), set by UpdateTitle
+    char m_szTitle[64] = {};  // the year title (GBK), set by UpdateTitle
 
 private:
     CMemoStore* LunarStoreOf(int nDay);

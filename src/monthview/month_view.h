@@ -39,8 +39,8 @@ protected:
 
 // Opens a web address the way ShellExecuteW does. Tests put their own in, so that no
 // browser starts; null puts ShellExecuteW back. Returns the one it replaces.
-using SiteOpener = HINSTANCE(WINAPI*)(HWND hwnd, LPCWSTR pszVerb, LPCWSTR pszFile,
-                                      LPCWSTR pszParameters, LPCWSTR pszDirectory, INT nShowCmd);
+using SiteOpener = HINSTANCE(WINAPI*)(
+    HWND hwnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParameters, LPCWSTR pszDirectory, INT nShowCmd);
 SiteOpener SetSiteOpener(SiteOpener pfnOpen);
 
 // The home page the site link opens (ASCII).
@@ -103,17 +103,17 @@ public:
     COLORREF m_clrTerm = RGB(0, 0, 255);
     COLORREF m_clrSaturday = RGB(0, 128, 0);
     COLORREF m_clrHoliday = RGB(255, 0, 0);
-    COLORREF m_clrOffMark = RGB(220, 20, 30);    // the 休 badge
-    COLORREF m_clrWorkMark = RGB(70, 70, 90);    // the 班 badge
+    COLORREF m_clrOffMark = RGB(220, 20, 30);  // the 休 badge
+    COLORREF m_clrWorkMark = RGB(70, 70, 90);  // the 班 badge
 
-    CFont m_fontNumber;     // day numbers
-    CFont m_fontText;       // cell text
-    CFont m_fontTextBold;   // month-start cell text and the "●" marks
-    CFont m_fontSong;       // the "★" marks
-    CFont m_fontMark;       // the "休" and "班" badges
+    CFont m_fontNumber;    // day numbers
+    CFont m_fontText;      // cell text
+    CFont m_fontTextBold;  // month-start cell text and the "●" marks
+    CFont m_fontSong;      // the "★" marks
+    CFont m_fontMark;      // the "休" and "班" badges
 
     std::unique_ptr<CDayTipWnd> m_pTip;
-    CLabel m_title;          // lunar year title in the bottom strip
+    CLabel m_title;  // lunar year title in the bottom strip
     CHoverButton m_siteLink;
     CWnd* m_pParent = nullptr;  // the main window, not owned
 
@@ -129,7 +129,6 @@ protected:
     LRESULT OnCtrlNotify(WPARAM nID, LPARAM);
     // The tip goes with the view: its owner may be the desktop's window, which stays.
     void OnDestroy();
-
 
     void HideTip();
 
@@ -151,6 +150,6 @@ private:
     CTextFit FindNarrowerFont(HDC dc, const char* pszText, int nWidth);
 
     IMonthViewOwner* m_pOwner = nullptr;
-    std::unordered_map<std::string, CTextFit> m_textFits;  // key: '0' or '1' (bold), then the text
+    std::unordered_map<std::string, CTextFit> m_textFits;      // key: '0' or '1' (bold), then the text
     std::map<std::tuple<LONG, LONG, LONG>, CFont> m_fitFonts;  // by height, width, weight
 };

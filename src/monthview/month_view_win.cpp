@@ -53,7 +53,7 @@ void SelectFontOnce(HDC dc, HFONT font)
         ::SelectObject(dc, font);
 }
 
-} // namespace
+}  // namespace
 
 SiteOpener SetSiteOpener(SiteOpener pfnOpen)
 {
@@ -77,7 +77,7 @@ CMonthView::~CMonthView() = default;
 BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID, IMonthViewOwner* pOwner)
 {
     if (!CreateEx(0, kMonthViewClass, "", WS_CHILD | WS_VISIBLE, rect, pParent ? pParent->m_hWnd : nullptr, nID,
-                  ::LoadCursorW(nullptr, IDC_ARROW), static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH))))
+            ::LoadCursorW(nullptr, IDC_ARROW), static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH))))
         return FALSE;
     m_pParent = pParent;
     m_pOwner = pOwner;
@@ -91,10 +91,10 @@ BOOL CMonthView::Create(const RECT& rect, CWnd* pParent, UINT nID, IMonthViewOwn
 
     // Both lie in the strip; what reaches below the view's bottom edge is clipped.
     const int nStripTop = (rect.bottom - rect.top) - STRIP_HEIGHT;
-    m_title.Create({rect.left, nStripTop, rect.right - 160, rect.bottom}, this, static_cast<UINT>(-1),
-                   STRIP_COLOR, RGB(0, 0, 0), 110, "宋体");
-    m_siteLink.Create({rect.right - 120, nStripTop, rect.right - 75, rect.bottom}, this, IDC_SITE_LINK,
-                      STRIP_COLOR, RGB(0, 0, 0), 110, "宋体");
+    m_title.Create({rect.left, nStripTop, rect.right - 160, rect.bottom}, this, static_cast<UINT>(-1), STRIP_COLOR,
+        RGB(0, 0, 0), 110, "宋体");
+    m_siteLink.Create({rect.right - 120, nStripTop, rect.right - 75, rect.bottom}, this, IDC_SITE_LINK, STRIP_COLOR,
+        RGB(0, 0, 0), 110, "宋体");
 
     m_siteLink.SetText("Qorvel", true);
     return TRUE;
@@ -157,7 +157,8 @@ void CMonthView::OnLButtonUp(UINT, POINT pt)
         m_nHotDay = nDay;
         HideTip();
         OpenMemoDialog(MemoDialogKind::Day);
-    } else if (pt.y >= 0 && pt.y <= MONTH_HEADER_HEIGHT && pt.x >= 0 && pt.x / MONTH_CELL_PITCH_X < MONTH_GRID_COLUMNS) {
+    } else if (pt.y >= 0 && pt.y <= MONTH_HEADER_HEIGHT && pt.x >= 0 &&
+        pt.x / MONTH_CELL_PITCH_X < MONTH_GRID_COLUMNS) {
         // y = 20 is the first row's hit zone, but an empty cell there counts as the header.
         m_nWeekdayCol = pt.x / MONTH_CELL_PITCH_X;
         OpenMemoDialog(MemoDialogKind::Weekly);
@@ -197,7 +198,7 @@ void CMonthView::OnDestroy()
 namespace {
 // One memo dialog at a time, even where the main window cannot be disabled under it.
 bool g_bMemoDialogOpen = false;
-} // namespace
+}  // namespace
 
 void CMonthView::OpenMemoDialog(MemoDialogKind kind)
 {
@@ -256,7 +257,8 @@ void CMonthView::DrawHeader(HDC dc)
     FillSolid(dc, rc, m_clrHeaderBk);
     ::SetTextColor(dc, m_clrHeaderText);
     const bool bSelectedMonth = ShowsSelectedMonth();
-    const int nSelWeekday = bSelectedMonth && m_nSelDay >= 1 && m_nSelDay <= m_nDays ? m_cells[m_nSelDay].m_nWeekday : -1;
+    const int nSelWeekday =
+        bSelectedMonth && m_nSelDay >= 1 && m_nSelDay <= m_nDays ? m_cells[m_nSelDay].m_nWeekday : -1;
     for (int i = 0; i < MONTH_GRID_COLUMNS; ++i) {
         const int x = MONTH_CELL_PITCH_X * i;
         const CMemoEntry* pWeekly = GetWeeklyEntry(i);
@@ -343,7 +345,8 @@ void CMonthView::DrawDayBody(HDC dc, int nDay, int x, int y)
     const CDayCell& cell = m_cells[nDay];
     const CMemoEntry* pOnce = GetOnceEntry(nDay);
     if (HasMemoText(pOnce))
-        FillSolid(dc, RECT{x, y, x + MONTH_CELL_WIDTH, y + MONTH_CELL_HEIGHT}, GetMemoColor(pOnce->m_dwFlags, MEMO_KIND_ONCE));
+        FillSolid(dc, RECT{x, y, x + MONTH_CELL_WIDTH, y + MONTH_CELL_HEIGHT},
+            GetMemoColor(pOnce->m_dwFlags, MEMO_KIND_ONCE));
     const CMemoEntry* pWeekly = GetWeeklyEntry(cell.m_nWeekday);
     if (HasMemoText(pWeekly))
         DrawMark(dc, x + 2, y, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
@@ -357,8 +360,8 @@ void CMonthView::DrawDayBody(HDC dc, int nDay, int x, int y)
     ::SetTextColor(dc, GetDayTextColor(nDay));
     SelectFontOnce(dc, cell.m_bMonthStart ? m_fontTextBold : m_fontText);
     const CTextFit* pFit = std::strlen(cell.m_szText) > kAlwaysFitsBytes
-                               ? &FitCellText(dc, cell.m_szText, cell.m_bMonthStart != 0)
-                               : nullptr;
+        ? &FitCellText(dc, cell.m_szText, cell.m_bMonthStart != 0)
+        : nullptr;
     if (!pFit || !pFit->m_font) {
         TextOutGb(dc, x + kCellTextX, y + kCellTextY, cell.m_szText);
         return;
@@ -368,7 +371,7 @@ void CMonthView::DrawDayBody(HDC dc, int nDay, int x, int y)
     const RECT clip = {x + 1, y, x + MONTH_CELL_WIDTH - 1, y + MONTH_CELL_HEIGHT};
     const std::wstring text = almanix::Wide(cell.m_szText);
     ::ExtTextOutW(dc, x + kCellTextX, y + kCellTextY + pFit->m_dy, ETO_CLIPPED, &clip, text.c_str(),
-                  static_cast<UINT>(text.size()), nullptr);
+        static_cast<UINT>(text.size()), nullptr);
 }
 
 void CMonthView::DrawDayNumber(HDC dc, int nDay, int x, int y)
@@ -420,7 +423,7 @@ CMonthView::CTextFit CMonthView::FindNarrowerFont(HDC dc, const char* pszText, i
         return std::make_pair(tried, tm.tmAveCharWidth);
     };
 
-    Candidate best;      // the widest that fits
+    Candidate best;  // the widest that fits
     Candidate narrowest = {lf.lfHeight, 0, nWidth, tmCell.tmAscent};
     for (int step = 0; step <= kFitHeightSteps; ++step) {
         // A positive height is the cell height, a negative one the character height.
@@ -471,5 +474,6 @@ void CMonthView::DrawHolidayMark(HDC dc, int nDay, int x, int y)
     FillSolid(dc, badge, cell.m_nHoliday == HOLIDAY_OFF ? m_clrOffMark : m_clrWorkMark);
     SelectScope scope(dc, m_fontMark);
     ::SetTextColor(dc, RGB(255, 255, 255));
-    DrawTextGb(dc, cell.m_nHoliday == HOLIDAY_OFF ? "休" : "班", &badge, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
+    DrawTextGb(
+        dc, cell.m_nHoliday == HOLIDAY_OFF ? "休" : "班", &badge, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
 }

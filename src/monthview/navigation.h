@@ -8,10 +8,14 @@ struct YearMonth {
     int m_nMonth;  // 1-12
 };
 
-inline bool operator==(const YearMonth& a, const YearMonth& b) {
+inline bool operator==(const YearMonth& a, const YearMonth& b)
+{
     return a.m_nYear == b.m_nYear && a.m_nMonth == b.m_nMonth;
 }
-inline bool operator!=(const YearMonth& a, const YearMonth& b) { return !(a == b); }
+inline bool operator!=(const YearMonth& a, const YearMonth& b)
+{
+    return !(a == b);
+}
 
 // The months the view shows: January 1900 starts before the lunar calendar does (on the
 // 31st), and the last lunar year of the tables ends in February 2051.
@@ -55,8 +59,8 @@ SelectorChange ChangeSelectors(int nYearItem, int nMonthItem);
 
 // GoToToday: whether the view must be set, with what, and the selector items to show.
 struct TodayPlan {
-    bool m_bSetMonth;       // false: the view already shows today, nothing to do
-    int m_nYear;            // the arguments of SetMonth: today's local date, as read
+    bool m_bSetMonth;  // false: the view already shows today, nothing to do
+    int m_nYear;       // the arguments of SetMonth: today's local date, as read
     int m_nMonth;
     int m_nDay;
     SelectorItems m_items;  // for the month the view will show
@@ -66,5 +70,4 @@ struct TodayPlan {
 // day; otherwise set the month with today's date. Today outside the range: always set, with
 // today's date (SetMonth shows the nearest supported month and selects no day), and the
 // selectors show that nearest month.
-TodayPlan PlanGoToToday(int nShownYear, int nShownMonth, int nHotDay, int nTodayYear, int nTodayMonth,
-                        int nTodayDay);
+TodayPlan PlanGoToToday(int nShownYear, int nShownMonth, int nHotDay, int nTodayYear, int nTodayMonth, int nTodayDay);

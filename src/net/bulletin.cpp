@@ -11,21 +11,23 @@ using namespace net_platform;
 namespace {
 
 // Ends the exchange: the socket is shut down in both directions and closed.
-int Finish(CSocket& s, int code) {
+int Finish(CSocket& s, int code)
+{
     ShutdownBoth(s.Get());
     s.Close();
     return code;
 }
 
-} // namespace
+}  // namespace
 
-int GetPageBody(char* body, int* pLen, const char* host, const char* path, const char* version) {
+int GetPageBody(char* body, int* pLen, const char* host, const char* path, const char* version)
+{
     return GetPageBodyFrom(body, pLen, host, BULLETIN_PORT, path, version, BulletinTimeouts());
 }
 
-int GetPageBodyFrom(char* body, int* pLen, const char* host, unsigned short port, const char* path,
-                    const char* version, const BulletinTimeouts& timeouts,
-                    const std::atomic<bool>* pCancel) {
+int GetPageBodyFrom(char* body, int* pLen, const char* host, unsigned short port, const char* path, const char* version,
+    const BulletinTimeouts& timeouts, const std::atomic<bool>* pCancel)
+{
     char buffer[BULLETIN_EXCHANGE_SIZE];
     const int requestLength = FormatBulletinRequest(buffer, sizeof buffer, path, host, version);
     if (requestLength < 0)

@@ -43,14 +43,12 @@ int GetPageBody(char* body, int* pLen, const char* host, const char* path, const
 // out, on success, the length delivered. Returns one of the BULLETIN_ codes.
 // pCancel (may be null): when it becomes true the exchange gives up within a fraction of a
 // second, with BULLETIN_ERR_CONNECT or BULLETIN_ERR_RECEIVE. Name resolution cannot be cut short.
-int GetPageBodyFrom(char* body, int* pLen, const char* host, unsigned short port, const char* path,
-                    const char* version, const BulletinTimeouts& timeouts,
-                    const std::atomic<bool>* pCancel = nullptr);
+int GetPageBodyFrom(char* body, int* pLen, const char* host, unsigned short port, const char* path, const char* version,
+    const BulletinTimeouts& timeouts, const std::atomic<bool>* pCancel = nullptr);
 
 // The request bytes into buffer (NUL-terminated); their length, or -1 when they do not fit
 // in size bytes or a parameter holds a CR or LF (it would forge a header).
-int FormatBulletinRequest(char* buffer, int size, const char* path, const char* host,
-                          const char* version);
+int FormatBulletinRequest(char* buffer, int size, const char* path, const char* host, const char* version);
 
 // True when the n bytes received hold the headers' end and, after it, as many bytes as their
 // Content-Length (any case, optional blanks) says. Without that header only the server's

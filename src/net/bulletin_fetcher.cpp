@@ -8,19 +8,19 @@
 // What the fetcher and its worker threads share; a worker may outlive the fetcher.
 struct CBulletinFetcher::CShared {
     std::mutex m_mutex;
-    bool m_bBusy = false;          // under m_mutex
-    bool m_bShutdown = false;      // under m_mutex
-    Completion m_onDone;           // under m_mutex
+    bool m_bBusy = false;      // under m_mutex
+    bool m_bShutdown = false;  // under m_mutex
+    Completion m_onDone;       // under m_mutex
     std::atomic<bool> m_bCancel{false};
 };
 
-BulletinResult FetchBulletinItem(const char* host, unsigned short port, const BulletinTimeouts& timeouts,
-                                 const std::atomic<bool>* pCancel) {
+BulletinResult FetchBulletinItem(
+    const char* host, unsigned short port, const BulletinTimeouts& timeouts, const std::atomic<bool>* pCancel)
+{
     BulletinResult result;
     char body[BULLETIN_BODY_SIZE];
     int length = BULLETIN_BODY_SIZE - 1;
-    result.m_nCode = GetPageBodyFrom(body, &length, host, port, BULLETIN_PATH, BULLETIN_VERSION,
-                                     timeouts, pCancel);
+    result.m_nCode = GetPageBodyFrom(body, &length, host, port, BULLETIN_PATH, BULLETIN_VERSION, timeouts, pCancel);
     if (result.m_nCode != BULLETIN_OK)
         return result;
     std::string link;
@@ -31,15 +31,18 @@ BulletinResult FetchBulletinItem(const char* host, unsigned short port, const Bu
 }
 
 CBulletinFetcher::CBulletinFetcher(Completion onDone, BulletinFetchOptions options)
-    : m_pShared(std::make_shared<CShared>()), m_options(std::move(options)) {
+    : m_pShared(std::make_shared<CShared>()), m_options(std::move(options))
+{
     m_pShared->m_onDone = std::move(onDone);
 }
 
-CBulletinFetcher::~CBulletinFetcher() {
+CBulletinFetcher::~CBulletinFetcher()
+{
     Shutdown();
 }
 
-bool CBulletinFetcher::Start(const char* host) {
+bool CBulletinFetcher::Start(const char* host)
+{
     if (!host)
         return false;
     {
@@ -50,7 +53,7 @@ bool CBulletinFetcher::Start(const char* host) {
     }
     try {
         std::thread worker([shared = m_pShared, host = std::string(host), port = m_options.m_nPort,
-                            timeouts = m_options.m_timeouts, onExit = m_options.m_onWorkerExit] {
+                               timeouts = m_options.m_timeouts, onExit = m_options.m_onWorkerExit] {
             const BulletinResult result = FetchBulletinItem(host.c_str(), port, timeouts, &shared->m_bCancel);
             {
                 std::lock_guard<std::mutex> lock(shared->m_mutex);
@@ -73,12 +76,14 @@ bool CBulletinFetcher::Start(const char* host) {
     return true;
 }
 
-bool CBulletinFetcher::IsBusy() const {
+bool CBulletinFetcher::IsBusy() const
+{
     std::lock_guard<std::mutex> lock(m_pShared->m_mutex);
     return m_pShared->m_bBusy;
 }
 
-void CBulletinFetcher::Shutdown() {
+void CBulletinFetcher::Shutdown()
+{
     Completion dropped;
     {
         std::lock_guard<std::mutex> lock(m_pShared->m_mutex);

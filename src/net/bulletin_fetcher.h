@@ -13,8 +13,8 @@
 struct BulletinResult {
     int m_nCode = BULLETIN_ERR_RESOLVE;  // GetPageBody's code; 0: a reply with a body came
     bool m_bHasItem = false;             // the body held an item (only with m_nCode 0)
-    std::string m_strLink;  // the item's link when IsSafeWebLink accepts it, else empty
-    std::string m_strText;  // the item's text, GB18030 bytes, CR LF between lines
+    std::string m_strLink;               // the item's link when IsSafeWebLink accepts it, else empty
+    std::string m_strText;               // the item's text, GB18030 bytes, CR LF between lines
 };
 
 struct BulletinFetchOptions {
@@ -26,7 +26,7 @@ struct BulletinFetchOptions {
 
 // One complete exchange with host and its item, on the calling thread.
 BulletinResult FetchBulletinItem(const char* host, unsigned short port, const BulletinTimeouts& timeouts,
-                                 const std::atomic<bool>* pCancel = nullptr);
+    const std::atomic<bool>* pCancel = nullptr);
 
 class CBulletinFetcher {
 public:

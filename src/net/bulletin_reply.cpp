@@ -8,14 +8,27 @@
 
 namespace {
 
-bool IsDigit(unsigned char b) { return b >= '0' && b <= '9'; }
-bool IsAlpha(unsigned char b) { return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z'); }
-bool IsHex(unsigned char b) { return IsDigit(b) || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F'); }
+bool IsDigit(unsigned char b)
+{
+    return b >= '0' && b <= '9';
+}
+bool IsAlpha(unsigned char b)
+{
+    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+}
+bool IsHex(unsigned char b)
+{
+    return IsDigit(b) || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
+}
 
-bool HasLineBreak(const char* s) { return std::strpbrk(s, "\r\n") != nullptr; }
+bool HasLineBreak(const char* s)
+{
+    return std::strpbrk(s, "\r\n") != nullptr;
+}
 
 // Matches prefix against the start of s ignoring ASCII case; the length matched, or 0.
-size_t MatchNoCase(const char* s, const char* prefix) {
+size_t MatchNoCase(const char* s, const char* prefix)
+{
     size_t i = 0;
     for (; prefix[i]; ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
@@ -29,7 +42,8 @@ size_t MatchNoCase(const char* s, const char* prefix) {
 
 // [begin, end) is a DNS name: labels of 1-63 letters, digits and '-' (not at either end of
 // a label), joined by single dots, 253 bytes at most.
-bool IsDnsName(const char* begin, const char* end) {
+bool IsDnsName(const char* begin, const char* end)
+{
     if (begin == end || end - begin > 253)
         return false;
     const char* label = begin;
@@ -50,7 +64,8 @@ bool IsDnsName(const char* begin, const char* end) {
 }
 
 // [begin, end) is "[...]" holding an IPv6 address's characters with at least two colons.
-bool IsBracketedIpv6(const char* begin, const char* end) {
+bool IsBracketedIpv6(const char* begin, const char* end)
+{
     if (end - begin < 4 || *begin != '[' || end[-1] != ']')
         return false;
     int colons = 0;
@@ -65,30 +80,33 @@ bool IsBracketedIpv6(const char* begin, const char* end) {
 }
 
 // Characters of a path, query or fragment that no shell or command line treats specially.
-bool IsSafeTailChar(unsigned char c) {
+bool IsSafeTailChar(unsigned char c)
+{
     if (IsAlpha(c) || IsDigit(c))
         return true;
     return c != 0 && std::strchr("-._~/?#:@&=+;,*()", c) != nullptr;
 }
 
-} // namespace
+}  // namespace
 
-int FormatBulletinRequest(char* buffer, int size, const char* path, const char* host,
-                          const char* version) {
+int FormatBulletinRequest(char* buffer, int size, const char* path, const char* host, const char* version)
+{
     if (!buffer || size <= 0 || !path || !host || !version)
         return -1;
     if (HasLineBreak(path) || HasLineBreak(host) || HasLineBreak(version))
         return -1;
-    const int n = std::snprintf(buffer, static_cast<size_t>(size),
-                                "GET /%s HTTP/1.1\r\nHost:%s\r\nVer:%s\r\n\r\n", path, host, version);
+    const int n = std::snprintf(
+        buffer, static_cast<size_t>(size), "GET /%s HTTP/1.1\r\nHost:%s\r\nVer:%s\r\n\r\n", path, host, version);
     return n < 0 || n >= size ? -1 : n;
 }
 
-int CompleteGbLength(const char* text, int length) {
+int CompleteGbLength(const char* text, int length)
+{
     return static_cast<int>(almanix::GbCompleteLength(std::string_view(text, static_cast<size_t>(length))));
 }
 
-bool IsReplyComplete(const char* received, int n) {
+bool IsReplyComplete(const char* received, int n)
+{
     int headerEnd = -1;
     for (int i = 0; i + 4 <= n; ++i) {
         if (std::memcmp(received + i, "\r\n\r\n", 4) == 0) {
@@ -120,7 +138,8 @@ bool IsReplyComplete(const char* received, int n) {
     return false;
 }
 
-int ExtractBody(const char* received, int n, char* body, int* pLen) {
+int ExtractBody(const char* received, int n, char* body, int* pLen)
+{
     const char* start = nullptr;
     for (int i = 0; i + 4 <= n; ++i) {
         if (std::memcmp(received + i, "\r\n\r\n", 4) == 0) {
@@ -144,7 +163,8 @@ int ExtractBody(const char* received, int n, char* body, int* pLen) {
     return BULLETIN_OK;
 }
 
-bool ParseBulletinBody(const char* body, std::string* link, std::string* text) {
+bool ParseBulletinBody(const char* body, std::string* link, std::string* text)
+{
     const char* p = body;
     while (*p == ' ' || *p == '\r' || *p == '\n' || *p == '\t')
         ++p;
@@ -159,7 +179,8 @@ bool ParseBulletinBody(const char* body, std::string* link, std::string* text) {
     return true;
 }
 
-bool IsSafeWebLink(const char* link) {
+bool IsSafeWebLink(const char* link)
+{
     if (!link)
         return false;
     size_t skip = MatchNoCase(link, "https://");

@@ -31,7 +31,11 @@ struct SocketTraits {
 struct AddressTraits {
     using Handle = addrinfo*;
     static Handle Invalid() { return nullptr; }
-    static bool Close(Handle list) { FreeAddresses(list); return true; }
+    static bool Close(Handle list)
+    {
+        FreeAddresses(list);
+        return true;
+    }
 };
 using CSocket = CScopedHandle<SocketTraits>;
 using CAddresses = CScopedHandle<AddressTraits>;

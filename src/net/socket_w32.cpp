@@ -15,23 +15,35 @@ const int kSendFlags = 0;
 // The longest single wait, so that a cancel request is seen soon.
 const int kSliceMs = 50;
 
-SOCKET Native(SocketHandle s) { return static_cast<SOCKET>(s); }
-SocketHandle MakeSocket(const addrinfo* ai) {
+SOCKET Native(SocketHandle s)
+{
+    return static_cast<SOCKET>(s);
+}
+SocketHandle MakeSocket(const addrinfo* ai)
+{
     const SOCKET s = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
     return s == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(s);
 }
-bool SetNonBlocking(SocketHandle s) {
+bool SetNonBlocking(SocketHandle s)
+{
     u_long on = 1;
     return ioctlsocket(Native(s), FIONBIO, &on) == 0;
 }
-bool ConnectInProgress() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+bool ConnectInProgress()
+{
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
 
 }  // namespace
 
-bool CloseSocket(SocketHandle s) { return closesocket(Native(s)) == 0; }
+bool CloseSocket(SocketHandle s)
+{
+    return closesocket(Native(s)) == 0;
+}
 
 // One wait of at most sliceMs: 1 ready, 0 not yet, -1 failed.
-int PollOnce(SocketHandle handle, bool wantWrite, int sliceMs) {
+int PollOnce(SocketHandle handle, bool wantWrite, int sliceMs)
+{
     const SOCKET s = Native(handle);
     // A failed non-blocking connect shows in the exception set, not the write set.
     fd_set main, except;

@@ -46,19 +46,29 @@ struct GbPuaAlias {
 #include "text/gb18030_tables.inc"
 
 constexpr char32_t kReplacement = 0xFFFD;
-constexpr uint32_t kFourByteBmpCount = 39420;   // 0x81308130 .. 0x8431A439
-constexpr uint32_t kSupplementaryBase = 189000; // linear index of 0x90308130 = U+10000
+constexpr uint32_t kFourByteBmpCount = 39420;    // 0x81308130 .. 0x8431A439
+constexpr uint32_t kSupplementaryBase = 189000;  // linear index of 0x90308130 = U+10000
 
-inline bool IsTwoByteTrail(uint8_t b) { return b >= 0x40 && b != 0x7F && b != 0xFF; }
-inline bool IsDigit(uint8_t b) { return b >= 0x30 && b <= 0x39; }
-inline bool IsLead(uint8_t b) { return b >= 0x81 && b != 0xFF; }
+inline bool IsTwoByteTrail(uint8_t b)
+{
+    return b >= 0x40 && b != 0x7F && b != 0xFF;
+}
+inline bool IsDigit(uint8_t b)
+{
+    return b >= 0x30 && b <= 0x39;
+}
+inline bool IsLead(uint8_t b)
+{
+    return b >= 0x81 && b != 0xFF;
+}
 
-char32_t DecodeFourByte(uint32_t linear) {
+char32_t DecodeFourByte(uint32_t linear)
+{
     if (linear < kFourByteBmpCount) {
         // The last run starting at or before the index (the table ends with a sentinel run).
-        const GbFourByteRun* run =
-            std::upper_bound(std::begin(kGbFourByteRuns), std::end(kGbFourByteRuns) - 1, linear,
-                             [](uint32_t index, const GbFourByteRun& r) { return index < r.index; }) - 1;
+        const GbFourByteRun* run = std::upper_bound(std::begin(kGbFourByteRuns), std::end(kGbFourByteRuns) - 1, linear,
+                                       [](uint32_t index, const GbFourByteRun& r) { return index < r.index; }) -
+            1;
         return run->cp ? run->cp + (linear - run->index) : kReplacement;
     }
     if (linear >= kSupplementaryBase && linear - kSupplementaryBase < 0x100000)
@@ -67,7 +77,8 @@ char32_t DecodeFourByte(uint32_t linear) {
 }
 
 // Bytes of the sequence at p (p < end), at least 1: what DecodeGb takes.
-inline size_t SequenceLength(const uint8_t* p, const uint8_t* end) {
+inline size_t SequenceLength(const uint8_t* p, const uint8_t* end)
+{
     const size_t left = static_cast<size_t>(end - p);
     if (p[0] < 0x80 || !IsLead(p[0]) || left < 2)
         return 1;
@@ -77,7 +88,8 @@ inline size_t SequenceLength(const uint8_t* p, const uint8_t* end) {
 }
 
 // Decodes the sequence at p (p < end) into cp; returns the bytes it takes, at least 1.
-inline size_t DecodeGb(const uint8_t* p, const uint8_t* end, char32_t& cp) {
+inline size_t DecodeGb(const uint8_t* p, const uint8_t* end, char32_t& cp)
+{
     const uint8_t b1 = p[0];
     const size_t n = SequenceLength(p, end);
     if (b1 < 0x80) {
@@ -107,7 +119,8 @@ inline size_t DecodeGb(const uint8_t* p, const uint8_t* end, char32_t& cp) {
 // Two-byte code of every BMP code point that has one (0: none), built from kGbTwoByte once.
 class CReverseTwoByte {
 public:
-    CReverseTwoByte() {
+    CReverseTwoByte()
+    {
         for (uint32_t i = 0; i < sizeof kGbTwoByte / sizeof kGbTwoByte[0]; ++i) {
             if (!kGbTwoByte[i])
                 continue;
@@ -125,12 +138,14 @@ private:
     uint16_t m_code[0x10000] = {};
 };
 
-const CReverseTwoByte& ReverseTwoByte() {
+const CReverseTwoByte& ReverseTwoByte()
+{
     static const CReverseTwoByte table;
     return table;
 }
 
-inline uint8_t* PutFourByte(uint32_t linear, uint8_t* out) {
+inline uint8_t* PutFourByte(uint32_t linear, uint8_t* out)
+{
     out[3] = static_cast<uint8_t>(0x30 + linear % 10);
     linear /= 10;
     out[2] = static_cast<uint8_t>(0x81 + linear % 126);
@@ -141,10 +156,10 @@ inline uint8_t* PutFourByte(uint32_t linear, uint8_t* out) {
 }
 
 // Four-byte form of a BMP code point without a two-byte code; the form of U+FFFD for surrogates.
-uint32_t FourByteIndex(char32_t cp) {
-    const GbFourByteSpan* span =
-        std::upper_bound(std::begin(kGbFourByteSpans), std::end(kGbFourByteSpans), cp,
-                         [](char32_t c, const GbFourByteSpan& s) { return c < s.cp; });
+uint32_t FourByteIndex(char32_t cp)
+{
+    const GbFourByteSpan* span = std::upper_bound(std::begin(kGbFourByteSpans), std::end(kGbFourByteSpans), cp,
+        [](char32_t c, const GbFourByteSpan& s) { return c < s.cp; });
     if (span != std::begin(kGbFourByteSpans)) {
         --span;
         if (cp - span->cp < span->count)
@@ -155,7 +170,8 @@ uint32_t FourByteIndex(char32_t cp) {
 
 // Writes the GB form of a Unicode scalar value (surrogates and values past U+10FFFF take the
 // form of U+FFFD); at most 4 bytes.
-inline uint8_t* EncodeGb(char32_t cp, const CReverseTwoByte& reverse, uint8_t* out) {
+inline uint8_t* EncodeGb(char32_t cp, const CReverseTwoByte& reverse, uint8_t* out)
+{
     if (cp < 0x80) {
         *out = static_cast<uint8_t>(cp);
         return out + 1;
@@ -182,7 +198,8 @@ inline uint8_t* EncodeGb(char32_t cp, const CReverseTwoByte& reverse, uint8_t* o
 
 // Decodes one UTF-8 sequence at p (p < end); an ill-formed one yields U+FFFD for its longest
 // well-formed prefix, at least one byte (the maximal subpart of Unicode's recommendation).
-inline size_t DecodeUtf8(const uint8_t* p, const uint8_t* end, char32_t& cp) {
+inline size_t DecodeUtf8(const uint8_t* p, const uint8_t* end, char32_t& cp)
+{
     const uint8_t b = p[0];
     if (b < 0x80) {
         cp = b;
@@ -198,16 +215,16 @@ inline size_t DecodeUtf8(const uint8_t* p, const uint8_t* end, char32_t& cp) {
         need = 2;
         c = b & 0x0F;
         if (b == 0xE0)
-            lo = 0xA0; // overlong
+            lo = 0xA0;  // overlong
         else if (b == 0xED)
-            hi = 0x9F; // surrogates
+            hi = 0x9F;  // surrogates
     } else if (b >= 0xF0 && b <= 0xF4) {
         need = 3;
         c = b & 0x07;
         if (b == 0xF0)
-            lo = 0x90; // overlong
+            lo = 0x90;  // overlong
         else if (b == 0xF4)
-            hi = 0x8F; // past U+10FFFF
+            hi = 0x8F;  // past U+10FFFF
     } else {
         cp = kReplacement;
         return 1;
@@ -227,7 +244,8 @@ inline size_t DecodeUtf8(const uint8_t* p, const uint8_t* end, char32_t& cp) {
     return i;
 }
 
-inline uint8_t* EncodeUtf8(char32_t cp, uint8_t* out) {
+inline uint8_t* EncodeUtf8(char32_t cp, uint8_t* out)
+{
     if (cp < 0x80) {
         *out++ = static_cast<uint8_t>(cp);
     } else if (cp < 0x800) {
@@ -246,12 +264,18 @@ inline uint8_t* EncodeUtf8(char32_t cp, uint8_t* out) {
     return out;
 }
 
-inline bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-inline bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+inline bool IsHighSurrogate(uint32_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+inline bool IsLowSurrogate(uint32_t u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 // Reads one code point from UTF-16 units at p (p < end); a lone surrogate reads as U+FFFD.
-template <class Unit>
-inline size_t DecodeUtf16(const Unit* p, const Unit* end, char32_t& cp) {
+template <class Unit> inline size_t DecodeUtf16(const Unit* p, const Unit* end, char32_t& cp)
+{
     const uint32_t u = static_cast<uint16_t>(p[0]);
     if (!IsHighSurrogate(u) && !IsLowSurrogate(u)) {
         cp = u;
@@ -266,8 +290,8 @@ inline size_t DecodeUtf16(const Unit* p, const Unit* end, char32_t& cp) {
 }
 
 // The decoded text never has more UTF-16 units than the GB text has bytes.
-template <class String>
-String GbToUnits(std::string_view gb) {
+template <class String> String GbToUnits(std::string_view gb)
+{
     using Unit = typename String::value_type;
     String out(gb.size(), Unit());
     const uint8_t* p = reinterpret_cast<const uint8_t*>(gb.data());
@@ -296,13 +320,15 @@ String GbToUnits(std::string_view gb) {
 class CByteSink {
 public:
     explicit CByteSink(size_t guess) : m_out(guess + 4, '\0'), m_used(0) {}
-    uint8_t* Room() {
+    uint8_t* Room()
+    {
         if (m_out.size() - m_used < 4)
             m_out.resize(m_out.size() * 2);
         return reinterpret_cast<uint8_t*>(&m_out[0]) + m_used;
     }
     void Commit(const uint8_t* end) { m_used = static_cast<size_t>(end - reinterpret_cast<uint8_t*>(&m_out[0])); }
-    std::string Take() {
+    std::string Take()
+    {
         m_out.resize(m_used);
         return std::move(m_out);
     }
@@ -312,10 +338,10 @@ private:
     size_t m_used;
 };
 
-template <class Unit>
-std::string UnitsToGb(const Unit* p, size_t n) {
+template <class Unit> std::string UnitsToGb(const Unit* p, size_t n)
+{
     const CReverseTwoByte& reverse = ReverseTwoByte();
-    CByteSink sink(2 * n); // ASCII and two-byte codes never grow it
+    CByteSink sink(2 * n);  // ASCII and two-byte codes never grow it
     const Unit* const end = p + n;
     while (p < end) {
         char32_t cp;
@@ -325,16 +351,23 @@ std::string UnitsToGb(const Unit* p, size_t n) {
     return sink.Take();
 }
 
-} // namespace
+}  // namespace
 
-std::u16string GbToUtf16(std::string_view gb) { return GbToUnits<std::u16string>(gb); }
+std::u16string GbToUtf16(std::string_view gb)
+{
+    return GbToUnits<std::u16string>(gb);
+}
 
-std::string Utf16ToGb(std::u16string_view text) { return UnitsToGb(text.data(), text.size()); }
+std::string Utf16ToGb(std::u16string_view text)
+{
+    return UnitsToGb(text.data(), text.size());
+}
 
-std::string GbToUtf8(std::string_view gb) {
+std::string GbToUtf8(std::string_view gb)
+{
     const uint8_t* p = reinterpret_cast<const uint8_t*>(gb.data());
     const uint8_t* const end = p + gb.size();
-    CByteSink sink(gb.size() + gb.size() / 2); // two-byte codes take three UTF-8 bytes
+    CByteSink sink(gb.size() + gb.size() / 2);  // two-byte codes take three UTF-8 bytes
     while (p < end) {
         char32_t cp;
         p += DecodeGb(p, end, cp);
@@ -343,11 +376,12 @@ std::string GbToUtf8(std::string_view gb) {
     return sink.Take();
 }
 
-std::string Utf8ToGb(std::string_view utf8) {
+std::string Utf8ToGb(std::string_view utf8)
+{
     const CReverseTwoByte& reverse = ReverseTwoByte();
     const uint8_t* p = reinterpret_cast<const uint8_t*>(utf8.data());
     const uint8_t* const end = p + utf8.size();
-    CByteSink sink(utf8.size()); // three-byte UTF-8 becomes two GB bytes
+    CByteSink sink(utf8.size());  // three-byte UTF-8 becomes two GB bytes
     while (p < end) {
         char32_t cp;
         p += DecodeUtf8(p, end, cp);
@@ -356,12 +390,14 @@ std::string Utf8ToGb(std::string_view utf8) {
     return sink.Take();
 }
 
-std::size_t GbCharLength(std::string_view gb, std::size_t i) {
+std::size_t GbCharLength(std::string_view gb, std::size_t i)
+{
     const uint8_t* p = reinterpret_cast<const uint8_t*>(gb.data());
     return SequenceLength(p + i, p + gb.size());
 }
 
-std::size_t GbCompleteLength(std::string_view gb) {
+std::size_t GbCompleteLength(std::string_view gb)
+{
     const uint8_t* p = reinterpret_cast<const uint8_t*>(gb.data());
     const size_t size = gb.size();
     size_t i = 0;
@@ -381,8 +417,14 @@ std::size_t GbCompleteLength(std::string_view gb) {
 
 // The W functions' strings (gbcodec_win.h declares these where wchar_t holds UTF-16). Built
 // everywhere so that this file has one form; elsewhere nothing calls them.
-std::wstring GbToWide(std::string_view gb) { return GbToUnits<std::wstring>(gb); }
+std::wstring GbToWide(std::string_view gb)
+{
+    return GbToUnits<std::wstring>(gb);
+}
 
-std::string WideToGb(std::wstring_view text) { return UnitsToGb(text.data(), text.size()); }
+std::string WideToGb(std::wstring_view text)
+{
+    return UnitsToGb(text.data(), text.size());
+}
 
-} // namespace almanix
+}  // namespace almanix

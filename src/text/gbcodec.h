@@ -30,4 +30,4 @@ std::size_t GbCharLength(std::string_view gb, std::size_t i);
 // two or three bytes of what can still become a four-byte sequence.
 std::size_t GbCompleteLength(std::string_view gb);
 
-} // namespace almanix
+}  // namespace almanix

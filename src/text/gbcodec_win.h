@@ -14,4 +14,4 @@ namespace almanix {
 std::wstring GbToWide(std::string_view gb);
 std::string WideToGb(std::wstring_view text);
 
-} // namespace almanix
+}  // namespace almanix

@@ -103,39 +103,41 @@ TEST(BadInput, RegistryValuesOfEveryShape)
     struct Case {
         const char* what;
         Value values[3];
-        int x, y;        // where the calendar starts
-        bool notebook;   // shown
+        int x, y;       // where the calendar starts
+        bool notebook;  // shown
     } cases[] = {
-        {"number, empty",
-         {{L"PosX", REG_DWORD, L"700"}, {L"PosY", REG_SZ, L"50"}, {L"MemoShow", REG_SZ, L""}}, 500, 300, false},
-        {"10 KB, number",
-         {{L"PosX", REG_SZ, tenKb}, {L"PosY", REG_SZ, L"50"}, {L"MemoShow", REG_DWORD, L"1"}}, 500, 300, false},
-        {"letters",
-         {{L"PosX", REG_SZ, L"abc"}, {L"PosY", REG_SZ, L"xyz"}, {L"MemoShow", REG_SZ, L"1abc"}}, 0, 0, true},
+        {"number, empty", {{L"PosX", REG_DWORD, L"700"}, {L"PosY", REG_SZ, L"50"}, {L"MemoShow", REG_SZ, L""}}, 500,
+            300, false},
+        {"10 KB, number", {{L"PosX", REG_SZ, tenKb}, {L"PosY", REG_SZ, L"50"}, {L"MemoShow", REG_DWORD, L"1"}}, 500,
+            300, false},
+        {"letters", {{L"PosX", REG_SZ, L"abc"}, {L"PosY", REG_SZ, L"xyz"}, {L"MemoShow", REG_SZ, L"1abc"}}, 0, 0, true},
         {"binary, list",
-         {{L"PosX", REG_BINARY, L"\x0102"}, {L"PosY", REG_SZ, L"60"}, {L"MemoShow", REG_MULTI_SZ, L"1"}}, 500, 300, false},
-        {"out of reach",
-         {{L"PosX", REG_SZ, L"99999"}, {L"PosY", REG_SZ, L"-99999"}, {L"MemoShow", REG_SZ, L"65537"}}, -1, 0, false},
+            {{L"PosX", REG_BINARY, L"\x0102"}, {L"PosY", REG_SZ, L"60"}, {L"MemoShow", REG_MULTI_SZ, L"1"}}, 500, 300,
+            false},
+        {"out of reach", {{L"PosX", REG_SZ, L"99999"}, {L"PosY", REG_SZ, L"-99999"}, {L"MemoShow", REG_SZ, L"65537"}},
+            -1, 0, false},
         {"beyond int",
-         {{L"PosX", REG_SZ, L"99999999999999999999"}, {L"PosY", REG_SZ, L"99999999999999999999"},
-          {L"MemoShow", REG_SZ, L"0"}}, -1, 1 << 30, false},
+            {{L"PosX", REG_SZ, L"99999999999999999999"}, {L"PosY", REG_SZ, L"99999999999999999999"},
+                {L"MemoShow", REG_SZ, L"0"}},
+            -1, 1 << 30, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         for (const Value& v : c.values) {
             if (v.type == REG_DWORD) {
                 DWORD n = static_cast<DWORD>(_wtoi(v.text.c_str()));
                 RegSetValueExW(key, v.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&n), sizeof n);
             } else if (v.type == REG_BINARY) {
                 RegSetValueExW(key, v.name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(v.text.data()),
-                               static_cast<DWORD>(v.text.size() * sizeof(wchar_t)));
+                    static_cast<DWORD>(v.text.size() * sizeof(wchar_t)));
             } else {
                 std::wstring data = v.text + (v.type == REG_MULTI_SZ ? std::wstring(2, L'\0') : std::wstring(1, L'\0'));
                 RegSetValueExW(key, v.name, 0, v.type, reinterpret_cast<const BYTE*>(data.data()),
-                               static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+                    static_cast<DWORD>(data.size() * sizeof(wchar_t)));
             }
         }
         RegCloseKey(key);
@@ -316,4 +318,4 @@ TEST(BadInput, FilesHeldByAnotherProgramKeepTheirContent)
     EXPECT_TRUE(run.Running());
 }
 
-} // namespace
+}  // namespace

@@ -103,7 +103,7 @@ TEST(Responsiveness, WindowAnswersWhileTheServerIsSilent)
             if (c == INVALID_SOCKET)
                 break;
             if (n < 8)
-                held[n++] = c; // kept open, never answered
+                held[n++] = c;  // kept open, never answered
             ++accepted;
         }
         for (int i = 0; i < n; ++i)
@@ -124,7 +124,8 @@ TEST(Responsiveness, WindowAnswersWhileTheServerIsSilent)
     while (GetTickCount() - start < 11000) {
         DWORD_PTR r = 0;
         DWORD t0 = GetTickCount();
-        ASSERT_NE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &r), 0) << "after " << (t0 - start) << " ms";
+        ASSERT_NE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &r), 0)
+            << "after " << (t0 - start) << " ms";
         EXPECT_LT(GetTickCount() - t0, 1000u);
         ++asked;
         // A click on "下一篇" while the fetch waits starts nothing new.
@@ -150,4 +151,4 @@ TEST(Responsiveness, WindowAnswersWhileTheServerIsSilent)
     server.join();
 }
 
-} // namespace
+}  // namespace

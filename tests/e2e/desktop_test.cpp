@@ -49,7 +49,7 @@ private:
 void Press(HWND button)
 {
     ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
-                   reinterpret_cast<LPARAM>(button));
+        reinterpret_cast<LPARAM>(button));
 }
 
 void MouseInput(DWORD flags)
@@ -73,8 +73,9 @@ void UseTheEmbeddedCalendar(const wchar_t* topClass)
     HWND calendarTab = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         return (calendarTab = run.FindTab(L"历")) && ::IsWindowVisible(calendarTab) && !::IsWindowVisible(main);
-    })) << "tab " << calendarTab << (calendarTab && ::IsWindowVisible(calendarTab) ? " shown" : " hidden")
-        << ", calendar " << (::IsWindowVisible(main) ? "shown" : "hidden");
+    })) << "tab "
+        << calendarTab << (calendarTab && ::IsWindowVisible(calendarTab) ? " shown" : " hidden") << ", calendar "
+        << (::IsWindowVisible(main) ? "shown" : "hidden");
     Press(::GetDlgItem(calendarTab, 1000));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) && !::IsWindowVisible(calendarTab); }));
 
@@ -86,7 +87,7 @@ void UseTheEmbeddedCalendar(const wchar_t* topClass)
     EXPECT_TRUE(WaitUntil([&] {
         HWND tab = run.FindTab(L"本");
         return tab && ::IsWindowVisible(tab) && !::IsWindowVisible(notebook) &&
-               RegText(kSettingsKey, L"MemoShow") == L"0";
+            RegText(kSettingsKey, L"MemoShow") == L"0";
     }));
 
     // A day's memo dialog stores the text, and the day's tip shows it.
@@ -129,7 +130,7 @@ void UseTheEmbeddedCalendar(const wchar_t* topClass)
         POINT at = {RectOf(main).left, RectOf(main).top};
         ::ScreenToClient(desktop.View(), &at);
         return RegText(kSettingsKey, L"PosX") == std::to_wstring(at.x) &&
-               RegText(kSettingsKey, L"PosY") == std::to_wstring(at.y);
+            RegText(kSettingsKey, L"PosY") == std::to_wstring(at.y);
     }));
     EXPECT_EQ(::GetAncestor(main, GA_PARENT), desktop.View());
 }
@@ -144,4 +145,4 @@ TEST(Desktop, CalendarInsideAWorkerWindowAnswersEveryControl)
     UseTheEmbeddedCalendar(L"WorkerW");
 }
 
-} // namespace
+}  // namespace

@@ -8,7 +8,6 @@
 
 namespace {
 
-
 int WeekdayOf(int y, int m, int d)
 {
     SYSTEMTIME st = {static_cast<WORD>(y), static_cast<WORD>(m), 0, static_cast<WORD>(d), 12, 0, 0, 0};
@@ -28,7 +27,7 @@ TEST(Display, ColoursOfThePaintedMonth)
     HWND main = run.Main();
     ASSERT_TRUE(WaitUntil([&] {
         return SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0) == now.wMonth - 1 &&
-               SendDlgItemMessageW(main, kComboYear, CB_GETCURSEL, 0, 0) == now.wYear - 1900;
+            SendDlgItemMessageW(main, kComboYear, CB_GETCURSEL, 0, 0) == now.wYear - 1900;
     }));
     Sync(main);
     HWND view = GetDlgItem(main, kMonthView);
@@ -38,9 +37,9 @@ TEST(Display, ColoursOfThePaintedMonth)
     ASSERT_EQ(pic.w, 363);
     ASSERT_EQ(pic.h, 236);
 
-    EXPECT_EQ(pic.At(48, 2), RGB(72, 61, 139));     // header, between two names
-    EXPECT_EQ(pic.At(300, 236 - 3), RGB(255, 215, 0)); // gold strip right of the site link
-    EXPECT_EQ(pic.At(51, 30), RGB(0, 0, 0));          // grid line between columns 0 and 1
+    EXPECT_EQ(pic.At(48, 2), RGB(72, 61, 139));         // header, between two names
+    EXPECT_EQ(pic.At(300, 236 - 3), RGB(255, 215, 0));  // gold strip right of the site link
+    EXPECT_EQ(pic.At(51, 30), RGB(0, 0, 0));            // grid line between columns 0 and 1
 
     int first = WeekdayOf(now.wYear, now.wMonth, 1);
     auto cellLeft = [&](int d) { return 52 * ((first + d - 1) % 7); };
@@ -53,13 +52,17 @@ TEST(Display, ColoursOfThePaintedMonth)
     EXPECT_EQ(pic.At(cellLeft(15) + 34, cellTop(15) + 1), RGB(245, 245, 230));
     // Sunday numbers red, Saturday numbers green (unless a memo, festival or term wins).
     EXPECT_GT(pic.Count(cellLeft(sunday) + 8, cellTop(sunday) + 2, cellLeft(sunday) + 40, cellTop(sunday) + 17,
-                        RGB(255, 0, 0)) + pic.Count(cellLeft(sunday) + 8, cellTop(sunday) + 2, cellLeft(sunday) + 40,
-                                                    cellTop(sunday) + 17, RGB(0, 0, 255)), 5);
+                  RGB(255, 0, 0)) +
+            pic.Count(
+                cellLeft(sunday) + 8, cellTop(sunday) + 2, cellLeft(sunday) + 40, cellTop(sunday) + 17, RGB(0, 0, 255)),
+        5);
     EXPECT_GT(pic.Count(cellLeft(saturday) + 8, cellTop(saturday) + 2, cellLeft(saturday) + 40, cellTop(saturday) + 17,
-                        RGB(0, 128, 0)) + pic.Count(cellLeft(saturday) + 8, cellTop(saturday) + 2,
-                                                     cellLeft(saturday) + 40, cellTop(saturday) + 17, RGB(0, 0, 255)) +
-                  pic.Count(cellLeft(saturday) + 8, cellTop(saturday) + 2, cellLeft(saturday) + 40,
-                            cellTop(saturday) + 17, RGB(255, 0, 0)), 5);
+                  RGB(0, 128, 0)) +
+            pic.Count(cellLeft(saturday) + 8, cellTop(saturday) + 2, cellLeft(saturday) + 40, cellTop(saturday) + 17,
+                RGB(0, 0, 255)) +
+            pic.Count(cellLeft(saturday) + 8, cellTop(saturday) + 2, cellLeft(saturday) + 40, cellTop(saturday) + 17,
+                RGB(255, 0, 0)),
+        5);
     // Today's dotted cyan ring around its cell.
     int l = cellLeft(now.wDay), t = cellTop(now.wDay) - 1;
     EXPECT_GT(pic.Count((std::max)(0, l - 8), (std::max)(0, t - 8), l + 59, t + 42, RGB(0, 255, 255)), 20);
@@ -95,11 +98,13 @@ TEST(EnglishLocale, TextsOnScreenAndFilesAreTheSame)
     HWND edit = GetDlgItem(notebook, 1047);
     for (wchar_t c : std::wstring(L"中a\u00e9"))
         SendMessageW(edit, WM_CHAR, c, 1);
-    SendMessageW(edit, WM_CHAR, 0xD83D, 1); // U+1F600 as a surrogate pair
+    SendMessageW(edit, WM_CHAR, 0xD83D, 1);  // U+1F600 as a surrogate pair
     SendMessageW(edit, WM_CHAR, 0xDE00, 1);
-    EXPECT_EQ(ReadBytes(MemoFolder() + L"\\备忘\\default"), "\xd6\xd0" "a\xa8\xa6\x94\x39\xfc\x36");
+    EXPECT_EQ(ReadBytes(MemoFolder() + L"\\备忘\\default"),
+        "\xd6\xd0"
+        "a\xa8\xa6\x94\x39\xfc\x36");
     EXPECT_EQ(TextOf(edit), L"中a\u00e9\U0001F600");
     SaveWindowPng(main, L"english-locale");
 }
 
-} // namespace
+}  // namespace

@@ -30,7 +30,7 @@ std::vector<std::wstring> LoadedModules(HANDLE process)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Footprint, StartLoadsNeitherThePickerNorThePrintSpooler)
 {
@@ -47,5 +47,5 @@ TEST(Footprint, StartLoadsNeitherThePickerNorThePrintSpooler)
         EXPECT_NE(m, L"comdlg32.dll");
         EXPECT_NE(m, L"winspool.drv");
     }
-    EXPECT_TRUE(hasUser32); // the list is the program's own
+    EXPECT_TRUE(hasUser32);  // the list is the program's own
 }

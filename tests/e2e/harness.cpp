@@ -21,7 +21,7 @@ std::wstring FromBuild(const wchar_t* var)
     if (!v)
         return std::wstring();
     std::wstring path = v;
-    if (!path.empty() && path[0] == L'/') { // a Unix path: Wine shows / as drive Z:
+    if (!path.empty() && path[0] == L'/') {  // a Unix path: Wine shows / as drive Z:
         for (wchar_t& c : path)
             if (c == L'/')
                 c = L'\\';
@@ -30,7 +30,7 @@ std::wstring FromBuild(const wchar_t* var)
     return path;
 }
 
-} // namespace
+}  // namespace
 
 std::wstring ProgramPath(bool testClock)
 {
@@ -57,8 +57,8 @@ bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
 
 void SetTestClockOffset(LONGLONG seconds)
 {
-    static HANDLE map = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONGLONG),
-                                             L"AlmanixTestClock");
+    static HANDLE map =
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONGLONG), L"AlmanixTestClock");
     if (auto* view = static_cast<volatile LONGLONG*>(::MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, sizeof(LONGLONG)))) {
         *view = seconds;
         ::UnmapViewOfFile(const_cast<LONGLONG*>(view));
@@ -227,8 +227,8 @@ std::wstring RegText(const wchar_t* key, const wchar_t* value)
 
 void SetRegText(const wchar_t* key, const wchar_t* value, const wchar_t* text)
 {
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, key, value, REG_SZ, text,
-                      static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+    ::RegSetKeyValueW(
+        HKEY_CURRENT_USER, key, value, REG_SZ, text, static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
 }
 
 void MoveMouse(HWND hwnd, int x, int y)
@@ -354,7 +354,7 @@ HWND VisibleTip(AlmanixRun& run)
         ::GetClassNameW(h, cls, 32);
         LONG style = ::GetWindowLongW(h, GWL_STYLE);
         return h != run.Main() && wcscmp(cls, L"#32770") == 0 && ::IsWindowVisible(h) && (style & WS_POPUP) &&
-               !(style & WS_CAPTION) && !::GetDlgItem(h, 1000) && !::GetDlgItem(h, kNoteEdit);
+            !(style & WS_CAPTION) && !::GetDlgItem(h, 1000) && !::GetDlgItem(h, kNoteEdit);
     });
 }
 

@@ -46,7 +46,7 @@ void SetTestClockOffset(LONGLONG seconds);
 void SetTestClockTo(const SYSTEMTIME& local);
 
 std::wstring DocumentsFolder();
-std::wstring MemoFolder(); // DocumentsFolder()\我的记事
+std::wstring MemoFolder();  // DocumentsFolder()\我的记事
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 std::string ReadBytes(const std::wstring& path);
@@ -67,7 +67,10 @@ void Choose(HWND main, int year, int month);
 void Type(HWND edit, const std::wstring& text);
 // A click whose button release runs a modal dialog: posted, so the test is not held by it.
 void PostClick(HWND hwnd, int x, int y);
-inline void PostClick(HWND hwnd, POINT pt) { PostClick(hwnd, pt.x, pt.y); }
+inline void PostClick(HWND hwnd, POINT pt)
+{
+    PostClick(hwnd, pt.x, pt.y);
+}
 // A visible dialog of the run with this title, once it shows (null when it does not).
 HWND WaitForDialog(AlmanixRun& run, const wchar_t* title);
 // The title of the day memo dialog.
@@ -92,7 +95,11 @@ std::string MemoFile(const std::string& records);
 // The top-left corner of day d's cell in May 2024 (day 1 a Wednesday), in view coordinates.
 POINT CellOfMay2024(int d);
 // The middle of that cell.
-inline POINT DayOfMay2024(int d) { POINT c = CellOfMay2024(d); return {c.x + 20, c.y + 12}; }
+inline POINT DayOfMay2024(int d)
+{
+    POINT c = CellOfMay2024(d);
+    return {c.x + 20, c.y + 12};
+}
 
 // What the screen shows of a window, to probe its pixels.
 struct Picture {

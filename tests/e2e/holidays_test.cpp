@@ -59,13 +59,12 @@ TEST(Holidays, MarksFromTheTableAndTheUsersFile)
 
     // The file changes: the next ticks show it without a restart.
     WriteBytes(file, "2027-02-14 休 春节\n");
-    EXPECT_TRUE(WaitUntil([&] {
-        return pic.Capture(view) && BadgeCorner(pic, 1, 7) == kCell && BadgeCorner(pic, 1, 14) == kOff;
-    }, 8000));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return pic.Capture(view) && BadgeCorner(pic, 1, 7) == kCell && BadgeCorner(pic, 1, 14) == kOff; }, 8000));
     SetTestClockOffset(0);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -100,4 +99,4 @@ TEST(Holidays, BulletinLineShowsItsOwnItems)
     SetTestClockOffset(0);
 }
 
-} // namespace
+}  // namespace

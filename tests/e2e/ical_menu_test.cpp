@@ -37,14 +37,17 @@ void ChooseFile(HWND dlg, const wchar_t* path)
     // The file name box: the one visible edit field of the dialog (inside a combo box on some
     // systems).
     HWND name = nullptr;
-    ::EnumChildWindows(dlg, [](HWND h, LPARAM found) -> BOOL {
-        wchar_t cls[16] = {};
-        ::GetClassNameW(h, cls, 16);
-        if (_wcsicmp(cls, L"Edit") != 0 || !::IsWindowVisible(h))
-            return TRUE;
-        *reinterpret_cast<HWND*>(found) = h;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&name));
+    ::EnumChildWindows(
+        dlg,
+        [](HWND h, LPARAM found) -> BOOL {
+            wchar_t cls[16] = {};
+            ::GetClassNameW(h, cls, 16);
+            if (_wcsicmp(cls, L"Edit") != 0 || !::IsWindowVisible(h))
+                return TRUE;
+            *reinterpret_cast<HWND*>(found) = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&name));
     ASSERT_NE(name, nullptr);
     ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
     ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
@@ -93,26 +96,29 @@ TEST(CalendarMenu, ExportImportAndAutostart)
     EXPECT_NE(ics.find("UID:once-20240501@almanix.memo"), std::string::npos) << ics;
     EXPECT_NE(ics.find("RRULE:RSCALE=CHINESE;FREQ=YEARLY;BYMONTH=8;BYMONTHDAY=15"), std::string::npos);
 
-    WriteBytes(kImportPath, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//e2e//EN\r\nBEGIN:VEVENT\r\nUID:x@e2e\r\n"
-                            "DTSTART;VALUE=DATE:20240502\r\nSUMMARY:\xe8\xa1\xa5\xe7\x8f\xad\r\nEND:VEVENT\r\n"
-                            "BEGIN:VEVENT\r\nUID:y@e2e\r\nDTSTART;VALUE=DATE:20240501\r\nSUMMARY:Lunch\r\nEND:VEVENT\r\n"
-                            "END:VCALENDAR\r\n");
+    WriteBytes(kImportPath,
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//e2e//EN\r\nBEGIN:VEVENT\r\nUID:x@e2e\r\n"
+        "DTSTART;VALUE=DATE:20240502\r\nSUMMARY:\xe8\xa1\xa5\xe7\x8f\xad\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:y@e2e\r\nDTSTART;VALUE=DATE:20240501\r\nSUMMARY:Lunch\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n");
     ::PostMessageW(main, WM_COMMAND, kImport, 0);
     HWND open = WaitForFileDialog(run);
     ASSERT_NE(open, nullptr);
     ChooseFile(open, kImportPath);
     EXPECT_NE(TakeReport(run).find(L"一次性 2 条"), std::wstring::npos);
-    EXPECT_EQ(ReadBytes(CalendarFile(L"202405")),
-              MemoFile(MemoRecord(1, "劳动节聚餐\r\nLunch") + MemoRecord(2, "补班")));
+    EXPECT_EQ(
+        ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(1, "劳动节聚餐\r\nLunch") + MemoRecord(2, "补班")));
 
     // The month was read again: day 2 now carries the one-off mark.
     HWND view = ChildWithId(main, kMonthView);
     POINT cell = CellOfMay2024(2);
     Picture pic;
-    EXPECT_TRUE(WaitUntil([&] {
-        Sync(main);
-        return pic.Capture(view) && pic.At(cell.x + 34, cell.y + 1) == RGB(135, 206, 250);
-    }, 5000));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            Sync(main);
+            return pic.Capture(view) && pic.At(cell.x + 34, cell.y + 1) == RGB(135, 206, 250);
+        },
+        5000));
     SaveWindowPng(main, L"e2e-after-import");
 
     // The autostart entry goes and comes back with the menu's switch.
@@ -130,4 +136,4 @@ TEST(CalendarMenu, ExportImportAndAutostart)
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), L"<none>");
 }
 
-} // namespace
+}  // namespace

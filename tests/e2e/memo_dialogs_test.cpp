@@ -157,7 +157,11 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
     Type(edit, L"中a\u00e9\U0001F600\uAC00");
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }));
-    const std::string bytes = "\xd6\xd0" "a" "\xa8\xa6" "\x94\x39\xfc\x36" "\x82\x37\xcf\x35";
+    const std::string bytes = "\xd6\xd0"
+                              "a"
+                              "\xa8\xa6"
+                              "\x94\x39\xfc\x36"
+                              "\x82\x37\xcf\x35";
     EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(1, bytes)));
 
     dlg = OpenDayMemo(run, view, DayOfMay2024(1));
@@ -174,4 +178,4 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
     EXPECT_EQ(TextOf(tip), L"劳动节 放假\r\n中a\u00e9\U0001F600\uAC00");
 }
 
-} // namespace
+}  // namespace

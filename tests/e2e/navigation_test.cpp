@@ -48,7 +48,10 @@ TEST(Navigation, MonthsSelectorsAndTheTodayButton)
     SendDlgItemMessageW(main, kComboMonth, CB_GETLBTEXT, 11, (LPARAM)item);
     EXPECT_STREQ(item, L"12月");
 
-    struct Step { int pressId; Shown from, to; } steps[] = {
+    struct Step {
+        int pressId;
+        Shown from, to;
+    } steps[] = {
         {kPrev, {2000, 1}, {1999, 12}},
         {kNext, {1999, 12}, {2000, 1}},
         {kPrev, {1900, 2}, {1900, 2}},
@@ -118,10 +121,12 @@ TEST(Screenshots, SomeMonthsForPeopleToLookAt)
     ASSERT_TRUE(run.Start());
     HWND main = run.Main();
     // Each picture is of the month its title names.
-    struct { int y, m; const wchar_t* name; const wchar_t* title; } months[] = {
-        {2024, 2, L"month-2024-02", L"癸卯【免】年－甲辰【龙】年"},
-        {2023, 3, L"month-2023-03", L"癸卯【免】年"},
-        {2000, 7, L"month-2000-07", L"庚辰【龙】年"},
+    struct {
+        int y, m;
+        const wchar_t* name;
+        const wchar_t* title;
+    } months[] = {{2024, 2, L"month-2024-02", L"癸卯【免】年－甲辰【龙】年"},
+        {2023, 3, L"month-2023-03", L"癸卯【免】年"}, {2000, 7, L"month-2000-07", L"庚辰【龙】年"},
         {1900, 2, L"month-1900-02", L"庚子【鼠】年"}};
     for (auto& m : months) {
         Choose(main, m.y, m.m);
@@ -133,4 +138,4 @@ TEST(Screenshots, SomeMonthsForPeopleToLookAt)
     }
 }
 
-} // namespace
+}  // namespace

@@ -54,7 +54,7 @@ TEST(Notebook, ComesBackWithItsTextPositionAndVisibility)
     std::wstring note = MemoFolder() + L"\\备忘\\default";
     CreateDirectoryW(MemoFolder().c_str(), nullptr);
     CreateDirectoryW((MemoFolder() + L"\\备忘").c_str(), nullptr);
-    WriteBytes(note, std::string("line1\r\n\xc5\xa9\xc0\xfa\0rest", 16)); // 农历, then a NUL
+    WriteBytes(note, std::string("line1\r\n\xc5\xa9\xc0\xfa\0rest", 16));  // 农历, then a NUL
     SetRegText(kSettingsKey, L"MemoShow", L" 01");
     SetRegText(kSettingsKey, L"MemoX", L"40");
     SetRegText(kSettingsKey, L"MemoY", L"50");
@@ -92,7 +92,7 @@ TEST(Notebook, PositionNoMonitorShowsFallsBackToTheDefault)
     EXPECT_EQ(RectOf(notebook).top, 50);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -115,7 +115,7 @@ TEST(Notebook, ReadOnlyNoteFileIsKeptAndTheHeadingSaysSo)
     Type(edit, L"x");
     EXPECT_EQ(ReadBytes(note), "old");
     EXPECT_EQ(TextOf(heading), L"记事小本（未保存）");
-    EXPECT_EQ(TextOf(edit).size(), 4u); // the typed text stays on screen
+    EXPECT_EQ(TextOf(edit).size(), 4u);  // the typed text stays on screen
 
     SetFileAttributesW(note.c_str(), FILE_ATTRIBUTE_NORMAL);
     Type(edit, L"y");
@@ -123,4 +123,4 @@ TEST(Notebook, ReadOnlyNoteFileIsKeptAndTheHeadingSaysSo)
     EXPECT_EQ(TextOf(heading), L"记事小本");
 }
 
-} // namespace
+}  // namespace

@@ -21,7 +21,7 @@ TEST(FirstRun, WindowSettingsFoldersAndTabs)
 
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), ProgramPath());
-    EXPECT_EQ(RegText(kSettingsKey, L"PosX"), L"<none>"); // the start-up move is not saved
+    EXPECT_EQ(RegText(kSettingsKey, L"PosX"), L"<none>");  // the start-up move is not saved
     EXPECT_TRUE(FolderExists(MemoFolder() + L"\\日历"));
     EXPECT_TRUE(FolderExists(MemoFolder() + L"\\备忘"));
 
@@ -45,9 +45,8 @@ TEST(SecondInstance, IsRefusedAndTheFirstRunsOn)
     ASSERT_TRUE(second.StartNoWait());
     HWND box = nullptr;
     // Visible only once its texts are in place: the window exists before its controls do.
-    ASSERT_TRUE(WaitUntil([&] {
-        return (box = second.FindWindowOf(L"#32770", nullptr)) != nullptr && IsWindowVisible(box);
-    }, 30000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = second.FindWindowOf(L"#32770", nullptr)) != nullptr && IsWindowVisible(box); }, 30000));
     EXPECT_NE(StaticTexts(box).find(L"同名程序已启动，请先关闭旧程序!"), std::wstring::npos);
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(second.WaitForExit(30000));
@@ -57,4 +56,4 @@ TEST(SecondInstance, IsRefusedAndTheFirstRunsOn)
     EXPECT_TRUE(IsWindowVisible(first.Main()));
 }
 
-} // namespace
+}  // namespace

@@ -56,8 +56,9 @@ TEST(Position, CollapseToTabAndBack)
     HWND main = run.Main();
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCollapse, BN_CLICKED), (LPARAM)GetDlgItem(main, kCollapse));
     HWND calTab = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (calTab = run.FindTab(L"历")) && !IsWindowVisible(main) && IsWindowVisible(calTab); }));
-    EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0"); // the notebook's flag is untouched
+    ASSERT_TRUE(
+        WaitUntil([&] { return (calTab = run.FindTab(L"历")) && !IsWindowVisible(main) && IsWindowVisible(calTab); }));
+    EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");  // the notebook's flag is untouched
     SendMessageW(GetDlgItem(calTab, 1000), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsWindowVisible(calTab); }));
 }
@@ -96,7 +97,7 @@ TEST(Exit, EndProgramKeepsAutostart)
     ASSERT_NE(prompt, nullptr);
     PostMessageW(GetDlgItem(prompt, 1000), BM_CLICK, 0, 0);
     ASSERT_TRUE(run.WaitForExit(15000));
-    EXPECT_EQ(run.ExitCode(), 0u); // a clean end, no crash on the way out
+    EXPECT_EQ(run.ExitCode(), 0u);  // a clean end, no crash on the way out
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), ProgramPath());
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");
 }
@@ -111,7 +112,7 @@ TEST(Exit, UninstallRemovesOnlyAutostart)
     ASSERT_NE(prompt, nullptr);
     PostMessageW(GetDlgItem(prompt, 1025), BM_CLICK, 0, 0);
     ASSERT_TRUE(run.WaitForExit(15000));
-    EXPECT_EQ(run.ExitCode(), 0u); // a clean end, no crash on the way out
+    EXPECT_EQ(run.ExitCode(), 0u);  // a clean end, no crash on the way out
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), L"<none>");
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");
     EXPECT_TRUE(FileExists(memo));
@@ -128,9 +129,9 @@ TEST(Exit, UninstallCommandFromAnotherProgram)
     ASSERT_TRUE(run.Start());
     PostMessageW(run.Main(), WM_COMMAND, 32778, 0);
     ASSERT_TRUE(run.WaitForExit(15000));
-    EXPECT_EQ(run.ExitCode(), 0u); // a clean end, no crash on the way out
+    EXPECT_EQ(run.ExitCode(), 0u);  // a clean end, no crash on the way out
     EXPECT_EQ(RegText(kRunKey, L"Almanix"), L"<none>");
     EXPECT_EQ(RegText(kSettingsKey, L"MemoShow"), L"0");
 }
 
-} // namespace
+}  // namespace

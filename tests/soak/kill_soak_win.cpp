@@ -164,7 +164,7 @@ bool SoakNotebook(DWORD seconds, Tally* t)
         std::wstring shown;
         if (!edit || !WholeText(edit, &shown) || shown != saved) {
             std::printf("notebook round %ld: the notebook does not show the saved note (%zu of %zu characters)\n",
-                        t->rounds + 1, shown.size(), saved.size());
+                t->rounds + 1, shown.size(), saved.size());
             return false;
         }
         std::thread killer = KillLater(run.Pid(), Random(50, 1500), t);
@@ -180,8 +180,11 @@ bool SoakNotebook(DWORD seconds, Tally* t)
                 put = kind < 3 ? L"" : RandomText(Random(1, 20));
             } else {
                 from = WholePosition(saved, Random(0, static_cast<int>(saved.size())));
-                to = kind < 60 ? from : WholePosition(saved, Random(from, (std::min)(from + 50, static_cast<int>(saved.size()))));
-                put = kind < 40 ? std::wstring(1, L"ab中农x\r"[Random(0, 5)]) : RandomText(kind < 90 ? Random(1, 20) : Random(100, 3000));
+                to = kind < 60
+                    ? from
+                    : WholePosition(saved, Random(from, (std::min)(from + 50, static_cast<int>(saved.size()))));
+                put = kind < 40 ? std::wstring(1, L"ab中农x\r"[Random(0, 5)])
+                                : RandomText(kind < 90 ? Random(1, 20) : Random(100, 3000));
             }
             const bool typed = put.size() == 1 && from == to;
             if (typed && put == L"\r")
@@ -200,7 +203,8 @@ bool SoakNotebook(DWORD seconds, Tally* t)
             ++t->saves;
             std::wstring now;
             if (WholeText(edit, &now) && now != saved) {
-                std::printf("notebook: the edit holds %zu characters, this soak expected %zu\n", now.size(), saved.size());
+                std::printf(
+                    "notebook: the edit holds %zu characters, this soak expected %zu\n", now.size(), saved.size());
                 killer.join();
                 return false;
             }
@@ -219,8 +223,8 @@ bool SoakNotebook(DWORD seconds, Tally* t)
             ++t->inFlightLanded;
         } else {
             std::printf("notebook round %ld: the note holds %s; complete versions: %s (last written)%s%s\n", t->rounds,
-                        Describe(found).c_str(), Describe(last).c_str(), underWay ? ", " : "",
-                        underWay ? (Describe(next) + " (under way)").c_str() : "");
+                Describe(found).c_str(), Describe(last).c_str(), underWay ? ", " : "",
+                underWay ? (Describe(next) + " (under way)").c_str() : "");
             return false;
         }
         if (!OnlyKnownNames(MemoFolder() + L"\\备忘", {L"default"}, &t->temps))
@@ -239,7 +243,7 @@ Version MemoFileOf(const std::map<int, std::string>& slots)
     v.bytes = std::string("\x64\x00", 2);
     for (const auto& [slot, text] : slots) {
         const char header[8] = {static_cast<char>(slot), 0, static_cast<char>(text.size() & 0xFF),
-                                static_cast<char>(text.size() >> 8), 0, 0, 0, 0};
+            static_cast<char>(text.size() >> 8), 0, 0, 0, 0};
         v.bytes.append(header, 8);
         v.bytes += text;
     }
@@ -270,9 +274,11 @@ bool SoakMemos(DWORD seconds, Tally* t)
         }
         HWND main = run.Main();
         Send(GetDlgItem(main, kComboYear), CB_SETCURSEL, 2024 - 1900, 0);
-        Send(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(main, kComboYear)));
+        Send(main, WM_COMMAND, MAKEWPARAM(kComboYear, CBN_SELCHANGE),
+            reinterpret_cast<LPARAM>(GetDlgItem(main, kComboYear)));
         Send(GetDlgItem(main, kComboMonth), CB_SETCURSEL, 4, 0);
-        Send(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(main, kComboMonth)));
+        Send(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE),
+            reinterpret_cast<LPARAM>(GetDlgItem(main, kComboMonth)));
         HWND view = ChildWithId(main, kMonthView);
         if (!view) {
             std::printf("memo round %ld: no month view\n", t->rounds + 1);
@@ -290,7 +296,8 @@ bool SoakMemos(DWORD seconds, Tally* t)
             PostMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
             HWND dlg = nullptr;
             if (!WaitUntil([&] { return !run.Running() || (dlg = run.FindWindowOf(L"#32770", kMemoTitle)) != nullptr; },
-                           10000) || !dlg)
+                    10000) ||
+                !dlg)
                 break;
             std::wstring shown;
             if (!WholeText(GetDlgItem(dlg, kOnce), &shown))
@@ -305,7 +312,8 @@ bool SoakMemos(DWORD seconds, Tally* t)
             const bool alsoSolar = Random(0, 1) == 0;
             const std::wstring newSolar = Random(0, 9) == 0 ? L"" : L"y" + RandomText(Random(0, 300));
             if (!Send(GetDlgItem(dlg, kOnce), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(newOnce.c_str())) ||
-                (alsoSolar && !Send(GetDlgItem(dlg, kSolarYearly), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(newSolar.c_str()))))
+                (alsoSolar &&
+                    !Send(GetDlgItem(dlg, kSolarYearly), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(newSolar.c_str()))))
                 break;
             onceNext = once;
             solarNext = solar;
@@ -328,8 +336,8 @@ bool SoakMemos(DWORD seconds, Tally* t)
         run.Kill();
         ++t->rounds;
 
-        const std::pair<const std::wstring*, std::pair<std::map<int, std::string>*, std::map<int, std::string>*>> files[] = {
-            {&onceFile, {&once, &onceNext}}, {&solarFile, {&solar, &solarNext}}};
+        const std::pair<const std::wstring*, std::pair<std::map<int, std::string>*, std::map<int, std::string>*>>
+            files[] = {{&onceFile, {&once, &onceNext}}, {&solarFile, {&solar, &solarNext}}};
         for (const auto& [path, maps] : files) {
             ++t->files;
             const Version found = ReadVersion(*path);
@@ -342,8 +350,8 @@ bool SoakMemos(DWORD seconds, Tally* t)
                 continue;
             }
             std::printf("memo round %ld: %ls holds %s; complete versions: %s (last confirmed)%s%s\n", t->rounds,
-                        path->c_str(), Describe(found).c_str(), Describe(last).c_str(), underWay ? ", " : "",
-                        underWay ? (Describe(next) + " (under way)").c_str() : "");
+                path->c_str(), Describe(found).c_str(), Describe(last).c_str(), underWay ? ", " : "",
+                underWay ? (Describe(next) + " (under way)").c_str() : "");
             return false;
         }
         if (!OnlyKnownNames(calendar, {L"202405", L"105"}, &t->temps))
@@ -352,7 +360,7 @@ bool SoakMemos(DWORD seconds, Tally* t)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -365,14 +373,14 @@ int main(int argc, char** argv)
     bool ok = SoakNotebook(seconds / 2, &notebook);
     std::printf("notebook: %ld rounds, %ld kills, %ld files checked, %ld changes written; the change under way "
                 "had landed %ld times; temporary files left %ld times\n",
-                notebook.rounds, notebook.kills, notebook.files, notebook.saves, notebook.inFlightLanded, notebook.temps);
+        notebook.rounds, notebook.kills, notebook.files, notebook.saves, notebook.inFlightLanded, notebook.temps);
     if (ok) {
         ok = SoakMemos(seconds - seconds / 2, &memos);
         std::printf("memo dialog: %ld rounds, %ld kills, %ld files checked, %ld saves confirmed; the save under way "
                     "had landed %ld times; temporary files left %ld times\n",
-                    memos.rounds, memos.kills, memos.files, memos.saves, memos.inFlightLanded, memos.temps);
+            memos.rounds, memos.kills, memos.files, memos.saves, memos.inFlightLanded, memos.temps);
     }
     std::printf("kill soak: %ld rounds, %ld kills, %ld files checked: %s\n", notebook.rounds + memos.rounds,
-                notebook.kills + memos.kills, notebook.files + memos.files, ok ? "every file a complete version" : "FAILED");
+        notebook.kills + memos.kills, notebook.files + memos.files, ok ? "every file a complete version" : "FAILED");
     return ok ? 0 : 1;
 }

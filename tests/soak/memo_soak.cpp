@@ -99,8 +99,10 @@ int ApplyStep(long i)
         return text.empty() ? RemoveFile(name.c_str()) : WriteWholeFile(name.c_str(), text.data(), text.size());
     }
     CMemoStore store;
-    int opened = file == 0 ? store.Open(2024, 5) : file == 1 ? store.Open(1, 5) : file == 2 ? store.Open(0, 8)
-                                                                                         : store.OpenWeek();
+    int opened = file == 0 ? store.Open(2024, 5)
+        : file == 1        ? store.Open(1, 5)
+        : file == 2        ? store.Open(0, 8)
+                           : store.OpenWeek();
     if (opened != 0)
         return -1;  // every file this soak writes loads whole
     const int slots = file == 3 ? 7 : 31;
@@ -143,7 +145,7 @@ Snapshot Take(const std::string& folder)
 bool MakeMemoFolder(const std::string& folder)
 {
     return mkdir(folder.c_str(), 0777) == 0 && mkdir((folder + "/" + MEMO_CALENDAR_FOLDER).c_str(), 0777) == 0 &&
-           mkdir((folder + "/" + MEMO_NOTE_FOLDER).c_str(), 0777) == 0;
+        mkdir((folder + "/" + MEMO_NOTE_FOLDER).c_str(), 0777) == 0;
 }
 
 // The same steps, written by this process into a folder of its own: the versions each step
@@ -227,7 +229,7 @@ bool OnlyKnownNames(const std::string& folder, const char* sub, int* temps)
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -279,7 +281,8 @@ int main(int argc, char** argv)
         };
         const auto killAt = std::chrono::steady_clock::now() + std::chrono::microseconds(delayUs(rng));
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(killAt - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(killAt - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 break;
             readReports(static_cast<int>(left.count()));
@@ -288,12 +291,11 @@ int main(int argc, char** argv)
             ++kills;
         int wstatus = 0;
         waitpid(child, &wstatus, 0);
-        while (readReports(0)) {
-        }
+        while (readReports(0)) {}
         close(fds[0]);
         if (WIFEXITED(wstatus)) {
-            std::printf("round %ld: the child ended by itself (exit %d): a step failed\n", rounds + 1,
-                        WEXITSTATUS(wstatus));
+            std::printf(
+                "round %ld: the child ended by itself (exit %d): a step failed\n", rounds + 1, WEXITSTATUS(wstatus));
             status = 1;
             break;
         }
@@ -315,9 +317,9 @@ int main(int argc, char** argv)
                 continue;
             }
             std::printf("round %ld, after step %ld: %s holds %s; complete versions: %s (step %ld), %s (step %ld)\n",
-                        rounds, confirmed, DisplayName(f), Describe(found[f]).c_str(),
-                        Describe(reference.BeforeLast()[f]).c_str(), confirmed,
-                        Describe(reference.Last()[f]).c_str(), confirmed + 1);
+                rounds, confirmed, DisplayName(f), Describe(found[f]).c_str(),
+                Describe(reference.BeforeLast()[f]).c_str(), confirmed, Describe(reference.Last()[f]).c_str(),
+                confirmed + 1);
             status = 1;
         }
         if (!OnlyKnownNames(soak, MEMO_CALENDAR_FOLDER, &temps) || !OnlyKnownNames(soak, MEMO_NOTE_FOLDER, &temps))
@@ -325,7 +327,7 @@ int main(int argc, char** argv)
     }
     std::printf("memo soak: %ld rounds, %ld kills, %ld files checked, %ld steps; the step under way when killed "
                 "had landed %ld times; temporary files left beside the data %d times, never under a data name\n",
-                rounds, kills, filesChecked, confirmed, inFlightSeen, temps);
+        rounds, kills, filesChecked, confirmed, inFlightSeen, temps);
     if (status == 0) {
         std::string cmd = "rm -rf '" + root + "'";
         if (std::system(cmd.c_str()) != 0)

@@ -34,4 +34,4 @@ TEST(TickSchedule, EveryMinuteWithoutAnItemHourlyWithOne)
     EXPECT_EQ(FetchTicks(7300, 100), (std::vector<int>{3, 63, 3603, 7203}));
 }
 
-} // namespace
+}  // namespace

@@ -6,14 +6,30 @@
 
 namespace {
 
-TEST(EngineGregorian, LeapYearsAndMonthLengths) {
+TEST(EngineGregorian, LeapYearsAndMonthLengths)
+{
     struct Case {
         int nYear, nMonth, nDays;
     };
     const Case cases[] = {
-        {1900, 2, 28}, {2000, 2, 29}, {2024, 2, 29}, {2023, 2, 28}, {2100, 2, 28}, {1600, 2, 29},
-        {2024, 1, 31}, {2024, 4, 30}, {2024, 6, 30}, {2024, 9, 30}, {2024, 11, 30}, {2024, 12, 31},
-        {2024, 13, 0}, {2024, 0, 0},  {2024, -1, 0}, {2024, INT_MAX, 0}, {0, 2, 29},   {-4, 2, 29},
+        {1900, 2, 28},
+        {2000, 2, 29},
+        {2024, 2, 29},
+        {2023, 2, 28},
+        {2100, 2, 28},
+        {1600, 2, 29},
+        {2024, 1, 31},
+        {2024, 4, 30},
+        {2024, 6, 30},
+        {2024, 9, 30},
+        {2024, 11, 30},
+        {2024, 12, 31},
+        {2024, 13, 0},
+        {2024, 0, 0},
+        {2024, -1, 0},
+        {2024, INT_MAX, 0},
+        {0, 2, 29},
+        {-4, 2, 29},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DaysInMonth(c.nYear, c.nMonth), c.nDays) << c.nYear << "-" << c.nMonth;
@@ -26,14 +42,26 @@ TEST(EngineGregorian, LeapYearsAndMonthLengths) {
     EXPECT_TRUE(IsLeapYear(-400));
 }
 
-TEST(EngineGregorian, PublishedWeekdays) {
+TEST(EngineGregorian, PublishedWeekdays)
+{
     struct Case {
         int nYear, nMonth, nDay, nWeekday;
     };
     const Case cases[] = {
-        {2024, 1, 1, 1},    {2000, 2, 29, 2},  {1900, 1, 31, 3},  {1900, 1, 1, 1},  {1949, 10, 1, 6},
-        {1970, 1, 1, 4},    {2001, 9, 11, 2},  {2008, 8, 8, 5},   {2051, 2, 10, 5}, {2100, 1, 1, 5},
-        {1, 1, 1, 1},       {1582, 10, 15, 5}, {2024, 2, 29, 4},  {2024, 12, 25, 3},
+        {2024, 1, 1, 1},
+        {2000, 2, 29, 2},
+        {1900, 1, 31, 3},
+        {1900, 1, 1, 1},
+        {1949, 10, 1, 6},
+        {1970, 1, 1, 4},
+        {2001, 9, 11, 2},
+        {2008, 8, 8, 5},
+        {2051, 2, 10, 5},
+        {2100, 1, 1, 5},
+        {1, 1, 1, 1},
+        {1582, 10, 15, 5},
+        {2024, 2, 29, 4},
+        {2024, 12, 25, 3},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DayOfWeek(c.nYear, c.nMonth, c.nDay), c.nWeekday) << c.nYear << "-" << c.nMonth << "-" << c.nDay;
@@ -42,7 +70,8 @@ TEST(EngineGregorian, PublishedWeekdays) {
 
 // Every day from 1850 to 2150 counted one by one: weekdays advance by one and day
 // differences by one, across every month and year end.
-TEST(EngineGregorian, DayByDaySweep) {
+TEST(EngineGregorian, DayByDaySweep)
+{
     int nCount = 0;
     int nWeekday = DayOfWeek(1850, 1, 1);
     for (int y = 1850; y <= 2150; ++y) {
@@ -62,7 +91,8 @@ TEST(EngineGregorian, DayByDaySweep) {
     EXPECT_EQ(nCount, 301 * 365 + 73);
 }
 
-TEST(EngineGregorian, DaysBetweenEdges) {
+TEST(EngineGregorian, DaysBetweenEdges)
+{
     EXPECT_EQ(DaysBetween(2024, 1, 1, 1900, 1, 31), 45260);
     EXPECT_EQ(DaysBetween(1900, 1, 31, 2024, 1, 1), -45260);
     EXPECT_EQ(DaysBetween(2024, 3, 1, 2024, 2, 28), 2);
@@ -71,7 +101,8 @@ TEST(EngineGregorian, DaysBetweenEdges) {
 }
 
 // Arguments outside the calendar never index outside a table; months roll over.
-TEST(EngineGregorian, OutOfRangeArgumentsRollOver) {
+TEST(EngineGregorian, OutOfRangeArgumentsRollOver)
+{
     EXPECT_EQ(DaysBetween(2024, 13, 1, 2025, 1, 1), 0);
     EXPECT_EQ(DaysBetween(2024, 0, 1, 2023, 12, 1), 0);
     EXPECT_EQ(DaysBetween(2024, -11, 1, 2023, 1, 1), 0);
@@ -80,7 +111,7 @@ TEST(EngineGregorian, OutOfRangeArgumentsRollOver) {
     EXPECT_EQ(DayOfWeek(2024, 13, 1), DayOfWeek(2025, 1, 1));
     EXPECT_EQ(DayOfWeek(2024, 25, 1), DayOfWeek(2026, 1, 1));
     EXPECT_EQ(DayOfWeek(2024, 0, 1), DayOfWeek(2023, 12, 1));
-    EXPECT_EQ(DayOfWeek(0, 1, 1), 6);   // proleptic 0000-01-01, a Saturday
+    EXPECT_EQ(DayOfWeek(0, 1, 1), 6);  // proleptic 0000-01-01, a Saturday
     EXPECT_EQ(DayOfWeek(-1, 12, 31), 5);
     EXPECT_EQ(DaysBetween(1, 1, 1, 0, 1, 1), 366);  // year 0 is a leap year
 

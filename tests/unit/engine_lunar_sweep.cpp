@@ -7,7 +7,8 @@ namespace {
 
 // The classic conversion: walk year by year, then month by month, from 1900-01-31.
 // FromSolar must agree with it on every field of every day.
-CLunarDate WalkFromSolar(int y, int m, int d) {
+CLunarDate WalkFromSolar(int y, int m, int d)
+{
     CLunarDate r;
     int offset = DaysBetween(y, m, d, 1900, 1, 31);
     int last = 0;
@@ -16,7 +17,8 @@ CLunarDate WalkFromSolar(int y, int m, int d) {
         last = LunarYearDays(year);
         offset -= last;
         ++year;
-        if (year == 2050) break;
+        if (year == 2050)
+            break;
     }
     if (offset < 0) {
         offset += last;
@@ -34,7 +36,8 @@ CLunarDate WalkFromSolar(int y, int m, int d) {
         } else {
             last = LunarMonthDays(year, i);
         }
-        if (r.m_bLeap == 1 && i == leap + 1) r.m_bLeap = 0;
+        if (r.m_bLeap == 1 && i == leap + 1)
+            r.m_bLeap = 0;
         offset -= last;
         ++i;
     }
@@ -60,25 +63,28 @@ CLunarDate WalkFromSolar(int y, int m, int d) {
     return r;
 }
 
-bool SameFields(const CLunarDate& a, const CLunarDate& b) {
+bool SameFields(const CLunarDate& a, const CLunarDate& b)
+{
     return a.m_nYear == b.m_nYear && a.m_nMonth == b.m_nMonth && a.m_nDay == b.m_nDay &&
-           a.m_bLeapFollows == b.m_bLeapFollows && a.m_bLeap == b.m_bLeap && a.m_nMonthDays == b.m_nMonthDays &&
-           a.m_nOffset == b.m_nOffset;
+        a.m_bLeapFollows == b.m_bLeapFollows && a.m_bLeap == b.m_bLeap && a.m_nMonthDays == b.m_nMonthDays &&
+        a.m_nOffset == b.m_nOffset;
 }
 
-std::string Describe(const CLunarDate& a) {
+std::string Describe(const CLunarDate& a)
+{
     return std::to_string(a.m_nYear) + "/" + std::to_string(a.m_nMonth) + "/" + std::to_string(a.m_nDay) +
-           " follows=" + std::to_string(a.m_bLeapFollows) + " leap=" + std::to_string(a.m_bLeap) +
-           " days=" + std::to_string(a.m_nMonthDays) + " offset=" + std::to_string(a.m_nOffset);
+        " follows=" + std::to_string(a.m_bLeapFollows) + " leap=" + std::to_string(a.m_bLeap) +
+        " days=" + std::to_string(a.m_nMonthDays) + " offset=" + std::to_string(a.m_nOffset);
 }
 
 // Calls f(y, m, d) for every Gregorian day from y1-m1-d1 through y2-m2-d2.
-template <typename F>
-void ForEachDay(int y1, int m1, int d1, int y2, int m2, int d2, F f) {
+template <typename F> void ForEachDay(int y1, int m1, int d1, int y2, int m2, int d2, F f)
+{
     int y = y1, m = m1, d = d1;
     for (;;) {
         f(y, m, d);
-        if (y == y2 && m == m2 && d == d2) return;
+        if (y == y2 && m == m2 && d == d2)
+            return;
         if (++d > DaysInMonth(y, m)) {
             d = 1;
             if (++m > 12) {
@@ -89,7 +95,8 @@ void ForEachDay(int y1, int m1, int d1, int y2, int m2, int d2, F f) {
     }
 }
 
-TEST(EngineLunarSweep, LookupMatchesTheWalkOnEveryDay) {
+TEST(EngineLunarSweep, LookupMatchesTheWalkOnEveryDay)
+{
     int nDays = 0;
     int nFailures = 0;
     ForEachDay(1900, 1, 31, 2051, 2, 10, [&](int y, int m, int d) {
@@ -109,7 +116,8 @@ TEST(EngineLunarSweep, LookupMatchesTheWalkOnEveryDay) {
 // Every month the window can show: converting day 1 and stepping gives what converting
 // each day gives, the month steps on into the next month's day 1, and the lunar months
 // and years have the lengths the table gives them.
-TEST(EngineLunarSweep, SteppingMatchesConvertingEveryMonth) {
+TEST(EngineLunarSweep, SteppingMatchesConvertingEveryMonth)
+{
     int nPrevNewYear = -1;
     int nPrevLunarYear = 0;
     int nNewYears = 0;
@@ -137,14 +145,15 @@ TEST(EngineLunarSweep, SteppingMatchesConvertingEveryMonth) {
                 ASSERT_EQ(stepped.m_bLeap, converted.m_bLeap);
                 ASSERT_EQ(stepped.m_bLeapFollows, converted.m_bLeapFollows);
                 ASSERT_EQ(stepped.m_nMonthDays, converted.m_nMonthDays);
-                if (d > nDays) break;
+                if (d > nDays)
+                    break;
 
                 // Invariants the month model and the festival rule rely on.
                 ASSERT_EQ(converted.m_bLeapFollows, converted.m_nMonth == LunarLeapMonth(converted.m_nYear));
                 ASSERT_TRUE(!converted.m_bLeap || converted.m_bLeapFollows);
-                ASSERT_EQ(converted.m_nMonthDays, converted.m_bLeap
-                                                      ? LunarLeapDays(converted.m_nYear)
-                                                      : LunarMonthDays(converted.m_nYear, converted.m_nMonth));
+                ASSERT_EQ(converted.m_nMonthDays,
+                    converted.m_bLeap ? LunarLeapDays(converted.m_nYear)
+                                      : LunarMonthDays(converted.m_nYear, converted.m_nMonth));
                 ASSERT_LE(converted.m_nDay, converted.m_nMonthDays);
 
                 const int nCount = DaysBetween(y, m, d, 1900, 1, 31);

@@ -8,9 +8,15 @@
 namespace {
 
 // Long lines fold at 75 octets, never inside a UTF-8 sequence, and unfold to what was written.
-TEST(IcalFormat, FoldingKeepsCharactersWholeAndUnfoldsBack) {
-    const std::string values[] = {std::string(200, 'a'), std::string(u8"中") + std::string(73, 'b') + u8"文字" + u8"😀😀😀",
-                                  [] { std::string s; for (int i = 0; i < 60; ++i) s += u8"农历"; return s; }()};
+TEST(IcalFormat, FoldingKeepsCharactersWholeAndUnfoldsBack)
+{
+    const std::string values[] = {
+        std::string(200, 'a'), std::string(u8"中") + std::string(73, 'b') + u8"文字" + u8"😀😀😀", [] {
+            std::string s;
+            for (int i = 0; i < 60; ++i)
+                s += u8"农历";
+            return s;
+        }()};
     for (const std::string& value : values) {
         CIcalWriter w;
         w.Line("BEGIN", "VCALENDAR");
@@ -30,7 +36,8 @@ TEST(IcalFormat, FoldingKeepsCharactersWholeAndUnfoldsBack) {
     }
 }
 
-TEST(IcalFormat, TextEscapesRoundTrip) {
+TEST(IcalFormat, TextEscapesRoundTrip)
+{
     const struct {
         const char* text;
         const char* escaped;
@@ -47,16 +54,17 @@ TEST(IcalFormat, TextEscapesRoundTrip) {
     EXPECT_EQ(EscapeText("lf\nonly\rcr\x01"), "lf\\nonly\\ncr");
 }
 
-TEST(IcalFormat, PropertiesWithQuotedParametersAndLfOnlyLines) {
-    const char* text =
-        "\xEF\xBB\xBF" "begin:vcalendar\n"
-        "BEGIN:VEVENT\n"
-        "DTSTART;TZID=\"America/New_York\";X-A=\"a;b:c\",d:20240310T233000\n"
-        "SUMMARY;LANGUAGE=zh:x\n"
-        " y\n"
-        "\ttab\n"
-        "END:VEVENT\n"
-        "END:VCALENDAR";
+TEST(IcalFormat, PropertiesWithQuotedParametersAndLfOnlyLines)
+{
+    const char* text = "\xEF\xBB\xBF"
+                       "begin:vcalendar\n"
+                       "BEGIN:VEVENT\n"
+                       "DTSTART;TZID=\"America/New_York\";X-A=\"a;b:c\",d:20240310T233000\n"
+                       "SUMMARY;LANGUAGE=zh:x\n"
+                       " y\n"
+                       "\ttab\n"
+                       "END:VEVENT\n"
+                       "END:VCALENDAR";
     IcalComponent cal;
     std::string error;
     ASSERT_TRUE(ParseIcal(text, cal, error)) << error;

@@ -23,13 +23,17 @@ using monthview_test::MemoFolderTest;
 class IcalReaderTest : public MemoFolderTest {
 protected:
     // Slots nFirst..nLast (or the listed ones) get the text "<tag><slot>", unique across files.
-    static void FillFile(int nYear, int nMonth, int nFirst, int nLast, const std::string& tag,
-                         std::vector<int> slots = {}) {
+    static void FillFile(
+        int nYear, int nMonth, int nFirst, int nLast, const std::string& tag, std::vector<int> slots = {})
+    {
         CMemoStore store;
-        if (nYear < 0) store.OpenWeek();
-        else store.Open(nYear, nMonth);
+        if (nYear < 0)
+            store.OpenWeek();
+        else
+            store.Open(nYear, nMonth);
         if (slots.empty())
-            for (int i = nFirst; i <= nLast; ++i) slots.push_back(i);
+            for (int i = nFirst; i <= nLast; ++i)
+                slots.push_back(i);
         for (int i : slots) {
             const std::string text = tag + std::to_string(i);
             store.m_pEntries[i].Set(text.data(), static_cast<int>(text.size()), 0);
@@ -38,7 +42,8 @@ protected:
     }
 
     // Text -> the days (since 1970) the month model shows it on, February 1900 .. 2049.
-    static std::map<std::string, std::set<long>> ShownDays() {
+    static std::map<std::string, std::set<long>> ShownDays()
+    {
         std::map<std::string, std::set<long>> shown;
         CMonthModel model;
         for (int y = 1900; y <= 2049; ++y) {
@@ -46,9 +51,10 @@ protected:
                 model.SetMonth(y, m, 0);
                 for (int d = 1; d <= model.m_nDays; ++d) {
                     const CMemoEntry* slots[4] = {model.GetOnceEntry(d), model.GetSolarYearlyEntry(d),
-                                                  model.GetLunarEntry(d), model.GetWeeklyEntry(model.m_cells[d].m_nWeekday)};
+                        model.GetLunarEntry(d), model.GetWeeklyEntry(model.m_cells[d].m_nWeekday)};
                     for (const CMemoEntry* e : slots)
-                        if (CMonthModel::HasMemoText(e)) shown[e->m_pszText].insert(DaysFromCivil(y, m, d));
+                        if (CMonthModel::HasMemoText(e))
+                            shown[e->m_pszText].insert(DaysFromCivil(y, m, d));
                 }
             }
         }
@@ -59,7 +65,8 @@ protected:
 
     // The recurrence set as RFC 5545 defines it: DTSTART, RRULE, RDATE, less EXDATE, up to
     // the end of 2049.
-    static std::set<long> Expand(icalcomponent* ev) {
+    static std::set<long> Expand(icalcomponent* ev)
+    {
         const long last = DaysFromCivil(2049, 12, 31);
         const icaltimetype start = icalcomponent_get_dtstart(ev);
         std::set<long> days{DayOf(start)};
@@ -68,7 +75,8 @@ protected:
             EXPECT_NE(it, nullptr) << icalproperty_get_value_as_string(rrule);
             for (icaltimetype t; it && !icaltime_is_null_time(t = icalrecur_iterator_next(it)) && DayOf(t) <= last;)
                 days.insert(DayOf(t));
-            if (it) icalrecur_iterator_free(it);
+            if (it)
+                icalrecur_iterator_free(it);
         }
         for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY); p;
              p = icalcomponent_get_next_property(ev, ICAL_RDATE_PROPERTY))
@@ -84,7 +92,8 @@ protected:
 // only in long months, the months where ICU's Chinese calendar parts from the published one:
 // a month that starts a day early or late moves its first and last days), every
 // Gregorian-yearly day including 29 February, every weekday, and one-off memos at the edges.
-TEST_F(IcalReaderTest, EveryExportedRuleExpandsToTheDaysTheGridShows) {
+TEST_F(IcalReaderTest, EveryExportedRuleExpandsToTheDaysTheGridShows)
+{
     for (int m = 1; m <= 12; ++m) {
         // ICU works out every lunar month from the sun and moon: 30 days a month would take a minute.
         FillFile(0, m, 0, 0, "L" + std::to_string(m) + "-", {1, 15, 29, 30});
@@ -115,12 +124,14 @@ TEST_F(IcalReaderTest, EveryExportedRuleExpandsToTheDaysTheGridShows) {
         const std::set<long> expanded = Expand(ev);
         std::vector<std::string> missing, extra;
         for (long d : it->second)
-            if (!expanded.count(d)) missing.push_back(FormatDate(d));
+            if (!expanded.count(d))
+                missing.push_back(FormatDate(d));
         for (long d : expanded)
-            if (!it->second.count(d)) extra.push_back(FormatDate(d));
+            if (!it->second.count(d))
+                extra.push_back(FormatDate(d));
         EXPECT_TRUE(missing.empty() && extra.empty())
-            << text << ": " << missing.size() << " days missing (first " << (missing.empty() ? "" : missing[0])
-            << "), " << extra.size() << " extra (first " << (extra.empty() ? "" : extra[0]) << ")";
+            << text << ": " << missing.size() << " days missing (first " << (missing.empty() ? "" : missing[0]) << "), "
+            << extra.size() << " extra (first " << (extra.empty() ? "" : extra[0]) << ")";
         seen.insert(text);
     }
     EXPECT_EQ(seen.size(), shown.size());
@@ -129,7 +140,8 @@ TEST_F(IcalReaderTest, EveryExportedRuleExpandsToTheDaysTheGridShows) {
 
 // The dated form for readers without RSCALE: libical reads it too, and the events of a span
 // are the shown days of that span.
-TEST_F(IcalReaderTest, ExpandedLunarMemosAreTheShownDaysOfTheSpan) {
+TEST_F(IcalReaderTest, ExpandedLunarMemosAreTheShownDaysOfTheSpan)
+{
     FillFile(0, 4, 17, 17, "L4-");  // 2020 has a leap fourth month
     ExportOptions options;
     options.m_nExpandFrom = 2020;
@@ -151,7 +163,8 @@ TEST_F(IcalReaderTest, ExpandedLunarMemosAreTheShownDaysOfTheSpan) {
     for (long d : shown.at("L4-17")) {
         int y, m, dd;
         CivilFromDays(d, y, m, dd);
-        if (y >= 2020 && y <= 2040) expected.insert(d);
+        if (y >= 2020 && y <= 2040)
+            expected.insert(d);
     }
     EXPECT_EQ(days, expected);
     EXPECT_EQ(expected.size(), 21u + 1);  // one a year, and the leap fourth month

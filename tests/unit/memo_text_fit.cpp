@@ -12,9 +12,9 @@ TEST(MemoTextFit, ByteLengthsAreThoseOfTheFiles)
 {
     EXPECT_EQ(GbByteLength(u""), 0u);
     EXPECT_EQ(GbByteLength(u"ab\r\n"), 4u);
-    EXPECT_EQ(GbByteLength(u"中文"), 4u);       // GBK: two bytes each
-    EXPECT_EQ(GbByteLength(u"\uAC00"), 4u);     // Hangul: a four-byte code
-    EXPECT_EQ(GbByteLength(u"\U0001F600"), 4u); // a surrogate pair: one four-byte code
+    EXPECT_EQ(GbByteLength(u"中文"), 4u);        // GBK: two bytes each
+    EXPECT_EQ(GbByteLength(u"\uAC00"), 4u);      // Hangul: a four-byte code
+    EXPECT_EQ(GbByteLength(u"\U0001F600"), 4u);  // a surrogate pair: one four-byte code
 }
 
 TEST(MemoTextFit, KeepsOfTheChangeWhatFits)
@@ -32,7 +32,7 @@ TEST(MemoTextFit, KeepsOfTheChangeWhatFits)
         {"fits: kept whole", u"ab", u"a中b", 4, u"a中b", 3, false},
         {"exactly the limit", u"", std::u16string(0xFFFF, u'a'), 0xFFFF, std::u16string(0xFFFF, u'a'), 0xFFFF, false},
         {"one byte over the limit", std::u16string(0xFFFF, u'a'), std::u16string(0x10000, u'a'), 0xFFFF,
-         std::u16string(0xFFFF, u'a'), 0xFFFF, true},
+            std::u16string(0xFFFF, u'a'), 0xFFFF, true},
         {"paste in the middle", u"ab", u"a" + x70000 + u"b", 10, u"axxxxxxxxb", 9, true},
         {"typed at the limit: nothing of it stays", u"0123456789", u"01234中56789", 10, u"0123456789", 5, true},
         {"a selection replaced", u"abcdef", u"abXXXXXXXXef", 8, u"abXXXXef", 6, true},
@@ -44,7 +44,7 @@ TEST(MemoTextFit, KeepsOfTheChangeWhatFits)
         {"CR LF fits", u"a", u"a\r\nbc", 3, u"a\r\n", 3, true},
         {"four-byte BMP characters", u"", u"\uAC00\uAC01", 7, u"\uAC00", 1, true},
         {"too long before: cut at the limit", std::u16string(12, u'a'), std::u16string(13, u'a'), 10,
-         std::u16string(10, u'a'), 10, true},
+            std::u16string(10, u'a'), 10, true},
     };
     for (const Case& c : cases) {
         MemoTextFit fit = FitMemoText(c.before, c.after, c.max);
@@ -65,4 +65,4 @@ TEST(MemoTextFit, APasteFillsARecordToTheLastByte)
     EXPECT_EQ(fit.m_nCaret, fit.m_text.size());
 }
 
-} // namespace
+}  // namespace

@@ -16,7 +16,8 @@ namespace {
 
 class HolidayFolderTest : public MemoFolderTest {
 protected:
-    void TearDown() override {
+    void TearDown() override
+    {
         SetUserHolidays(CHolidayOverlay());
         MemoFolderTest::TearDown();
     }
@@ -24,12 +25,13 @@ protected:
 
 }  // namespace
 
-TEST(LocalBulletin, ItemsOnFixedDates) {
+TEST(LocalBulletin, ItemsOnFixedDates)
+{
     // Memos of New Year's Eve and New Year's Day 2026; the second memo has two lines.
     const DayMemoReader memos = [](const SolarDate& d) {
         std::map<int, std::vector<std::string>> byDay = {{16, {"年夜饭"}}, {17, {"拜年\r\n带礼物", "生日"}}};
         return d.m_nYear == 2026 && d.m_nMonth == 2 && byDay.count(d.m_nDay) ? byDay[d.m_nDay]
-                                                                                : std::vector<std::string>{};
+                                                                             : std::vector<std::string>{};
     };
     struct Case {
         SolarDate today;
@@ -39,8 +41,8 @@ TEST(LocalBulletin, ItemsOnFixedDates) {
         {{2025, 12, 4}, {u8"距元旦（1月1日）还有 28 天，放假 1月1日至1月3日", u8"12月7日 大雪"}},
         {{2026, 2, 10}, {u8"距春节（2月17日）还有 7 天，放假 2月15日至2月23日", u8"2月18日 雨水"}},
         {{2026, 2, 16},  // lunar New Year's Eve, inside the days off
-         {u8"距春节（2月17日）还有 1 天，放假 2月15日至2月23日", u8"2月18日 雨水", u8"今天：年夜饭",
-          u8"明天：拜年；生日"}},
+            {u8"距春节（2月17日）还有 1 天，放假 2月15日至2月23日", u8"2月18日 雨水", u8"今天：年夜饭",
+                u8"明天：拜年；生日"}},
         {{2026, 2, 17}, {u8"今天是春节，放假 2月15日至2月23日", u8"2月18日 雨水", u8"今天：拜年；生日"}},
         {{2026, 2, 20}, {u8"春节假期还有 4 天，放假 2月15日至2月23日", u8"3月5日 惊蛰"}},
         {{2026, 4, 5}, {u8"今天是清明节，放假 4月4日至4月6日", u8"今天 清明"}},
@@ -58,7 +60,8 @@ TEST(LocalBulletin, ItemsOnFixedDates) {
     EXPECT_EQ(items[3].m_date.m_nDay, 17);
 }
 
-TEST_F(HolidayFolderTest, FileAndMemosFromTheMemoFolder) {
+TEST_F(HolidayFolderTest, FileAndMemosFromTheMemoFolder)
+{
     WriteMemoFile("202602", MemoFileBytes({{28, "交房租", 0}}));
     WriteMemoFile("week", MemoFileBytes({{6, "周六加班", 0}}));
     EXPECT_EQ(ReadDayMemos({2026, 2, 28}), (std::vector<std::string>{"周六加班", "交房租"}));

@@ -24,18 +24,23 @@ using monthview_test::Utf8;
 
 class MonthMemoTest : public MemoFolderTest {
 protected:
-    static void RemoveMemoFiles() {
-        for (const auto& name : MemoFiles()) std::filesystem::remove(std::filesystem::path("日历") / name);
+    static void RemoveMemoFiles()
+    {
+        for (const auto& name : MemoFiles())
+            std::filesystem::remove(std::filesystem::path("日历") / name);
     }
-    static std::string LunarFileName(int nLunarMonth) {
+    static std::string LunarFileName(int nLunarMonth)
+    {
         char name[8];
         std::snprintf(name, sizeof name, "0%02d", nLunarMonth);
         return name;
     }
     // The tip text of a day, released as the tip window releases it.
-    static std::string Note(const CMonthModel& model, int nDay, int& nLength) {
+    static std::string Note(const CMonthModel& model, int nDay, int& nLength)
+    {
         char* pszNote = model.BuildDayNote(nDay, nLength);
-        if (!pszNote) return "(null)";
+        if (!pszNote)
+            return "(null)";
         std::string text(pszNote, static_cast<std::size_t>(nLength));
         EXPECT_EQ(pszNote[nLength], '\0');
         EXPECT_EQ(std::strlen(pszNote), static_cast<std::size_t>(nLength));
@@ -50,7 +55,8 @@ constexpr std::uint32_t kGreen = MEMO_CUSTOM_COLOR | 0x00FF00;
 // weekly slot 4, slot 15 of 202402 and of 102, and slot 6 of 001. Every combination of
 // present and absent texts, with absent ones either missing or holding only a colour. The day
 // is off for the Spring Festival: that line comes first.
-TEST_F(MonthMemoTest, TipTextJoinsThePresentMemosInOrder) {
+TEST_F(MonthMemoTest, TipTextJoinsThePresentMemosInOrder)
+{
     const std::string texts[4] = {"每周例会", "abc", "生日", "x\r\ny"};  // weekly, once, solar, lunar
     const char* const files[4] = {"week", "202402", "102", "001"};
     const int slots[4] = {4, 15, 15, 6};
@@ -80,7 +86,8 @@ TEST_F(MonthMemoTest, TipTextJoinsThePresentMemosInOrder) {
     }
 }
 
-TEST_F(MonthMemoTest, TipTextOfNoDay) {
+TEST_F(MonthMemoTest, TipTextOfNoDay)
+{
     WriteMemoFile("week", MemoFileBytes({{0, "sun", 0}, {1, "mon", 0}, {6, "sat", 0}}));
     CMonthModel model;
     int nLength = -1;
@@ -94,7 +101,8 @@ TEST_F(MonthMemoTest, TipTextOfNoDay) {
     EXPECT_EQ(Note(model, 5, nLength), "mon");
 }
 
-TEST_F(MonthMemoTest, SavingDropsLeadingBlanksOnly) {
+TEST_F(MonthMemoTest, SavingDropsLeadingBlanksOnly)
+{
     FakeHost host;
     CMonthModel model(&host);
     model.SetMonth(2024, 2, 0);
@@ -123,7 +131,8 @@ TEST_F(MonthMemoTest, SavingDropsLeadingBlanksOnly) {
 
 // Texts of 65,536 bytes and more do not fit a record: that text is reported, the others are
 // stored all the same, and the refused one keeps its old slot and file.
-TEST_F(MonthMemoTest, TooLongTextsAreReportedOneByOne) {
+TEST_F(MonthMemoTest, TooLongTextsAreReportedOneByOne)
+{
     CMonthModel model;
     model.SetMonth(2024, 2, 0);
     model.m_nHotDay = 15;
@@ -137,7 +146,8 @@ TEST_F(MonthMemoTest, TooLongTextsAreReportedOneByOne) {
     EXPECT_EQ(ReadMemoFile("001"), MemoFileBytes({{6, "new", 0}}));
     EXPECT_STREQ(model.GetOnceEntry(15)->m_pszText, "old");
 
-    EXPECT_EQ(model.SaveDayMemos("a", 0, tooLong, 0, tooLong + "c", 0), SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY);
+    EXPECT_EQ(
+        model.SaveDayMemos("a", 0, tooLong, 0, tooLong + "c", 0), SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY);
     EXPECT_EQ(ReadMemoFile("202402"), MemoFileBytes({{15, "a", 0}}));
     EXPECT_EQ(ReadMemoFile("102"), MemoFileBytes({{15, longest, 0}}));
     EXPECT_EQ(ReadMemoFile("001"), MemoFileBytes({{6, "new", 0}}));
@@ -149,10 +159,10 @@ TEST_F(MonthMemoTest, TooLongTextsAreReportedOneByOne) {
     // No day or no column to save for.
     model.m_nHotDay = 0;
     EXPECT_EQ(model.SaveDayMemos("x", 0, "x", 0, "x", 0),
-              SAVE_FAILED_ONCE | SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY);
+        SAVE_FAILED_ONCE | SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY);
     model.m_nHotDay = 30;
     EXPECT_EQ(model.SaveDayMemos("x", 0, "x", 0, "x", 0),
-              SAVE_FAILED_ONCE | SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY);
+        SAVE_FAILED_ONCE | SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY);
     model.m_nWeekdayCol = -1;
     EXPECT_EQ(model.SaveWeeklyMemo("x", 0), -1);
     model.m_nWeekdayCol = 7;
@@ -165,7 +175,8 @@ TEST_F(MonthMemoTest, TooLongTextsAreReportedOneByOne) {
 
 // March 2023 runs from the 10th of the second lunar month into the leap second month (from
 // the 22nd): both share the file 002, and so does the second month of every other year.
-TEST_F(MonthMemoTest, LeapMonthMemosShareTheOrdinaryMonthsFile) {
+TEST_F(MonthMemoTest, LeapMonthMemosShareTheOrdinaryMonthsFile)
+{
     CMonthModel model;
     model.SetMonth(2023, 3, 0);
     ASSERT_EQ(model.m_cells[25].m_lunar.m_bLeap, 1);
@@ -198,21 +209,24 @@ TEST_F(MonthMemoTest, LeapMonthMemosShareTheOrdinaryMonthsFile) {
         other.SetMonth(c.nYear, c.nMonth, 0);
         const CMemoEntry* pEntry = other.GetLunarEntry(c.nDay);
         ASSERT_NE(pEntry, nullptr);
-        EXPECT_STREQ(pEntry->m_pszText ? pEntry->m_pszText : "", c.szText) << c.nYear << "-" << c.nMonth << "-" << c.nDay;
+        EXPECT_STREQ(pEntry->m_pszText ? pEntry->m_pszText : "", c.szText)
+            << c.nYear << "-" << c.nMonth << "-" << c.nDay;
     }
 }
 
 // A month whose first day ends one lunar month and whose last day begins the month after
 // next touches three lunar month numbers; the days of the middle one keep their memos in
 // that month's own file.
-TEST_F(MonthMemoTest, MonthsSpanningThreeLunarMonthsUseAStorePerLunarMonth) {
+TEST_F(MonthMemoTest, MonthsSpanningThreeLunarMonthsUseAStorePerLunarMonth)
+{
     std::vector<std::pair<int, int>> months;
     for (int y = 1900; y <= 2049; ++y) {
         for (int m = (y == 1900 ? 2 : 1); m <= 12; ++m) {
             CLunarDate first, last;
             first.FromSolar(y, m, 1);
             last.FromSolar(y, m, DaysInMonth(y, m));
-            if (first.m_nDay == first.m_nMonthDays && last.m_nDay == 1) months.emplace_back(y, m);
+            if (first.m_nDay == first.m_nMonthDays && last.m_nDay == 1)
+                months.emplace_back(y, m);
         }
     }
     ASSERT_EQ(months.size(), 11u);
@@ -260,7 +274,8 @@ TEST_F(MonthMemoTest, MonthsSpanningThreeLunarMonthsUseAStorePerLunarMonth) {
 }
 
 // A month that touches only two lunar months keeps no third store from the month before.
-TEST_F(MonthMemoTest, MiddleStoreClosesWithItsMonth) {
+TEST_F(MonthMemoTest, MiddleStoreClosesWithItsMonth)
+{
     WriteMemoFile("006", MemoFileBytes({{14, "sixth", 0}}));
     CMonthModel model;
     model.SetMonth(2000, 7, 0);  // lunar 5-30 .. 7-1
@@ -277,7 +292,8 @@ TEST_F(MonthMemoTest, MiddleStoreClosesWithItsMonth) {
     }
 }
 
-TEST_F(MonthMemoTest, MemoSlotsOfAShownDay) {
+TEST_F(MonthMemoTest, MemoSlotsOfAShownDay)
+{
     WriteMemoFile("202405", MemoFileBytes({{1, "once", 0}, {31, "end", 0}}));
     WriteMemoFile("105", MemoFileBytes({{1, "may day", 0}}));
     WriteMemoFile("week", MemoFileBytes({{3, "wed", 0}, {7, "never read", 0}}));

@@ -18,11 +18,38 @@ using monthview_test::Utf8;
 
 class MonthModelTest : public MemoFolderTest {};
 
-TEST_F(MonthModelTest, February2024ReadsAsTheAlmanacPrintsIt) {
+TEST_F(MonthModelTest, February2024ReadsAsTheAlmanacPrintsIt)
+{
     const char* const kTexts[29] = {
-        u8"廿二", u8"廿三", u8"廿四", u8"立春", u8"廿六", u8"廿七", u8"廿八", u8"廿九", u8"除夕", u8"春节",
-        u8"初二", u8"初三", u8"初四", u8"初五", u8"初六", u8"初七", u8"初八", u8"初九", u8"雨水", u8"十一",
-        u8"十二", u8"十三", u8"十四", u8"元宵节", u8"十六", u8"十七", u8"十八", u8"十九", u8"二十",
+        u8"廿二",
+        u8"廿三",
+        u8"廿四",
+        u8"立春",
+        u8"廿六",
+        u8"廿七",
+        u8"廿八",
+        u8"廿九",
+        u8"除夕",
+        u8"春节",
+        u8"初二",
+        u8"初三",
+        u8"初四",
+        u8"初五",
+        u8"初六",
+        u8"初七",
+        u8"初八",
+        u8"初九",
+        u8"雨水",
+        u8"十一",
+        u8"十二",
+        u8"十三",
+        u8"十四",
+        u8"元宵节",
+        u8"十六",
+        u8"十七",
+        u8"十八",
+        u8"十九",
+        u8"二十",
     };
     CMonthModel model;
     model.SetMonth(2024, 2, 0);
@@ -40,7 +67,8 @@ TEST_F(MonthModelTest, February2024ReadsAsTheAlmanacPrintsIt) {
 }
 
 // Month starts, and what hides them: a festival or a solar term on the same day.
-TEST_F(MonthModelTest, CellTextPrecedence) {
+TEST_F(MonthModelTest, CellTextPrecedence)
+{
     struct Case {
         int nYear, nMonth, nDay;
         const char* szText;  // UTF-8
@@ -50,12 +78,12 @@ TEST_F(MonthModelTest, CellTextPrecedence) {
     };
     const Case cases[] = {
         {2024, 3, 10, u8"二月大", 0, 1, nullptr},
-        {2023, 3, 22, u8"闰二月小", 0, 1, nullptr},       // leap second month, 29 days
-        {2015, 2, 19, u8"春节", 2, 0, u8"春节"},           // 雨水 falls on it too
-        {2019, 2, 4, u8"除夕", 1, 0, u8"除夕"},            // 立春 falls on it too
-        {2014, 12, 22, u8"冬至", 2, 0, nullptr},          // 冬至 on the first of the eleventh month
-        {2001, 6, 21, u8"夏至", 2, 0, nullptr},           // the solstice's new moon (solar eclipse)
-        {2016, 10, 1, u8"国庆", 0, 0, u8"国庆"},           // first of the ninth lunar month
+        {2023, 3, 22, u8"闰二月小", 0, 1, nullptr},  // leap second month, 29 days
+        {2015, 2, 19, u8"春节", 2, 0, u8"春节"},     // 雨水 falls on it too
+        {2019, 2, 4, u8"除夕", 1, 0, u8"除夕"},      // 立春 falls on it too
+        {2014, 12, 22, u8"冬至", 2, 0, nullptr},     // 冬至 on the first of the eleventh month
+        {2001, 6, 21, u8"夏至", 2, 0, nullptr},      // the solstice's new moon (solar eclipse)
+        {2016, 10, 1, u8"国庆", 0, 0, u8"国庆"},     // first of the ninth lunar month
         {2024, 6, 10, u8"端午", 0, 0, u8"端午"},
         {2024, 10, 1, u8"国庆", 0, 0, u8"国庆"},
         {2024, 9, 17, u8"中秋", 0, 0, u8"中秋"},
@@ -70,7 +98,8 @@ TEST_F(MonthModelTest, CellTextPrecedence) {
         CMonthModel model;
         model.SetMonth(c.nYear, c.nMonth, 0);
         const CDayCell& cell = model.m_cells[c.nDay];
-        const std::string where = std::to_string(c.nYear) + "-" + std::to_string(c.nMonth) + "-" + std::to_string(c.nDay);
+        const std::string where =
+            std::to_string(c.nYear) + "-" + std::to_string(c.nMonth) + "-" + std::to_string(c.nDay);
         EXPECT_EQ(Utf8(cell.m_szText), c.szText) << where;
         EXPECT_EQ(cell.m_nTerm, c.nTerm) << where;
         EXPECT_EQ(cell.m_bMonthStart, c.bMonthStart) << where;
@@ -78,7 +107,8 @@ TEST_F(MonthModelTest, CellTextPrecedence) {
     }
 }
 
-TEST_F(MonthModelTest, TitleNamesOneOrTwoLunarYears) {
+TEST_F(MonthModelTest, TitleNamesOneOrTwoLunarYears)
+{
     struct Case {
         int nYear, nMonth;
         const char* szTitle;  // UTF-8
@@ -100,7 +130,8 @@ TEST_F(MonthModelTest, TitleNamesOneOrTwoLunarYears) {
     }
 }
 
-TEST_F(MonthModelTest, SelectedDateAndTheTodayButton) {
+TEST_F(MonthModelTest, SelectedDateAndTheTodayButton)
+{
     FakeHost host;
     CMonthModel model(&host);
     EXPECT_EQ(model.m_nWeekdayCol, -1);
@@ -140,15 +171,25 @@ TEST_F(MonthModelTest, SelectedDateAndTheTodayButton) {
 
 // Months outside February 1900 .. December 2049 show the nearest supported month; a day
 // asked for with them selects nothing, since its date has no cell.
-TEST_F(MonthModelTest, UnsupportedMonthsShowTheNearestOne) {
+TEST_F(MonthModelTest, UnsupportedMonthsShowTheNearestOne)
+{
     struct Case {
         int nYear, nMonth, nDay;
         int nShownYear, nShownMonth;
     };
     const Case cases[] = {
-        {1900, 1, 31, 1900, 2}, {1899, 12, 1, 1900, 2}, {1, 1, 0, 1900, 2},     {0, 0, 0, 1900, 2},
-        {-5, 3, 9, 1900, 2},    {2050, 1, 1, 2049, 12}, {2051, 2, 0, 2049, 12}, {65535, 65535, 65535, 2049, 12},
-        {2049, 13, 1, 2049, 12}, {2024, 0, 0, 2024, 1}, {2024, 13, 0, 2024, 12}, {1900, 0, 0, 1900, 2},
+        {1900, 1, 31, 1900, 2},
+        {1899, 12, 1, 1900, 2},
+        {1, 1, 0, 1900, 2},
+        {0, 0, 0, 1900, 2},
+        {-5, 3, 9, 1900, 2},
+        {2050, 1, 1, 2049, 12},
+        {2051, 2, 0, 2049, 12},
+        {65535, 65535, 65535, 2049, 12},
+        {2049, 13, 1, 2049, 12},
+        {2024, 0, 0, 2024, 1},
+        {2024, 13, 0, 2024, 12},
+        {1900, 0, 0, 1900, 2},
     };
     for (const Case& c : cases) {
         FakeHost host;
@@ -156,7 +197,8 @@ TEST_F(MonthModelTest, UnsupportedMonthsShowTheNearestOne) {
         model.SetMonth(2024, 5, 6);
         host.m_calls.clear();
         EXPECT_TRUE(model.SetMonth(c.nYear, c.nMonth, c.nDay));
-        const std::string where = std::to_string(c.nYear) + "-" + std::to_string(c.nMonth) + "-" + std::to_string(c.nDay);
+        const std::string where =
+            std::to_string(c.nYear) + "-" + std::to_string(c.nMonth) + "-" + std::to_string(c.nDay);
         EXPECT_EQ(model.m_nYear, c.nShownYear) << where;
         EXPECT_EQ(model.m_nMonth, c.nShownMonth) << where;
         EXPECT_EQ(model.m_nDays, DaysInMonth(c.nShownYear, c.nShownMonth)) << where;
@@ -181,7 +223,8 @@ TEST_F(MonthModelTest, UnsupportedMonthsShowTheNearestOne) {
 // Every supported month: the stepped lunar dates agree with converting each day, the term
 // marks sit on the table's days, every day has a text that fits its field, and the cells
 // after the last day are cleared from the month before.
-TEST_F(MonthModelTest, EverySupportedMonthBuildsConsistentCells) {
+TEST_F(MonthModelTest, EverySupportedMonthBuildsConsistentCells)
+{
     CMonthModel model;
     for (int y = 1900; y <= 2049; ++y) {
         for (int m = (y == 1900 ? 2 : 1); m <= 12; ++m) {
@@ -194,8 +237,8 @@ TEST_F(MonthModelTest, EverySupportedMonthBuildsConsistentCells) {
                 CLunarDate lunar;
                 lunar.FromSolar(y, m, d);
                 ASSERT_TRUE(cell.m_lunar.m_nYear == lunar.m_nYear && cell.m_lunar.m_nMonth == lunar.m_nMonth &&
-                            cell.m_lunar.m_nDay == lunar.m_nDay && cell.m_lunar.m_bLeap == lunar.m_bLeap &&
-                            cell.m_lunar.m_nMonthDays == lunar.m_nMonthDays)
+                    cell.m_lunar.m_nDay == lunar.m_nDay && cell.m_lunar.m_bLeap == lunar.m_bLeap &&
+                    cell.m_lunar.m_nMonthDays == lunar.m_nMonthDays)
                     << y << "-" << m << "-" << d;
                 ASSERT_EQ(cell.m_nWeekday, DayOfWeek(y, m, d));
                 ASSERT_EQ(cell.m_nTerm, d == first.m_nDay ? 1 : (d == second.m_nDay ? 2 : 0));
@@ -203,12 +246,14 @@ TEST_F(MonthModelTest, EverySupportedMonthBuildsConsistentCells) {
                 ASSERT_TRUE(n >= 4 && n <= 10) << y << "-" << m << "-" << d;
                 ASSERT_EQ(cell.m_bMonthStart, lunar.m_nDay == 1 && !cell.m_pszFestival && cell.m_nTerm == 0);
             }
-            for (int d = model.m_nDays + 1; d < 32; ++d) ASSERT_EQ(model.m_cells[d].m_szText[0], '\0');
+            for (int d = model.m_nDays + 1; d < 32; ++d)
+                ASSERT_EQ(model.m_cells[d].m_szText[0], '\0');
         }
     }
 }
 
-TEST_F(MonthModelTest, HitTestAndCellOrigins) {
+TEST_F(MonthModelTest, HitTestAndCellOrigins)
+{
     struct Case {
         int nYear, nMonth;
         int x, y;
@@ -216,12 +261,25 @@ TEST_F(MonthModelTest, HitTestAndCellOrigins) {
     };
     const Case cases[] = {
         // October 2022 starts on a Saturday and has 31 days: six rows.
-        {2022, 10, 312, 20, 1},  {2022, 10, 362, 52, 1},   {2022, 10, 311, 30, 0},  {2022, 10, 0, 20, 0},
-        {2022, 10, 312, 19, 0},  {2022, 10, 100, 0, 0},    {2022, 10, 0, 53, 2},    {2022, 10, 52, 185, 31},
-        {2022, 10, 103, 217, 31}, {2022, 10, 104, 185, 0}, {2022, 10, 0, 185, 30},  {2022, 10, 364, 60, 0},
-        {2022, 10, -1, 60, 0},   {2022, 10, 50, 230, 0},
+        {2022, 10, 312, 20, 1},
+        {2022, 10, 362, 52, 1},
+        {2022, 10, 311, 30, 0},
+        {2022, 10, 0, 20, 0},
+        {2022, 10, 312, 19, 0},
+        {2022, 10, 100, 0, 0},
+        {2022, 10, 0, 53, 2},
+        {2022, 10, 52, 185, 31},
+        {2022, 10, 103, 217, 31},
+        {2022, 10, 104, 185, 0},
+        {2022, 10, 0, 185, 30},
+        {2022, 10, 364, 60, 0},
+        {2022, 10, -1, 60, 0},
+        {2022, 10, 50, 230, 0},
         // February 2015 starts on a Sunday and has 28 days: rows 4 and 5 stay empty.
-        {2015, 2, 0, 20, 1},     {2015, 2, 312, 151, 28},  {2015, 2, 0, 152, 0},    {2015, 2, 200, 200, 0},
+        {2015, 2, 0, 20, 1},
+        {2015, 2, 312, 151, 28},
+        {2015, 2, 0, 152, 0},
+        {2015, 2, 200, 200, 0},
     };
     for (const Case& c : cases) {
         CMonthModel model;

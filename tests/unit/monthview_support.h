@@ -24,24 +24,30 @@ namespace fs = std::filesystem;
 // Names in this file are GBK bytes, as the program's own ("日历" below is compiled so).
 class MemoFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(m_folder.Ready());
         fs::create_directory("日历");
     }
 
     // File "日历/<name>" as the system sees it, or nothing when it does not exist.
-    static std::optional<std::string> ReadMemoFile(const std::string& name) {
+    static std::optional<std::string> ReadMemoFile(const std::string& name)
+    {
         std::ifstream in("日历/" + name, std::ios::binary);
-        if (!in) return std::nullopt;
+        if (!in)
+            return std::nullopt;
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    static void WriteMemoFile(const std::string& name, const std::string& bytes) {
+    static void WriteMemoFile(const std::string& name, const std::string& bytes)
+    {
         std::ofstream out("日历/" + name, std::ios::binary);
         out << bytes;
     }
-    static std::vector<std::string> MemoFiles() {
+    static std::vector<std::string> MemoFiles()
+    {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator("日历")) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator("日历"))
+            names.push_back(e.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -55,11 +61,13 @@ struct Record {
     std::string text;
     std::uint32_t dwFlags;
 };
-inline std::string MemoFileBytes(const std::vector<Record>& records) {
+inline std::string MemoFileBytes(const std::vector<Record>& records)
+{
     std::string s("\x64\x00", 2);
     for (const Record& r : records) {
         const auto put = [&s](std::uint32_t v, int n) {
-            for (int i = 0; i < n; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+            for (int i = 0; i < n; ++i)
+                s += static_cast<char>((v >> (8 * i)) & 0xFF);
         };
         put(static_cast<std::uint32_t>(r.nSlot), 2);
         put(static_cast<std::uint32_t>(r.text.size()), 2);
@@ -79,6 +87,9 @@ public:
     std::vector<std::string> m_calls;
 };
 
-inline std::string Utf8(const char* gb) { return gb ? almanix::GbToUtf8(gb) : std::string("(null)"); }
+inline std::string Utf8(const char* gb)
+{
+    return gb ? almanix::GbToUtf8(gb) : std::string("(null)");
+}
 
 }  // namespace monthview_test

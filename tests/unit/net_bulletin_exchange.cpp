@@ -36,21 +36,21 @@ const char kExpectedRequest[] = "GET /link230/ HTTP/1.1\r\nHost:127.0.0.1\r\nVer
 
 // What the server does with each connection, after it has read the request.
 enum class Mode {
-    Answer,       // sends the reply and closes
-    Hold,         // sends the reply, then keeps the connection until the client closes
-    Pieces,       // sends the reply, pauses, sends the second piece and closes
-    Trickle,      // sends the reply a byte at a time, then closes
-    Close,        // closes at once
-    Silent,       // sends nothing and waits for the client to close
-    Gated         // like Answer, but only once Release() has been called
+    Answer,   // sends the reply and closes
+    Hold,     // sends the reply, then keeps the connection until the client closes
+    Pieces,   // sends the reply, pauses, sends the second piece and closes
+    Trickle,  // sends the reply a byte at a time, then closes
+    Close,    // closes at once
+    Silent,   // sends nothing and waits for the client to close
+    Gated     // like Answer, but only once Release() has been called
 };
 
 // A TCP server on an ephemeral loopback port that answers every connection the same way.
 class CLoopbackServer {
 public:
-    CLoopbackServer(Mode mode, std::string reply, std::string secondPiece = std::string(),
-                    bool ipv6 = false)
-        : m_mode(mode), m_reply(std::move(reply)), m_secondPiece(std::move(secondPiece)) {
+    CLoopbackServer(Mode mode, std::string reply, std::string secondPiece = std::string(), bool ipv6 = false)
+        : m_mode(mode), m_reply(std::move(reply)), m_secondPiece(std::move(secondPiece))
+    {
         if (pipe(m_wake) != 0)
             return;
         m_listen = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
@@ -68,15 +68,15 @@ public:
             size = sizeof *a4;
         }
         if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            listen(m_listen, 8) != 0 ||
-            getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            listen(m_listen, 8) != 0 || getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size) != 0)
             return;
         m_nPort = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
                              : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
 
-    ~CLoopbackServer() {
+    ~CLoopbackServer()
+    {
         Release();
         if (m_wake[1] >= 0)
             (void)!write(m_wake[1], "x", 1);
@@ -90,19 +90,22 @@ public:
     unsigned short Port() const { return m_nPort; }
 
     // Waits until count requests have arrived; the requests so far.
-    std::vector<std::string> WaitForRequests(size_t count) {
+    std::vector<std::string> WaitForRequests(size_t count)
+    {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_changed.wait_for(lock, kGiveUp, [&] { return m_requests.size() >= count; });
         return m_requests;
     }
 
     // Waits until count connections have been closed by the server.
-    bool WaitForClosed(int count) {
+    bool WaitForClosed(int count)
+    {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, kGiveUp, [&] { return m_nClosed >= count; });
     }
 
-    void Release() {
+    void Release()
+    {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bReleased = true;
         m_changed.notify_all();
@@ -110,7 +113,8 @@ public:
 
 private:
     // Waits until fd is readable; false when the server is being stopped.
-    bool WaitReadable(int fd) {
+    bool WaitReadable(int fd)
+    {
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         for (;;) {
             if (poll(fds, 2, -1) < 0)
@@ -123,13 +127,14 @@ private:
     }
 
     // Reads until the client has closed (or reset) the connection.
-    void DrainUntilClosed(int fd) {
+    void DrainUntilClosed(int fd)
+    {
         char buffer[4096];
-        while (WaitReadable(fd) && recv(fd, buffer, sizeof buffer, 0) > 0) {
-        }
+        while (WaitReadable(fd) && recv(fd, buffer, sizeof buffer, 0) > 0) {}
     }
 
-    bool SendAll(int fd, const std::string& data) {
+    bool SendAll(int fd, const std::string& data)
+    {
         size_t done = 0;
         while (done < data.size()) {
             const ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
@@ -140,7 +145,8 @@ private:
         return true;
     }
 
-    void Serve() {
+    void Serve()
+    {
         while (WaitReadable(m_listen)) {
             const int fd = accept(m_listen, nullptr, nullptr);
             if (fd < 0)
@@ -212,7 +218,8 @@ private:
     bool m_bReleased = false;
 };
 
-BulletinTimeouts ShortTimeouts() {
+BulletinTimeouts ShortTimeouts()
+{
     BulletinTimeouts t;
     t.m_nConnectMs = 300;
     t.m_nReceiveMs = 300;
@@ -226,7 +233,8 @@ struct CExchange {
 };
 
 CExchange Fetch(unsigned short port, int limit = BULLETIN_BODY_SIZE - 1,
-                const BulletinTimeouts& timeouts = BulletinTimeouts(), const char* host = "127.0.0.1") {
+    const BulletinTimeouts& timeouts = BulletinTimeouts(), const char* host = "127.0.0.1")
+{
     std::vector<char> body(static_cast<size_t>(limit) + 1, '\x7f');
     int length = limit;
     const int code = GetPageBodyFrom(body.data(), &length, host, port, BULLETIN_PATH, BULLETIN_VERSION, timeouts);
@@ -240,7 +248,8 @@ const std::string kOk = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n";
 // 今天 (GBK), so the tests see double-byte text pass through untouched.
 const std::string kToday = "\xbd\xf1\xcc\xec";
 
-TEST(BulletinExchange, RepliesGiveTheBodyAfterTheEmptyLine) {
+TEST(BulletinExchange, RepliesGiveTheBodyAfterTheEmptyLine)
+{
     const std::string longHeaders = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(2100, 'h') + "\r\n\r\n*x\ty";
     const std::string ascii1500 = std::string(1500, 'a');
     // A double-byte character straddles the 1023rd byte: its lead byte must not survive.
@@ -259,20 +268,18 @@ TEST(BulletinExchange, RepliesGiveTheBodyAfterTheEmptyLine) {
         std::string body;
         Mode mode = Mode::Answer;
     } cases[] = {
-        {"item", kOk + "*http://www.example.com/n/1\t" + kToday, "", 1023, 0,
-         "*http://www.example.com/n/1\t" + kToday},
+        {"item", kOk + "*http://www.example.com/n/1\t" + kToday, "", 1023, 0, "*http://www.example.com/n/1\t" + kToday},
         {"leading white space", kOk + "\r\n \t *http://e.com/\tt", "", 1023, 0, "\r\n \t *http://e.com/\tt"},
         {"headers only", kOk, "", 1023, 0, ""},
         {"body in a later piece", kOk, "*http://e.com/\tlate", 1023, 0, "*http://e.com/\tlate", Mode::Pieces},
         {"a byte at a time", kOk + "*http://e.com/n/1\t" + kToday, "", 1023, 0, "*http://e.com/n/1\t" + kToday,
-         Mode::Trickle},
+            Mode::Trickle},
         // A server that keeps the connection: the length it announced ends the reply.
-        {"content length reached", "HTTP/1.1 200 OK\r\ncontent-LENGTH:  9\r\n\r\n*h://x\tyz", "", 1023, 0,
-         "*h://x\tyz", Mode::Hold},
+        {"content length reached", "HTTP/1.1 200 OK\r\ncontent-LENGTH:  9\r\n\r\n*h://x\tyz", "", 1023, 0, "*h://x\tyz",
+            Mode::Hold},
         {"headers beyond one receive", longHeaders, "", 1023, BULLETIN_ERR_NO_HEADER_END, ""},
         // Only the first 2047 bytes are ever looked at, whatever the caller would take.
-        {"reply beyond one receive", kOk + std::string(3000, 'b'), "", 4000, 0,
-         std::string(2047 - kOk.size(), 'b')},
+        {"reply beyond one receive", kOk + std::string(3000, 'b'), "", 4000, 0, std::string(2047 - kOk.size(), 'b')},
         {"body of 1500 bytes", kOk + ascii1500, "", 1023, 0, std::string(1023, 'a')},
         {"cut inside a character", kOk + straddling, "", 1023, 0, std::string(1022, 'a')},
         {"text ending in CR LF", kOk + "*http://e.com/\tline\r\n", "", 1023, 0, "*http://e.com/\tline\r\n"},
@@ -280,7 +287,7 @@ TEST(BulletinExchange, RepliesGiveTheBodyAfterTheEmptyLine) {
         {"no star", kOk + "hello", "", 1023, 0, "hello"},
         {"NUL in the body", kOk + std::string("*http://e.com/\tab\0cd", 21), "", 1023, 0, "*http://e.com/\tab"},
         {"error status", "HTTP/1.1 404 Not Found\r\nContent-Length: 20\r\n\r\n*http://e.com/\tgone", "", 1023, 0,
-         "*http://e.com/\tgone"},
+            "*http://e.com/\tgone"},
         {"caller takes little", kOk + "*http://e.com/\tt", "", 5, 0, "*http"},
     };
     for (const Case& c : cases) {
@@ -303,7 +310,8 @@ TEST(BulletinExchange, RepliesGiveTheBodyAfterTheEmptyLine) {
     }
 }
 
-TEST(BulletinExchange, FailuresGiveTheirCodes) {
+TEST(BulletinExchange, FailuresGiveTheirCodes)
+{
     // Bound but not listening: the connection is refused.
     const int bound = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -334,7 +342,8 @@ TEST(BulletinExchange, FailuresGiveTheirCodes) {
     EXPECT_EQ(length, BULLETIN_BODY_SIZE - 1);
 }
 
-TEST(BulletinExchange, ConnectGivesUpAtItsLimit) {
+TEST(BulletinExchange, ConnectGivesUpAtItsLimit)
+{
     // A listener whose accept queue is full drops further handshakes, so a connect hangs.
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -365,7 +374,8 @@ TEST(BulletinExchange, ConnectGivesUpAtItsLimit) {
     close(listener);
 }
 
-TEST(BulletinExchange, ReachesAnIpv6Server) {
+TEST(BulletinExchange, ReachesAnIpv6Server)
+{
     CLoopbackServer server(Mode::Answer, kOk + "*https://[::1]:8080/\tsix", "", true);
     if (server.Port() == 0)
         GTEST_SKIP() << "no IPv6 loopback here";
@@ -375,7 +385,8 @@ TEST(BulletinExchange, ReachesAnIpv6Server) {
     EXPECT_EQ(server.WaitForRequests(1).at(0), "GET /link230/ HTTP/1.1\r\nHost:::1\r\nVer:1.2\r\n\r\n");
 }
 
-TEST(BulletinExchange, FetchTakesTheItemAndOnlySafeLinks) {
+TEST(BulletinExchange, FetchTakesTheItemAndOnlySafeLinks)
+{
     struct Case {
         std::string body;
         bool hasItem;
@@ -383,7 +394,7 @@ TEST(BulletinExchange, FetchTakesTheItemAndOnlySafeLinks) {
         std::string text;
     } cases[] = {
         {"\r\n *http://www.example.com/a?b=1\t" + kToday + "\r\n", true, "http://www.example.com/a?b=1",
-         kToday + "\r\n"},
+            kToday + "\r\n"},
         {"*file:///C:/Windows/system32/calc.exe\tclick me", true, "", "click me"},
         {"*\tno link", true, "", "no link"},
         {"*http://e.com/ but no tab", false, "", ""},
@@ -406,24 +417,28 @@ struct CCompletions {
     std::condition_variable changed;
     std::vector<BulletinResult> results;
 
-    CBulletinFetcher::Completion Callback() {
+    CBulletinFetcher::Completion Callback()
+    {
         return [this](const BulletinResult& r) {
             std::lock_guard<std::mutex> lock(mutex);
             results.push_back(r);
             changed.notify_all();
         };
     }
-    bool WaitFor(size_t count) {
+    bool WaitFor(size_t count)
+    {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, kGiveUp, [&] { return results.size() >= count; });
     }
-    size_t Count() {
+    size_t Count()
+    {
         std::lock_guard<std::mutex> lock(mutex);
         return results.size();
     }
 };
 
-TEST(BulletinFetcher, OneFetchAtATimeAndEachOneIsDelivered) {
+TEST(BulletinFetcher, OneFetchAtATimeAndEachOneIsDelivered)
+{
     CLoopbackServer server(Mode::Gated, kOk + "*http://e.com/x\t" + kToday);
     CCompletions done;
     BulletinFetchOptions options;
@@ -450,7 +465,8 @@ TEST(BulletinFetcher, OneFetchAtATimeAndEachOneIsDelivered) {
     EXPECT_EQ(server.WaitForRequests(2).size(), 2u);
 }
 
-TEST(BulletinFetcher, FailuresAreDeliveredToo) {
+TEST(BulletinFetcher, FailuresAreDeliveredToo)
+{
     CCompletions done;
     CBulletinFetcher fetcher(done.Callback());
     ASSERT_TRUE(fetcher.Start("no-such-host.invalid"));
@@ -459,7 +475,8 @@ TEST(BulletinFetcher, FailuresAreDeliveredToo) {
     EXPECT_FALSE(done.results[0].m_bHasItem);
 }
 
-TEST(BulletinFetcher, ShutdownWhileWaitingIsQuickAndSilent) {
+TEST(BulletinFetcher, ShutdownWhileWaitingIsQuickAndSilent)
+{
     CLoopbackServer server(Mode::Silent, "");
     CCompletions done;
     std::promise<void> workerEnded;
@@ -481,7 +498,8 @@ TEST(BulletinFetcher, ShutdownWhileWaitingIsQuickAndSilent) {
     EXPECT_EQ(done.Count(), 0u);
 }
 
-TEST(BulletinFetcher, NothingStartsAfterShutdown) {
+TEST(BulletinFetcher, NothingStartsAfterShutdown)
+{
     CCompletions done;
     CBulletinFetcher fetcher(done.Callback());
     fetcher.Shutdown();
@@ -490,4 +508,4 @@ TEST(BulletinFetcher, NothingStartsAfterShutdown) {
     fetcher.Shutdown();  // twice is harmless
 }
 
-} // namespace
+}  // namespace

@@ -10,11 +10,12 @@
 
 namespace {
 
-TEST(BulletinRequest, IsTheFourLinesAndNothingElse) {
+TEST(BulletinRequest, IsTheFourLinesAndNothingElse)
+{
     char buffer[BULLETIN_EXCHANGE_SIZE];
     const char expected[] = "GET /link230/ HTTP/1.1\r\nHost:bulletin.example.com\r\nVer:1.2\r\n\r\n";
     EXPECT_EQ(FormatBulletinRequest(buffer, sizeof buffer, BULLETIN_PATH, "bulletin.example.com", BULLETIN_VERSION),
-              static_cast<int>(std::strlen(expected)));
+        static_cast<int>(std::strlen(expected)));
     EXPECT_STREQ(buffer, expected);
 
     // Exactly fitting with its NUL, one byte short, and a forged header.
@@ -25,7 +26,8 @@ TEST(BulletinRequest, IsTheFourLinesAndNothingElse) {
     EXPECT_EQ(FormatBulletinRequest(buffer, sizeof buffer, "x\n", "a.com", "1.2"), -1);
 }
 
-TEST(BulletinReply, ExtractBodyCutsAndEnds) {
+TEST(BulletinReply, ExtractBodyCutsAndEnds)
+{
     struct Case {
         const char* name;
         std::string received;
@@ -71,7 +73,8 @@ TEST(BulletinReply, ExtractBodyCutsAndEnds) {
     }
 }
 
-TEST(BulletinReply, MendedTextDecodesWithoutABrokenEnd) {
+TEST(BulletinReply, MendedTextDecodesWithoutABrokenEnd)
+{
     // Every cut of a text mixing one-, two- and four-byte characters: what is left decodes
     // to a prefix of the whole text's characters.
     const std::string utf8 = u8"a年\U0001F600b€中文";
@@ -88,7 +91,8 @@ TEST(BulletinReply, MendedTextDecodesWithoutABrokenEnd) {
     }
 }
 
-TEST(BulletinReply, ParseTakesOneItem) {
+TEST(BulletinReply, ParseTakesOneItem)
+{
     struct Case {
         std::string body;
         bool hasItem;
@@ -117,7 +121,8 @@ TEST(BulletinReply, ParseTakesOneItem) {
     }
 }
 
-TEST(BulletinLink, OnlyWellFormedWebAddressesMayBeOpened) {
+TEST(BulletinLink, OnlyWellFormedWebAddressesMayBeOpened)
+{
     const char* accepted[] = {
         "http://www.example.com",
         "http://www.example.com/",
@@ -208,4 +213,4 @@ TEST(BulletinLink, OnlyWellFormedWebAddressesMayBeOpened) {
     EXPECT_TRUE(IsSafeWebLink(maxLabel.c_str()));
 }
 
-} // namespace
+}  // namespace

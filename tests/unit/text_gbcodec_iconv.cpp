@@ -20,7 +20,8 @@ namespace {
 class CIconv {
 public:
     CIconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~CIconv() {
+    ~CIconv()
+    {
         if (IsOpen())
             iconv_close(m_cd);
     }
@@ -29,7 +30,8 @@ public:
     bool IsOpen() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     // false when iconv rejects any of the input.
-    bool Convert(const void* in, size_t inLen, std::string& out) {
+    bool Convert(const void* in, size_t inLen, std::string& out)
+    {
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         char buf[64];
         char* src = const_cast<char*>(static_cast<const char*>(in));
@@ -53,7 +55,8 @@ struct Iconvs {
     CIconv gbToUtf8{"UTF-8", "GB18030"};
     CIconv gbkToUtf16{"UTF-16LE", "GBK"};
 
-    bool Decode(CIconv& cd, const std::string& gb, std::u16string& out) {
+    bool Decode(CIconv& cd, const std::string& gb, std::u16string& out)
+    {
         std::string bytes;
         if (!cd.Convert(gb.data(), gb.size(), bytes))
             return false;
@@ -61,31 +64,36 @@ struct Iconvs {
         std::memcpy(&out[0], bytes.data(), out.size() * 2);
         return true;
     }
-    bool Encode(const std::u16string& text, std::string& gb) {
+    bool Encode(const std::u16string& text, std::string& gb)
+    {
         return utf16ToGb.Convert(text.data(), text.size() * 2, gb);
     }
 };
 
 // The input in a heap block of exactly its size, so a read past it is a heap overflow.
-std::u16string DecodeExact(const std::string& gb) {
+std::u16string DecodeExact(const std::string& gb)
+{
     std::unique_ptr<char[]> block(new char[gb.size()]);
     std::memcpy(block.get(), gb.data(), gb.size());
     return GbToUtf16(std::string_view(block.get(), gb.size()));
 }
-std::string EncodeExact(const std::u16string& text) {
+std::string EncodeExact(const std::u16string& text)
+{
     std::unique_ptr<char16_t[]> block(new char16_t[text.size()]);
     std::memcpy(block.get(), text.data(), text.size() * sizeof(char16_t));
     return Utf16ToGb(std::u16string_view(block.get(), text.size()));
 }
 
-std::u16string Utf16Of(uint32_t cp) {
+std::u16string Utf16Of(uint32_t cp)
+{
     if (cp < 0x10000)
         return std::u16string(1, static_cast<char16_t>(cp));
     cp -= 0x10000;
     return {static_cast<char16_t>(0xD800 + (cp >> 10)), static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
 }
 
-std::string Utf8Of(uint32_t cp) {
+std::string Utf8Of(uint32_t cp)
+{
     std::string s;
     if (cp < 0x80) {
         s += static_cast<char>(cp);
@@ -105,7 +113,8 @@ std::string Utf8Of(uint32_t cp) {
     return s;
 }
 
-std::string FourByteCode(uint32_t linear) {
+std::string FourByteCode(uint32_t linear)
+{
     std::string b(4, '\0');
     b[3] = static_cast<char>(0x30 + linear % 10);
     linear /= 10;
@@ -116,7 +125,8 @@ std::string FourByteCode(uint32_t linear) {
     return b;
 }
 
-std::string Hex(const std::string& bytes) {
+std::string Hex(const std::string& bytes)
+{
     std::string s;
     char buf[4];
     for (unsigned char c : bytes) {
@@ -125,7 +135,8 @@ std::string Hex(const std::string& bytes) {
     }
     return s;
 }
-std::string Hex(const std::u16string& text) {
+std::string Hex(const std::u16string& text)
+{
     std::string s;
     char buf[8];
     for (char16_t c : text) {
@@ -138,11 +149,13 @@ std::string Hex(const std::u16string& text) {
 // Collects mismatches of a sweep and reports the first few.
 class CMismatches {
 public:
-    void Add(const std::string& what) {
+    void Add(const std::string& what)
+    {
         if (m_count++ < 12)
             m_first += "\n  " + what;
     }
-    ::testing::AssertionResult None() const {
+    ::testing::AssertionResult None() const
+    {
         if (m_count == 0)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << m_count << " mismatches, first:" << m_first;
@@ -161,36 +174,72 @@ struct FormerPua {
     uint16_t code;
 };
 constexpr FormerPua kFormerPua[] = {
-    {0xE78D, 0xA6D9}, {0xE78E, 0xA6DA}, {0xE78F, 0xA6DB}, {0xE790, 0xA6DC}, {0xE791, 0xA6DD},
-    {0xE792, 0xA6DE}, {0xE793, 0xA6DF}, {0xE794, 0xA6EC}, {0xE795, 0xA6ED}, {0xE796, 0xA6F3},
-    {0xE81E, 0xFE59}, {0xE826, 0xFE61}, {0xE82B, 0xFE66}, {0xE82C, 0xFE67}, {0xE832, 0xFE6D},
-    {0xE843, 0xFE7E}, {0xE854, 0xFE90}, {0xE864, 0xFEA0},
-    {0xE816, 0xFE51}, {0xE817, 0xFE52}, {0xE818, 0xFE53}, {0xE831, 0xFE6C}, {0xE83B, 0xFE76}, {0xE855, 0xFE91},
+    {0xE78D, 0xA6D9},
+    {0xE78E, 0xA6DA},
+    {0xE78F, 0xA6DB},
+    {0xE790, 0xA6DC},
+    {0xE791, 0xA6DD},
+    {0xE792, 0xA6DE},
+    {0xE793, 0xA6DF},
+    {0xE794, 0xA6EC},
+    {0xE795, 0xA6ED},
+    {0xE796, 0xA6F3},
+    {0xE81E, 0xFE59},
+    {0xE826, 0xFE61},
+    {0xE82B, 0xFE66},
+    {0xE82C, 0xFE67},
+    {0xE832, 0xFE6D},
+    {0xE843, 0xFE7E},
+    {0xE854, 0xFE90},
+    {0xE864, 0xFEA0},
+    {0xE816, 0xFE51},
+    {0xE817, 0xFE52},
+    {0xE818, 0xFE53},
+    {0xE831, 0xFE6C},
+    {0xE83B, 0xFE76},
+    {0xE855, 0xFE91},
 };
 
 // The GB18030-2005 four-byte codes of the 18 characters that now have two-byte codes; iconv
 // rejects them, we decode them to the character (one way).
 const std::map<std::string, char16_t> kOldFourByte = {
-    {"\x82\x35\x90\x37", 0x9FB4}, {"\x82\x35\x90\x38", 0x9FB5}, {"\x82\x35\x90\x39", 0x9FB6},
-    {"\x82\x35\x91\x30", 0x9FB7}, {"\x82\x35\x91\x31", 0x9FB8}, {"\x82\x35\x91\x32", 0x9FB9},
-    {"\x82\x35\x91\x33", 0x9FBA}, {"\x82\x35\x91\x34", 0x9FBB}, {"\x84\x31\x82\x36", 0xFE10},
-    {"\x84\x31\x82\x37", 0xFE11}, {"\x84\x31\x82\x38", 0xFE12}, {"\x84\x31\x82\x39", 0xFE13},
-    {"\x84\x31\x83\x30", 0xFE14}, {"\x84\x31\x83\x31", 0xFE15}, {"\x84\x31\x83\x32", 0xFE16},
-    {"\x84\x31\x83\x33", 0xFE17}, {"\x84\x31\x83\x34", 0xFE18}, {"\x84\x31\x83\x35", 0xFE19},
+    {"\x82\x35\x90\x37", 0x9FB4},
+    {"\x82\x35\x90\x38", 0x9FB5},
+    {"\x82\x35\x90\x39", 0x9FB6},
+    {"\x82\x35\x91\x30", 0x9FB7},
+    {"\x82\x35\x91\x31", 0x9FB8},
+    {"\x82\x35\x91\x32", 0x9FB9},
+    {"\x82\x35\x91\x33", 0x9FBA},
+    {"\x82\x35\x91\x34", 0x9FBB},
+    {"\x84\x31\x82\x36", 0xFE10},
+    {"\x84\x31\x82\x37", 0xFE11},
+    {"\x84\x31\x82\x38", 0xFE12},
+    {"\x84\x31\x82\x39", 0xFE13},
+    {"\x84\x31\x83\x30", 0xFE14},
+    {"\x84\x31\x83\x31", 0xFE15},
+    {"\x84\x31\x83\x32", 0xFE16},
+    {"\x84\x31\x83\x33", 0xFE17},
+    {"\x84\x31\x83\x34", 0xFE18},
+    {"\x84\x31\x83\x35", 0xFE19},
 };
 
-std::string TwoByte(uint16_t code) { return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}; }
+std::string TwoByte(uint16_t code)
+{
+    return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+}
 
 class GbCodecIconv : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(m_iconv.gbToUtf16.IsOpen() && m_iconv.utf16ToGb.IsOpen() && m_iconv.gbToUtf8.IsOpen() &&
-                    m_iconv.gbkToUtf16.IsOpen());
+            m_iconv.gbkToUtf16.IsOpen());
     }
     Iconvs m_iconv;
 };
 
-TEST_F(GbCodecIconv, EveryTwoByteCodeDecodesAndRoundTripsAsIconv) {
+TEST_F(GbCodecIconv, EveryTwoByteCodeDecodesAndRoundTripsAsIconv)
+{
     CMismatches bad;
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
         for (int trail = 0x40; trail <= 0xFE; ++trail) {
@@ -216,7 +265,8 @@ TEST_F(GbCodecIconv, EveryTwoByteCodeDecodesAndRoundTripsAsIconv) {
     EXPECT_TRUE(bad.None());
 }
 
-TEST_F(GbCodecIconv, EveryBmpCodePointEncodesAsIconvAndRoundTrips) {
+TEST_F(GbCodecIconv, EveryBmpCodePointEncodesAsIconvAndRoundTrips)
+{
     std::map<uint32_t, uint16_t> formerPua;
     for (const FormerPua& f : kFormerPua)
         formerPua[f.pua] = f.code;
@@ -248,7 +298,8 @@ TEST_F(GbCodecIconv, EveryBmpCodePointEncodesAsIconvAndRoundTrips) {
     EXPECT_EQ(withoutIconvForm, std::size(kFormerPua));
 }
 
-TEST_F(GbCodecIconv, EveryFourByteCodeOfTheBmpBothWays) {
+TEST_F(GbCodecIconv, EveryFourByteCodeOfTheBmpBothWays)
+{
     CMismatches bad;
     size_t oldCodes = 0;
     for (uint32_t linear = 0; linear < 39420; ++linear) {
@@ -273,7 +324,8 @@ TEST_F(GbCodecIconv, EveryFourByteCodeOfTheBmpBothWays) {
     EXPECT_EQ(oldCodes, kOldFourByte.size());
 }
 
-TEST_F(GbCodecIconv, EverySupplementaryCodePointBothWays) {
+TEST_F(GbCodecIconv, EverySupplementaryCodePointBothWays)
+{
     CMismatches bad;
     for (uint32_t cp = 0x10000; cp <= 0x10FFFF; ++cp) {
         const std::u16string text = Utf16Of(cp);
@@ -295,7 +347,8 @@ TEST_F(GbCodecIconv, EverySupplementaryCodePointBothWays) {
     EXPECT_TRUE(bad.None());
 }
 
-TEST_F(GbCodecIconv, UnassignedFourByteCodesAreOneReplacementEach) {
+TEST_F(GbCodecIconv, UnassignedFourByteCodesAreOneReplacementEach)
+{
     CMismatches bad;
     const uint32_t kLinearEnd = 126 * 10 * 126 * 10;
     for (uint32_t linear = 39420; linear < kLinearEnd; linear += 37) {
@@ -315,7 +368,8 @@ TEST_F(GbCodecIconv, UnassignedFourByteCodesAreOneReplacementEach) {
 // GBK is what the program's files hold. iconv's "GBK" knows fewer codes than its "GB18030"
 // (no user-defined areas, no A2E3 euro) and reads the single byte 80 as U+20AC; GB18030 wins:
 // 80 is not a character. Where both converters decode a code they agree.
-TEST_F(GbCodecIconv, GbkCodesDecodeAsIconvGbk) {
+TEST_F(GbCodecIconv, GbkCodesDecodeAsIconvGbk)
+{
     CMismatches bad;
     size_t gbkCodes = 0;
     std::string allGbk;
@@ -346,5 +400,5 @@ TEST_F(GbCodecIconv, GbkCodesDecodeAsIconvGbk) {
     EXPECT_EQ(DecodeExact("\xA1\xA4\xA1\xAA"), u"\u00B7\u2014");
 }
 
-} // namespace
-} // namespace almanix
+}  // namespace
+}  // namespace almanix

@@ -9,20 +9,35 @@
 
 namespace {
 
-TEST(EngineDayTable, ParsesOnlyRealDatesInTheExactForm) {
+TEST(EngineDayTable, ParsesOnlyRealDatesInTheExactForm)
+{
     struct Case {
         const char* szText;
         bool bValid;
         int nYear, nMonth, nDay;
     };
     const Case cases[] = {
-        {"2024-02-10", true, 2024, 2, 10}, {"1900-01-31", true, 1900, 1, 31}, {"2000-02-29", true, 2000, 2, 29},
-        {"0001-01-01", true, 1, 1, 1}, {"1900-02-29", false, 0, 0, 0}, {"2024-02-30", false, 0, 0, 0},
-        {"2024-13-01", false, 0, 0, 0}, {"2024-00-01", false, 0, 0, 0}, {"2024-01-00", false, 0, 0, 0},
-        {"2024-2-10", false, 0, 0, 0}, {"2024-02-1", false, 0, 0, 0}, {"24-02-10", false, 0, 0, 0},
-        {"2024/02/10", false, 0, 0, 0}, {"2024-02-10 ", false, 0, 0, 0}, {" 2024-02-10", false, 0, 0, 0},
-        {"2024-02-1x", false, 0, 0, 0}, {"+024-02-10", false, 0, 0, 0}, {"-024-02-10", false, 0, 0, 0},
-        {"", false, 0, 0, 0}, {"20240210", false, 0, 0, 0}, {"2024-02-100", false, 0, 0, 0},
+        {"2024-02-10", true, 2024, 2, 10},
+        {"1900-01-31", true, 1900, 1, 31},
+        {"2000-02-29", true, 2000, 2, 29},
+        {"0001-01-01", true, 1, 1, 1},
+        {"1900-02-29", false, 0, 0, 0},
+        {"2024-02-30", false, 0, 0, 0},
+        {"2024-13-01", false, 0, 0, 0},
+        {"2024-00-01", false, 0, 0, 0},
+        {"2024-01-00", false, 0, 0, 0},
+        {"2024-2-10", false, 0, 0, 0},
+        {"2024-02-1", false, 0, 0, 0},
+        {"24-02-10", false, 0, 0, 0},
+        {"2024/02/10", false, 0, 0, 0},
+        {"2024-02-10 ", false, 0, 0, 0},
+        {" 2024-02-10", false, 0, 0, 0},
+        {"2024-02-1x", false, 0, 0, 0},
+        {"+024-02-10", false, 0, 0, 0},
+        {"-024-02-10", false, 0, 0, 0},
+        {"", false, 0, 0, 0},
+        {"20240210", false, 0, 0, 0},
+        {"2024-02-100", false, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SolarDate date{7, 7, 7};
@@ -39,7 +54,8 @@ TEST(EngineDayTable, ParsesOnlyRealDatesInTheExactForm) {
 
 // Lines for days whose festival, leap month or solar term the almanacs publish; the tool
 // prints them in UTF-8.
-TEST(EngineDayTable, PublishedDays) {
+TEST(EngineDayTable, PublishedDays)
+{
     struct Case {
         SolarDate date;
         const char* szLine;  // UTF-8
@@ -64,14 +80,16 @@ TEST(EngineDayTable, PublishedDays) {
 }
 
 // The two ways of finding the lunar dates print the same table over the whole range.
-TEST(EngineDayTable, SteppingAndConvertingPrintTheSameTable) {
+TEST(EngineDayTable, SteppingAndConvertingPrintTheSameTable)
+{
     std::string converted;
     std::string stepped;
     ASSERT_EQ(FormatDayTable({1900, 1, 31}, {2051, 2, 10}, DayTableMode::Convert, converted), 0);
     ASSERT_EQ(FormatDayTable({1900, 1, 31}, {2051, 2, 10}, DayTableMode::Step, stepped), 0);
     EXPECT_TRUE(converted == stepped);
     size_t nLines = 0;
-    for (char ch : converted) nLines += (ch == '\n');
+    for (char ch : converted)
+        nLines += (ch == '\n');
     EXPECT_EQ(nLines, 55163u);
     EXPECT_EQ(converted.substr(0, 11), "1900-01-31\t");
     EXPECT_EQ(converted.substr(converted.rfind('\n', converted.size() - 2) + 1, 11), "2051-02-10\t");
@@ -85,7 +103,8 @@ TEST(EngineDayTable, SteppingAndConvertingPrintTheSameTable) {
 }
 
 // Every solar term of the range gets its mark: two per month, on the table's days.
-TEST(EngineDayTable, TwoTermMarksPerMonth) {
+TEST(EngineDayTable, TwoTermMarksPerMonth)
+{
     std::string table;
     ASSERT_EQ(FormatDayTable({1900, 2, 1}, {2050, 12, 31}, DayTableMode::Step, table), 0);
     size_t nMarks[3] = {0, 0, 0};
@@ -102,13 +121,18 @@ TEST(EngineDayTable, TwoTermMarksPerMonth) {
     EXPECT_EQ(nMarks[2], nMonths);
 }
 
-TEST(EngineDayTable, RejectsRangesOutsideTheTable) {
+TEST(EngineDayTable, RejectsRangesOutsideTheTable)
+{
     struct Case {
         SolarDate from, to;
     };
     const Case cases[] = {
-        {{1900, 1, 30}, {1900, 2, 1}},   {{2051, 2, 10}, {2051, 2, 11}}, {{2024, 2, 2}, {2024, 2, 1}},
-        {{2024, 2, 30}, {2024, 3, 1}},   {{2024, 1, 1}, {2024, 13, 1}},  {{INT_MIN, 1, 1}, {INT_MAX, 1, 1}},
+        {{1900, 1, 30}, {1900, 2, 1}},
+        {{2051, 2, 10}, {2051, 2, 11}},
+        {{2024, 2, 2}, {2024, 2, 1}},
+        {{2024, 2, 30}, {2024, 3, 1}},
+        {{2024, 1, 1}, {2024, 13, 1}},
+        {{INT_MIN, 1, 1}, {INT_MAX, 1, 1}},
         {{2051, 2, 11}, {1900, 1, 30}},
     };
     for (const Case& c : cases) {

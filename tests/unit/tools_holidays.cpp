@@ -10,7 +10,8 @@
 #include "holiday_data.h"
 #include "text/gbcodec.h"
 
-TEST(HolidayTable, EveryDayMatchesTheDataset) {
+TEST(HolidayTable, EveryDayMatchesTheDataset)
+{
     std::ifstream in(ALMANIX_SOURCE_DIR "/tools/holidays/chinese-days.json", std::ios::binary);
     std::ostringstream json;
     json << in.rdbuf();
@@ -19,7 +20,8 @@ TEST(HolidayTable, EveryDayMatchesTheDataset) {
     ASSERT_TRUE(holidaydata::ReadDataset(json.str(), records, error)) << error;
 
     std::map<std::tuple<int, int, int>, const holidaydata::DayRecord*> byDate;
-    for (const auto& r : records) byDate[{r.m_nYear, r.m_nMonth, r.m_nDay}] = &r;
+    for (const auto& r : records)
+        byDate[{r.m_nYear, r.m_nMonth, r.m_nDay}] = &r;
     EXPECT_EQ(GetHolidayTableFirstYear(), 2004);
     EXPECT_EQ(GetHolidayTableLastYear(), records.back().m_nYear);
 
@@ -28,8 +30,8 @@ TEST(HolidayTable, EveryDayMatchesTheDataset) {
         const char* pszName = nullptr;
         const int nKind = GetHoliday(d.m_nYear, d.m_nMonth, d.m_nDay, &pszName);
         const auto it = byDate.find({d.m_nYear, d.m_nMonth, d.m_nDay});
-        const std::string where = std::to_string(d.m_nYear) + "-" + std::to_string(d.m_nMonth) + "-" +
-                                  std::to_string(d.m_nDay);
+        const std::string where =
+            std::to_string(d.m_nYear) + "-" + std::to_string(d.m_nMonth) + "-" + std::to_string(d.m_nDay);
         if (it == byDate.end()) {
             EXPECT_EQ(nKind, HOLIDAY_NONE) << where;
             EXPECT_EQ(pszName, nullptr) << where;

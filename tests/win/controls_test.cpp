@@ -22,7 +22,7 @@ public:
     {
         RECT rc = {300, 300, 700, 500};
         return CreateEx(0, L"AlmanixControlsTestHost", "host", WS_POPUP | WS_VISIBLE, rc, nullptr, 0, nullptr,
-                        ::GetSysColorBrush(COLOR_BTNFACE));
+            ::GetSysColorBrush(COLOR_BTNFACE));
     }
 };
 
@@ -47,14 +47,8 @@ protected:
     }
     void DropNotifications() { TakeNotifications(); }
 
-    static void MouseMove(const CWnd& wnd, int x, int y)
-    {
-        wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-    }
-    static void ButtonUp(const CWnd& wnd, int x, int y)
-    {
-        wnd.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-    }
+    static void MouseMove(const CWnd& wnd, int x, int y) { wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
+    static void ButtonUp(const CWnd& wnd, int x, int y) { wnd.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
 
     CHostWnd m_host;
 };
@@ -137,8 +131,8 @@ TEST_F(ControlsTest, HoverButtonHighlightsWhileThePointerIsOverIt)
 TEST_F(ControlsTest, ButtonUpPostsOneNotificationToTheParent)
 {
     CHoverButton btn;
-    ASSERT_TRUE(btn.Create({10, 10, 60, 30}, &m_host, 1054, GetSysColor(COLOR_BTNFACE), RGB(0, 0, 208), 100,
-                           "楷体_gb2312"));
+    ASSERT_TRUE(
+        btn.Create({10, 10, 60, 30}, &m_host, 1054, GetSysColor(COLOR_BTNFACE), RGB(0, 0, 208), 100, "楷体_gb2312"));
     btn.SetText("下一篇", true);
     btn.UpdateWindow();
 
@@ -169,8 +163,8 @@ TEST_F(ControlsTest, ButtonUpPostsOneNotificationToTheParent)
 TEST_F(ControlsTest, ReleaseWithoutHighlightKeepsTheTextColour)
 {
     CHoverButton swatch;
-    ASSERT_TRUE(swatch.Create({340, 10, 365, 30}, &m_host, 1049, GetSysColor(COLOR_BTNFACE), RGB(0, 0, 255),
-                              120, "楷体_gb2312"));
+    ASSERT_TRUE(swatch.Create(
+        {340, 10, 365, 30}, &m_host, 1049, GetSysColor(COLOR_BTNFACE), RGB(0, 0, 255), 120, "楷体_gb2312"));
     swatch.SetText("■", true);
     ButtonUp(swatch, 2, 2);
     EXPECT_EQ(swatch.GetTextColor(), RGB(0, 0, 255));
@@ -189,10 +183,10 @@ TEST_F(ControlsTest, HighlightSurvivesALostCaptureAndStillRestoresTheFirstColour
     btn.SetText("返回", true);
     btn.UpdateWindow();
     MouseMove(btn, 2, 2);
-    m_host.SetCapture(); // another window takes the mouse
+    m_host.SetCapture();  // another window takes the mouse
     EXPECT_TRUE(btn.IsHover());
     EXPECT_EQ(btn.GetTextColor(), RGB(255, 64, 64));
-    MouseMove(btn, 3, 3); // back over the button: capture again, colour not saved anew
+    MouseMove(btn, 3, 3);  // back over the button: capture again, colour not saved anew
     EXPECT_TRUE(btn.HasCapture());
     MouseMove(btn, -1, 3);
     EXPECT_EQ(btn.GetTextColor(), kStripText);
@@ -202,8 +196,8 @@ TEST_F(ControlsTest, HighlightSurvivesALostCaptureAndStillRestoresTheFirstColour
 TEST_F(ControlsTest, PlainLabelNeverNotifiesNorCaptures)
 {
     CLabel title;
-    ASSERT_TRUE(title.Create({0, 219, 203, 258}, &m_host, static_cast<UINT>(-1), RGB(255, 215, 0), RGB(0, 0, 0),
-                             110, "宋体"));
+    ASSERT_TRUE(
+        title.Create({0, 219, 203, 258}, &m_host, static_cast<UINT>(-1), RGB(255, 215, 0), RGB(0, 0, 0), 110, "宋体"));
     title.SetText("甲辰年【龙年】", true);
     MouseMove(title, 2, 2);
     ButtonUp(title, 2, 2);
@@ -235,7 +229,7 @@ TEST_F(ControlsTest, CreateGivesAHiddenChildWithAPointSizeFont)
     label.SetText("公历", false);
     EXPECT_TRUE(label.IsWindowVisible());
 
-    CLabel orphan; // a child without a parent cannot be made
+    CLabel orphan;  // a child without a parent cannot be made
     EXPECT_FALSE(orphan.Create({0, 0, 10, 10}, nullptr, 1, 0, 0, 100, "宋体"));
     EXPECT_EQ(orphan.m_hWnd, nullptr);
 }
@@ -286,7 +280,7 @@ TEST_F(ControlsTest, AutoSizeAndPictureFollowTheLines)
         EXPECT_EQ(size.cx, width);
         EXPECT_EQ(size.cy, height);
         POINT pos = PosInParent(label);
-        EXPECT_EQ(pos.x, 20); // the top-left corner never moves
+        EXPECT_EQ(pos.x, 20);  // the top-left corner never moves
         EXPECT_EQ(pos.y, 30);
         EXPECT_EQ(label.GetRect().right, 20 + width);
         EXPECT_EQ(label.GetRect().bottom, 30 + height);
@@ -324,7 +318,7 @@ TEST_F(ControlsTest, LabelFillsOnlyItsGlyphCells)
     RECT cells = {0, 0, size.cx, size.cy};
     int background = CountPixels(dc, cells, kStrip);
     int ink = size.cx * size.cy - background;
-    EXPECT_GT(background, ink); // mostly background, with strokes in it
+    EXPECT_GT(background, ink);  // mostly background, with strokes in it
     EXPECT_GT(CountPixels(dc, cells, kStripText), 0);
     EXPECT_EQ(CountPixels(dc, cells, kParentPaint), 0);
     // Beyond the cells the parent's picture stays.
@@ -332,8 +326,8 @@ TEST_F(ControlsTest, LabelFillsOnlyItsGlyphCells)
     EXPECT_EQ(CountPixels(dc, {0, size.cy, size.cx, size.cy + 10}, kParentPaint), 10 * size.cx);
 
     CHoverButton next;
-    ASSERT_TRUE(next.Create({60, 4, 200, 60}, &m_host, 1054, GetSysColor(COLOR_BTNFACE), RGB(0, 0, 208), 100,
-                            "楷体_gb2312"));
+    ASSERT_TRUE(
+        next.Create({60, 4, 200, 60}, &m_host, 1054, GetSysColor(COLOR_BTNFACE), RGB(0, 0, 208), 100, "楷体_gb2312"));
     next.SetText("下一篇", true);
     m_host.UpdateWindow();
     next.UpdateWindow();
@@ -371,4 +365,4 @@ TEST_F(ControlsTest, MeasureTextCountsLinesOfTheLineHeight)
     }
 }
 
-} // namespace
+}  // namespace

@@ -29,7 +29,7 @@ public:
 
 // Counts what goes through the tip-text heap: every pointer handed out, and its frees.
 struct HeapLedger {
-    std::map<char*, int> frees; // allocated pointer -> times freed
+    std::map<char*, int> frees;  // allocated pointer -> times freed
     int unknownFrees = 0;
 };
 HeapLedger* g_ledger = nullptr;
@@ -151,7 +151,7 @@ TEST_F(DayTipTest, PlacedBelowThePointerAndSizedToTheText)
         EXPECT_EQ(rc.top, c.y + 12);
         EXPECT_EQ(rc.right - rc.left, size.cx);
         EXPECT_EQ(rc.bottom - rc.top, size.cy);
-        EXPECT_FALSE(tip.IsWindowVisible()); // the month view shows it, not SetTip
+        EXPECT_FALSE(tip.IsWindowVisible());  // the month view shows it, not SetTip
     }
     // Ten pixels from the left screen edge the box starts left of the screen.
     const char wide[] = "生日\r\n每周三开会，带上周报";
@@ -245,4 +245,4 @@ TEST_F(DayTipTest, PaintsYellowBoxWithRedLines)
     SaveWindowPng(tip, L"day_tip");
 }
 
-} // namespace
+}  // namespace

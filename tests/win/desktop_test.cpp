@@ -18,10 +18,7 @@ public:
             ::UnregisterClassW(cls.c_str(), ::GetModuleHandleW(nullptr));
     }
 
-    HWND TopLevel(const wchar_t* cls, DWORD style = WS_POPUP | WS_VISIBLE)
-    {
-        return Make(cls, style, nullptr);
-    }
+    HWND TopLevel(const wchar_t* cls, DWORD style = WS_POPUP | WS_VISIBLE) { return Make(cls, style, nullptr); }
     // The icon view host under top; with list, the icon list under it.
     HWND View(HWND top, bool list = true)
     {
@@ -63,10 +60,10 @@ HWND MakeMainWindow()
 TEST(Desktop, NothingQualifyingLeavesTheWindowTopLevel)
 {
     FakeDesktop desk;
-    HWND worker = desk.TopLevel(L"WorkerW");          // the usual empty worker window
-    HWND other = desk.TopLevel(L"SomeApp");           // a view under another class
+    HWND worker = desk.TopLevel(L"WorkerW");  // the usual empty worker window
+    HWND other = desk.TopLevel(L"SomeApp");   // a view under another class
     desk.View(other);
-    HWND noList = desk.TopLevel(L"Progman");          // a view without its icon list
+    HWND noList = desk.TopLevel(L"Progman");  // a view without its icon list
     desk.View(noList, false);
     (void)worker;
     HWND main = MakeMainWindow();
@@ -88,8 +85,8 @@ TEST(Desktop, ViewUnderADesktopClassBecomesTheParent)
         {L"pROGMAN", WS_POPUP | WS_VISIBLE, true},
         {L"WorkerW", WS_POPUP | WS_VISIBLE, true},
         {L"WORKERW", WS_POPUP | WS_VISIBLE, true},
-        {L"Progman", WS_POPUP, false},                         // hidden
-        {L"WorkerW", WS_POPUP | WS_VISIBLE | WS_MINIMIZE, false}, // minimised
+        {L"Progman", WS_POPUP, false},                             // hidden
+        {L"WorkerW", WS_POPUP | WS_VISIBLE | WS_MINIMIZE, false},  // minimised
         {L"ProgmanX", WS_POPUP | WS_VISIBLE, false},
     };
     for (const HostCase& c : cases) {
@@ -121,4 +118,4 @@ TEST(Desktop, LastQualifyingWindowInEnumerationOrderWins)
     ::DestroyWindow(main);
 }
 
-} // namespace
+}  // namespace

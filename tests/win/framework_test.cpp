@@ -35,10 +35,18 @@ public:
     END_MSG_MAP()
 
     void OnTimer(UINT_PTR) { ++ticks; }
-    void OnMove(int x, int y) { lastMove = {x, y}; calls.push_back("move"); }
+    void OnMove(int x, int y)
+    {
+        lastMove = {x, y};
+        calls.push_back("move");
+    }
     void OnCommand42() { calls.push_back("42"); }
     void OnChange43() { calls.push_back("43"); }
-    LRESULT OnProbe(WPARAM wp, LPARAM) { calls.push_back("probe"); return wp * 2; }
+    LRESULT OnProbe(WPARAM wp, LPARAM)
+    {
+        calls.push_back("probe");
+        return wp * 2;
+    }
     LRESULT OnSetText(WPARAM, LPARAM)
     {
         calls.push_back("settext");
@@ -60,15 +68,15 @@ TEST(Framework, MessageMapReachesTypedHandlers)
     CProbeWnd wnd;
     ASSERT_TRUE(wnd.Create());
     EXPECT_EQ(CWnd::FromHandle(wnd.m_hWnd), &wnd);
-    wnd.calls.clear(); // creation moved it
+    wnd.calls.clear();  // creation moved it
 
     EXPECT_EQ(wnd.SendMessage(WM_PROBE, 21), 42);
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(42, BN_CLICKED));
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(43, EN_CHANGE));
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(43, EN_SETFOCUS)); // another code: not mapped
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(44, BN_CLICKED));  // another id: not mapped
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(43, EN_SETFOCUS));  // another code: not mapped
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(44, BN_CLICKED));   // another id: not mapped
     wnd.MoveWindow(-5, 7, 100, 50);
-    EXPECT_EQ(wnd.lastMove.x, -5); // signed coordinates
+    EXPECT_EQ(wnd.lastMove.x, -5);  // signed coordinates
     EXPECT_EQ(wnd.lastMove.y, 7);
 
     // The handler of WM_SETTEXT asks for default processing, which stores the text.
@@ -161,7 +169,7 @@ public:
         ::PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
         PostMessage(WM_CLOSE);
         PostMessage(WM_SYSCOMMAND, SC_CLOSE);
-        PostMessage(WM_PROBE); // queued behind all of them
+        PostMessage(WM_PROBE);  // queued behind all of them
         return FALSE;
     }
     void OnOK() override { ++okCalls; }
@@ -270,4 +278,4 @@ TEST(Framework, MissingKaiFaceFallsBackToAnInstalledFace)
     EXPECT_TRUE(font.CreatePointFont(100, "楷体_GB2312"));
 }
 
-} // namespace
+}  // namespace

@@ -83,17 +83,23 @@ int g_idleTicks = 0;
 
 HWND TopWindowTitled(const wchar_t* title)
 {
-    struct Ctx { const wchar_t* title; HWND found; } ctx = {title, nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        wchar_t buf[64] = {};
-        ::GetWindowTextW(h, buf, 64);
-        if (::IsWindowVisible(h) && wcscmp(buf, c->title) == 0) {
-            c->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&ctx));
+    struct Ctx {
+        const wchar_t* title;
+        HWND found;
+    } ctx = {title, nullptr};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(lp);
+            wchar_t buf[64] = {};
+            ::GetWindowTextW(h, buf, 64);
+            if (::IsWindowVisible(h) && wcscmp(buf, c->title) == 0) {
+                c->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
     return ctx.found;
 }
 
@@ -117,9 +123,18 @@ void CALLBACK RunNextStep(HWND, UINT, UINT_PTR, DWORD)
         g_steps.push_front(std::move(step));
 }
 
-HWND MemoDlg() { return TopWindowTitled(kMemoTitle); }
-HWND WeeklyDlg() { return TopWindowTitled(kWeeklyTitle); }
-HWND WarningBox() { return TopWindowTitled(L"警告"); }
+HWND MemoDlg()
+{
+    return TopWindowTitled(kMemoTitle);
+}
+HWND WeeklyDlg()
+{
+    return TopWindowTitled(kWeeklyTitle);
+}
+HWND WarningBox()
+{
+    return TopWindowTitled(L"警告");
+}
 
 std::wstring TextOf(HWND hwnd)
 {
@@ -315,16 +330,17 @@ TEST_F(MemoDlgTest, StoresTheThreeMemosOfTheDayClicked)
     std::wstring title, date, solar, lunar, once;
     HWND focus = nullptr, cancel = nullptr;
     // 1 May 2024: lunar third month, 23rd day.
-    OpenDay(1, {Do([&](HWND dlg) {
-                    title = TextOf(dlg);
-                    date = TextOf(ChildWithId(dlg, IDC_MEMO_DATE));
-                    solar = TextOf(ChildWithId(dlg, IDC_SOLAR_CAPTION));
-                    lunar = TextOf(ChildWithId(dlg, IDC_LUNAR_CAPTION));
-                    focus = ::GetFocus();
-                    cancel = ::GetDlgItem(dlg, IDCANCEL);
-                }),
-                Type(IDC_MEMO_ONCE, L"  买菜\r\n  做饭  "), Type(IDC_MEMO_SOLAR_YEARLY, L"劳动节"),
-                Type(IDC_MEMO_LUNAR_YEARLY, L" 生日 "), PressOk()});
+    OpenDay(1,
+        {Do([&](HWND dlg) {
+             title = TextOf(dlg);
+             date = TextOf(ChildWithId(dlg, IDC_MEMO_DATE));
+             solar = TextOf(ChildWithId(dlg, IDC_SOLAR_CAPTION));
+             lunar = TextOf(ChildWithId(dlg, IDC_LUNAR_CAPTION));
+             focus = ::GetFocus();
+             cancel = ::GetDlgItem(dlg, IDCANCEL);
+         }),
+            Type(IDC_MEMO_ONCE, L"  买菜\r\n  做饭  "), Type(IDC_MEMO_SOLAR_YEARLY, L"劳动节"),
+            Type(IDC_MEMO_LUNAR_YEARLY, L" 生日 "), PressOk()});
     EXPECT_EQ(title, kMemoTitle);
     EXPECT_EQ(date, L"2024年5月1日星期三农历三月廿三");
     EXPECT_EQ(solar, L"阳历每年5月1日");
@@ -351,13 +367,14 @@ TEST_F(MemoDlgTest, BlanksStoreNothingAndEmptyTextsRemoveRecordsAndFiles)
     PutMemo(0, 3, 23, "农历");
     m_view.SetMonth(2024, 5, 0);
     std::wstring texts[3];
-    OpenDay(1, {Do([&](HWND dlg) {
-                    texts[0] = EditText(dlg, IDC_MEMO_ONCE);
-                    texts[1] = EditText(dlg, IDC_MEMO_SOLAR_YEARLY);
-                    texts[2] = EditText(dlg, IDC_MEMO_LUNAR_YEARLY);
-                }),
-                Type(IDC_MEMO_ONCE, L"    "), Type(IDC_MEMO_SOLAR_YEARLY, L""), Type(IDC_MEMO_LUNAR_YEARLY, L" "),
-                PressOk()});
+    OpenDay(1,
+        {Do([&](HWND dlg) {
+             texts[0] = EditText(dlg, IDC_MEMO_ONCE);
+             texts[1] = EditText(dlg, IDC_MEMO_SOLAR_YEARLY);
+             texts[2] = EditText(dlg, IDC_MEMO_LUNAR_YEARLY);
+         }),
+            Type(IDC_MEMO_ONCE, L"    "), Type(IDC_MEMO_SOLAR_YEARLY, L""), Type(IDC_MEMO_LUNAR_YEARLY, L" "),
+            PressOk()});
     EXPECT_EQ(texts[0], L"旧的");
     EXPECT_EQ(texts[1], L"每年");
     EXPECT_EQ(texts[2], L"农历");
@@ -370,13 +387,13 @@ TEST_F(MemoDlgTest, AColourChosenWithoutTextIsKept)
 {
     m_view.SetMonth(2024, 5, 0);
     g_chooser.answer = kGreen;
-    OpenDay(1, {Do([](HWND dlg) { ClickSwatch(dlg, IDC_SOLAR_COLOR); }),
-                Do([&](HWND dlg) {
-                    EXPECT_EQ(g_chooser.calls, 1);
-                    EXPECT_EQ(g_chooser.owner, dlg);
-                    EXPECT_EQ(SwatchColor(dlg, IDC_SOLAR_COLOR), kGreen);
-                }),
-                PressOk()});
+    OpenDay(1,
+        {Do([](HWND dlg) { ClickSwatch(dlg, IDC_SOLAR_COLOR); }), Do([&](HWND dlg) {
+             EXPECT_EQ(g_chooser.calls, 1);
+             EXPECT_EQ(g_chooser.owner, dlg);
+             EXPECT_EQ(SwatchColor(dlg, IDC_SOLAR_COLOR), kGreen);
+         }),
+            PressOk()});
     EXPECT_EQ(g_chooser.flags, static_cast<DWORD>(CC_RGBINIT));
     EXPECT_EQ(g_chooser.initial, kSolarDefault);
     std::vector<COLORREF> expected = {kOnceDefault, kSolarDefault, kLunarDefault};
@@ -392,13 +409,14 @@ TEST_F(MemoDlgTest, AColourChosenWithoutTextIsKept)
     COLORREF swatches[3] = {};
     g_chooser = ChooserRecord();
     g_chooser.answerOk = false;
-    OpenDay(1, {Do([&](HWND dlg) {
-                    swatches[0] = SwatchColor(dlg, IDC_ONCE_COLOR);
-                    swatches[1] = SwatchColor(dlg, IDC_SOLAR_COLOR);
-                    swatches[2] = SwatchColor(dlg, IDC_LUNAR_COLOR);
-                    ClickSwatch(dlg, IDC_LUNAR_COLOR);
-                }),
-                Do([&](HWND dlg) { swatches[2] = SwatchColor(dlg, IDC_LUNAR_COLOR); }), PressOk()});
+    OpenDay(1,
+        {Do([&](HWND dlg) {
+             swatches[0] = SwatchColor(dlg, IDC_ONCE_COLOR);
+             swatches[1] = SwatchColor(dlg, IDC_SOLAR_COLOR);
+             swatches[2] = SwatchColor(dlg, IDC_LUNAR_COLOR);
+             ClickSwatch(dlg, IDC_LUNAR_COLOR);
+         }),
+            Do([&](HWND dlg) { swatches[2] = SwatchColor(dlg, IDC_LUNAR_COLOR); }), PressOk()});
     EXPECT_EQ(swatches[0], kOnceDefault);
     EXPECT_EQ(swatches[1], kGreen);
     EXPECT_EQ(swatches[2], kLunarDefault);
@@ -416,8 +434,9 @@ TEST_F(MemoDlgTest, CancelLeavesTheFilesAsTheyWere)
     m_view.SetMonth(2024, 5, 0);
     const std::string once = FileBytes(kMay2024Once), yearly = FileBytes(kMayYearly);
     g_chooser.answer = kGreen;
-    OpenDay(1, {Type(IDC_MEMO_ONCE, L"新的"), Type(IDC_MEMO_SOLAR_YEARLY, L""),
-                Do([](HWND dlg) { ClickSwatch(dlg, IDC_ONCE_COLOR); }), PressCancel()});
+    OpenDay(1,
+        {Type(IDC_MEMO_ONCE, L"新的"), Type(IDC_MEMO_SOLAR_YEARLY, L""),
+            Do([](HWND dlg) { ClickSwatch(dlg, IDC_ONCE_COLOR); }), PressCancel()});
     EXPECT_EQ(g_chooser.calls, 1);
     EXPECT_EQ(g_chooser.initial, RGB(1, 2, 3));
     EXPECT_EQ(FileBytes(kMay2024Once), once);
@@ -434,11 +453,12 @@ TEST_F(MemoDlgTest, ADayOfALeapMonthUsesTheOrdinaryMonthsFile)
     m_view.SetMonth(2023, 3, 0);
     ASSERT_EQ(m_view.m_cells[25].m_lunar.m_bLeap, 1);
     std::wstring date, lunar;
-    OpenDay(25, {Do([&](HWND dlg) {
-                     date = TextOf(ChildWithId(dlg, IDC_MEMO_DATE));
-                     lunar = TextOf(ChildWithId(dlg, IDC_LUNAR_CAPTION));
-                 }),
-                 Type(IDC_MEMO_LUNAR_YEARLY, L"闰月也记"), PressOk()});
+    OpenDay(25,
+        {Do([&](HWND dlg) {
+             date = TextOf(ChildWithId(dlg, IDC_MEMO_DATE));
+             lunar = TextOf(ChildWithId(dlg, IDC_LUNAR_CAPTION));
+         }),
+            Type(IDC_MEMO_LUNAR_YEARLY, L"闰月也记"), PressOk()});
     EXPECT_EQ(date, L"2023年3月25日星期六农历二月初四");
     EXPECT_EQ(lunar, L"农历每年二月初四");
     EXPECT_EQ(FileBytes("日历\\002"), MemoFile(Record(4, "闰月也记")));
@@ -446,7 +466,12 @@ TEST_F(MemoDlgTest, ADayOfALeapMonthUsesTheOrdinaryMonthsFile)
 
 TEST_F(MemoDlgTest, DateLinesAndCaptions)
 {
-    struct Case { int y, m, d; const wchar_t* date; const wchar_t* solar; const wchar_t* lunar; };
+    struct Case {
+        int y, m, d;
+        const wchar_t* date;
+        const wchar_t* solar;
+        const wchar_t* lunar;
+    };
     const Case cases[] = {
         {2024, 5, 1, L"2024年5月1日星期三农历三月廿三", L"阳历每年5月1日", L"农历每年三月廿三"},
         {2024, 2, 10, L"2024年2月10日星期六农历正月初一", L"阳历每年2月10日", L"农历每年正月初一"},
@@ -472,8 +497,9 @@ TEST_F(MemoDlgTest, KeepsToItsDateWhenTheViewMovesOn)
     m_view.SetMonth(2024, 1, 31);
     // 31 January 2024 is lunar 12-21, 1 February 12-22: the view's new month uses the same
     // lunar file as the day being edited.
-    OpenDay(31, {Type(IDC_MEMO_ONCE, L"一月底"), Type(IDC_MEMO_SOLAR_YEARLY, L"年年"),
-                 Type(IDC_MEMO_LUNAR_YEARLY, L"腊月廿一"), Do([&](HWND) { m_view.SetMonth(2024, 2, 1); }), PressOk()});
+    OpenDay(31,
+        {Type(IDC_MEMO_ONCE, L"一月底"), Type(IDC_MEMO_SOLAR_YEARLY, L"年年"), Type(IDC_MEMO_LUNAR_YEARLY, L"腊月廿一"),
+            Do([&](HWND) { m_view.SetMonth(2024, 2, 1); }), PressOk()});
     EXPECT_EQ(m_view.m_nMonth, 2);
     EXPECT_EQ(FileBytes("日历\\202401"), MemoFile(Record(31, "一月底")));
     EXPECT_EQ(FileBytes("日历\\101"), MemoFile(Record(31, "年年")));
@@ -490,14 +516,17 @@ TEST_F(MemoDlgTest, KeepsToItsDateWhenTheViewMovesOn)
     m_view.SetMonth(2024, 2, 0);
     MonthPoint other;
     ASSERT_TRUE(m_view.GetCellOrigin(9, other));
-    OpenDay(5, {Do([&](HWND) { m_view.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(other.x + 20, other.y + 12)); }),
-                Do([&](HWND) {
-                    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM lp) -> BOOL {
-                        *reinterpret_cast<int*>(lp) += TextOf(h) == kMemoTitle;
-                        return TRUE;
-                    }, reinterpret_cast<LPARAM>(&dialogs));
-                }),
-                Type(IDC_MEMO_ONCE, L"五号"), PressOk()});
+    OpenDay(5,
+        {Do([&](HWND) { m_view.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(other.x + 20, other.y + 12)); }), Do([&](HWND) {
+             ::EnumThreadWindows(
+                 ::GetCurrentThreadId(),
+                 [](HWND h, LPARAM lp) -> BOOL {
+                     *reinterpret_cast<int*>(lp) += TextOf(h) == kMemoTitle;
+                     return TRUE;
+                 },
+                 reinterpret_cast<LPARAM>(&dialogs));
+         }),
+            Type(IDC_MEMO_ONCE, L"五号"), PressOk()});
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(FileBytes("日历\\202402"), MemoFile(Record(5, "五号")));
 }
@@ -517,19 +546,20 @@ TEST_F(MemoDlgTest, TextsKeepWithinARecord)
         fits.pop_back();
     std::wstring once, solar, warning;
     DWORD caret = 0;
-    OpenDay(1, {Do([&](HWND dlg) {
-                    // A paste into the multi-line edit after "ab".
-                    HWND edit = ::GetDlgItem(dlg, IDC_MEMO_ONCE);
-                    ::SetWindowTextW(edit, L"ab");
-                    ::SendMessageW(edit, EM_SETSEL, 2, 2);
-                    ::SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(paste.c_str()));
-                    once = EditText(dlg, IDC_MEMO_ONCE);
-                    ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
-                    // 40000 Chinese characters into a single-line edit: 32767 of them fit.
-                    SetEdit(dlg, IDC_MEMO_SOLAR_YEARLY, std::wstring(40000, L'中'));
-                    solar = EditText(dlg, IDC_MEMO_SOLAR_YEARLY);
-                }),
-                PressOk()});
+    OpenDay(1,
+        {Do([&](HWND dlg) {
+             // A paste into the multi-line edit after "ab".
+             HWND edit = ::GetDlgItem(dlg, IDC_MEMO_ONCE);
+             ::SetWindowTextW(edit, L"ab");
+             ::SendMessageW(edit, EM_SETSEL, 2, 2);
+             ::SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(paste.c_str()));
+             once = EditText(dlg, IDC_MEMO_ONCE);
+             ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+             // 40000 Chinese characters into a single-line edit: 32767 of them fit.
+             SetEdit(dlg, IDC_MEMO_SOLAR_YEARLY, std::wstring(40000, L'中'));
+             solar = EditText(dlg, IDC_MEMO_SOLAR_YEARLY);
+         }),
+            PressOk()});
     EXPECT_TRUE(once == fits) << once.size() << " characters";
     EXPECT_EQ(caret, fits.size());
     EXPECT_EQ(solar, std::wstring(32767, L'中'));
@@ -544,17 +574,17 @@ TEST_F(MemoDlgTest, TextsKeepWithinARecord)
     // nothing; the dialog stays open with the text.
     std::string filesWhileWarned;
     std::wstring left;
-    OpenDay(2, {Do([&](HWND dlg) {
-                    SetEdit(dlg, IDC_MEMO_SOLAR_YEARLY, L"短的");
-                    ::SendMessageW(::GetDlgItem(dlg, IDC_MEMO_ONCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(paste.c_str()));
-                }),
-                Do([&](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDOK, 0); }), AnswerWarning(&warning),
-                Do([&](HWND dlg) {
-                    filesWhileWarned = FileBytes(kMay2024Once) + "|" + FileBytes(kMayYearly);
-                    left = EditText(dlg, IDC_MEMO_ONCE);
-                    SetEdit(dlg, IDC_MEMO_ONCE, L"改短了");
-                }),
-                PressOk()});
+    OpenDay(2,
+        {Do([&](HWND dlg) {
+             SetEdit(dlg, IDC_MEMO_SOLAR_YEARLY, L"短的");
+             ::SendMessageW(::GetDlgItem(dlg, IDC_MEMO_ONCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(paste.c_str()));
+         }),
+            Do([&](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDOK, 0); }), AnswerWarning(&warning), Do([&](HWND dlg) {
+                filesWhileWarned = FileBytes(kMay2024Once) + "|" + FileBytes(kMayYearly);
+                left = EditText(dlg, IDC_MEMO_ONCE);
+                SetEdit(dlg, IDC_MEMO_ONCE, L"改短了");
+            }),
+            PressOk()});
     EXPECT_NE(warning.find(L"65535"), std::wstring::npos) << almanix::Narrow(warning);
     EXPECT_TRUE(left == paste) << left.size() << " characters";
     EXPECT_EQ(filesWhileWarned, MemoFile(Record(1, storedOnce)) + "|" + MemoFile(Record(1, twoBytes)));
@@ -568,12 +598,13 @@ TEST_F(MemoDlgTest, AFailedWriteKeepsTheDialogOpen)
     SetFileFaultHook(FailReplace);
     g_failWrites = true;
     std::wstring warning, kept;
-    OpenDay(1, {Type(IDC_MEMO_ONCE, L"要存的"), Do([](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDOK, 0); }),
-                AnswerWarning(&warning), Do([&](HWND dlg) {
-                    kept = EditText(dlg, IDC_MEMO_ONCE);
-                    g_failWrites = false;
-                }),
-                PressOk()});
+    OpenDay(1,
+        {Type(IDC_MEMO_ONCE, L"要存的"), Do([](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDOK, 0); }),
+            AnswerWarning(&warning), Do([&](HWND dlg) {
+                kept = EditText(dlg, IDC_MEMO_ONCE);
+                g_failWrites = false;
+            }),
+            PressOk()});
     EXPECT_NE(warning.find(L"没能写入"), std::wstring::npos) << almanix::Narrow(warning);
     EXPECT_EQ(kept, L"要存的");
     EXPECT_EQ(FileBytes(kMay2024Once), MemoFile(Record(1, "要存的")));
@@ -584,11 +615,14 @@ TEST_F(MemoDlgTest, WeeklyReminderOfTheColumnClicked)
     PutWeekly(1, "周一例会");
     m_view.SetMonth(2024, 5, 0);
     std::wstring title, caption;
-    OpenWeekday(3, {Do([&](HWND dlg) {
-                        title = TextOf(dlg);
-                        caption = TextOf(ChildWithId(dlg, -1));
-                    }, true),
-                    Type(IDC_MEMO_WEEKLY, L"  倒垃圾 ", true), PressOk(true)});
+    OpenWeekday(3,
+        {Do(
+             [&](HWND dlg) {
+                 title = TextOf(dlg);
+                 caption = TextOf(ChildWithId(dlg, -1));
+             },
+             true),
+            Type(IDC_MEMO_WEEKLY, L"  倒垃圾 ", true), PressOk(true)});
     EXPECT_EQ(title, kWeeklyTitle);
     EXPECT_EQ(caption, L"每周三");
     EXPECT_EQ(m_view.m_nWeekdayCol, 3);
@@ -597,8 +631,9 @@ TEST_F(MemoDlgTest, WeeklyReminderOfTheColumnClicked)
     // Blanks store nothing; a colour without text stays as an empty record.
     g_chooser.answer = kGreen;
     std::wstring text;
-    OpenWeekday(1, {Do([&](HWND dlg) { text = EditText(dlg, IDC_MEMO_WEEKLY); }, true),
-                    Type(IDC_MEMO_WEEKLY, L"   ", true), PressOk(true)});
+    OpenWeekday(1,
+        {Do([&](HWND dlg) { text = EditText(dlg, IDC_MEMO_WEEKLY); }, true), Type(IDC_MEMO_WEEKLY, L"   ", true),
+            PressOk(true)});
     EXPECT_EQ(text, L"周一例会");
     EXPECT_EQ(FileBytes("日历\\week"), MemoFile(Record(3, "倒垃圾 ")));
     OpenWeekday(5, {Do([](HWND dlg) { ClickSwatch(dlg, IDC_WEEKLY_COLOR); }, true), PressOk(true)});
@@ -627,8 +662,9 @@ TEST_F(MemoDlgTest, LastWeeklyReminderRemovedRemovesTheFile)
     PutWeekly(0, "周日");
     m_view.SetMonth(2024, 5, 0);
     std::wstring caption;
-    OpenWeekday(0, {Do([&](HWND dlg) { caption = TextOf(ChildWithId(dlg, -1)); }, true),
-                    Type(IDC_MEMO_WEEKLY, L"", true), PressOk(true)});
+    OpenWeekday(0,
+        {Do([&](HWND dlg) { caption = TextOf(ChildWithId(dlg, -1)); }, true), Type(IDC_MEMO_WEEKLY, L"", true),
+            PressOk(true)});
     EXPECT_EQ(caption, L"每周日");
     EXPECT_EQ(FileBytes("日历\\week"), "<none>");
 }
@@ -663,7 +699,8 @@ TEST_F(MemoDlgTest, CaptionsAndSwatchesLineUpWithTheirEdits)
         EXPECT_NEAR(middle(swatch), middle(edit), 2) << swatchId;
         // The caption's text fits its control.
         HDC dc = ::GetDC(dlg);
-        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(ChildWithId(dlg, captionId), WM_GETFONT, 0, 0)));
+        HGDIOBJ old =
+            ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(ChildWithId(dlg, captionId), WM_GETFONT, 0, 0)));
         std::wstring text = TextOf(ChildWithId(dlg, captionId));
         SIZE size;
         ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
@@ -672,47 +709,50 @@ TEST_F(MemoDlgTest, CaptionsAndSwatchesLineUpWithTheirEdits)
         EXPECT_LE(size.cx, caption.right - caption.left) << captionId;
     };
     // 29 November 2024: the lunar caption is one of the longest, 农历每年十月廿九.
-    OpenDay(29, {Type(IDC_MEMO_ONCE, L"一行\r\n两行"), Type(IDC_MEMO_SOLAR_YEARLY, L"阳历的"),
-                 Type(IDC_MEMO_LUNAR_YEARLY, L"农历的"), Do(Repaint), Do([](HWND) {}), Do([](HWND) {}),
-                 Do([&](HWND dlg) {
-                     check(dlg, IDC_SOLAR_CAPTION, IDC_SOLAR_COLOR, IDC_MEMO_SOLAR_YEARLY);
-                     check(dlg, IDC_LUNAR_CAPTION, IDC_LUNAR_COLOR, IDC_MEMO_LUNAR_YEARLY);
-                     RECT client;
-                     ::GetClientRect(dlg, &client);
-                     RECT date = RectIn(dlg, ChildWithId(dlg, IDC_MEMO_DATE));
-                     RECT swatch = RectIn(dlg, ChildWithId(dlg, IDC_ONCE_COLOR));
-                     RECT edit = RectIn(dlg, ::GetDlgItem(dlg, IDC_MEMO_ONCE));
-                     EXPECT_TRUE(inside(client, date));
-                     EXPECT_TRUE(inside(client, swatch));
-                     EXPECT_LE(date.bottom, edit.top);
-                     EXPECT_LE(swatch.bottom, edit.top);
-                     EXPECT_EQ(date.left, edit.left);
-                     EXPECT_EQ(swatch.right, edit.right);
-                     EXPECT_LE(date.right, swatch.left);
-                     EXPECT_NEAR(middle(date), middle(swatch), 2);
-                     SaveWindowPng(dlg, L"memo_dialog");
-                 }),
-                 PressCancel()});
-    OpenWeekday(3, {Type(IDC_MEMO_WEEKLY, L"倒垃圾", true), Do(Repaint, true), Do([](HWND) {}, true),
-                    Do([](HWND) {}, true), Do([&](HWND dlg) {
-                        RECT client;
-                        ::GetClientRect(dlg, &client);
-                        RECT caption = RectIn(dlg, ChildWithId(dlg, -1));
-                        RECT swatch = RectIn(dlg, ChildWithId(dlg, IDC_WEEKLY_COLOR));
-                        RECT edit = RectIn(dlg, ::GetDlgItem(dlg, IDC_MEMO_WEEKLY));
-                        EXPECT_TRUE(inside(client, caption));
-                        EXPECT_TRUE(inside(client, swatch));
-                        // Fixed pixels: caption 20,10-80,30; the swatch from 80,10, sized to
-                        // its "■"; both above the edit.
-                        EXPECT_EQ(std::vector<LONG>({caption.left, caption.top, caption.right, caption.bottom}),
-                                  std::vector<LONG>({20, 10, 80, 30}));
-                        EXPECT_EQ(std::vector<LONG>({swatch.left, swatch.top}), std::vector<LONG>({80, 10}));
-                        EXPECT_LE(swatch.right, 105);
-                        EXPECT_LE(caption.bottom, edit.top);
-                        EXPECT_LE(swatch.bottom, edit.top);
-                        SaveWindowPng(dlg, L"weekly_dialog");
-                    }, true),
-                    PressCancel(true)});
+    OpenDay(29,
+        {Type(IDC_MEMO_ONCE, L"一行\r\n两行"), Type(IDC_MEMO_SOLAR_YEARLY, L"阳历的"),
+            Type(IDC_MEMO_LUNAR_YEARLY, L"农历的"), Do(Repaint), Do([](HWND) {}), Do([](HWND) {}), Do([&](HWND dlg) {
+                check(dlg, IDC_SOLAR_CAPTION, IDC_SOLAR_COLOR, IDC_MEMO_SOLAR_YEARLY);
+                check(dlg, IDC_LUNAR_CAPTION, IDC_LUNAR_COLOR, IDC_MEMO_LUNAR_YEARLY);
+                RECT client;
+                ::GetClientRect(dlg, &client);
+                RECT date = RectIn(dlg, ChildWithId(dlg, IDC_MEMO_DATE));
+                RECT swatch = RectIn(dlg, ChildWithId(dlg, IDC_ONCE_COLOR));
+                RECT edit = RectIn(dlg, ::GetDlgItem(dlg, IDC_MEMO_ONCE));
+                EXPECT_TRUE(inside(client, date));
+                EXPECT_TRUE(inside(client, swatch));
+                EXPECT_LE(date.bottom, edit.top);
+                EXPECT_LE(swatch.bottom, edit.top);
+                EXPECT_EQ(date.left, edit.left);
+                EXPECT_EQ(swatch.right, edit.right);
+                EXPECT_LE(date.right, swatch.left);
+                EXPECT_NEAR(middle(date), middle(swatch), 2);
+                SaveWindowPng(dlg, L"memo_dialog");
+            }),
+            PressCancel()});
+    OpenWeekday(3,
+        {Type(IDC_MEMO_WEEKLY, L"倒垃圾", true), Do(Repaint, true), Do([](HWND) {}, true), Do([](HWND) {}, true),
+            Do(
+                [&](HWND dlg) {
+                    RECT client;
+                    ::GetClientRect(dlg, &client);
+                    RECT caption = RectIn(dlg, ChildWithId(dlg, -1));
+                    RECT swatch = RectIn(dlg, ChildWithId(dlg, IDC_WEEKLY_COLOR));
+                    RECT edit = RectIn(dlg, ::GetDlgItem(dlg, IDC_MEMO_WEEKLY));
+                    EXPECT_TRUE(inside(client, caption));
+                    EXPECT_TRUE(inside(client, swatch));
+                    // Fixed pixels: caption 20,10-80,30; the swatch from 80,10, sized to
+                    // its "■"; both above the edit.
+                    EXPECT_EQ(std::vector<LONG>({caption.left, caption.top, caption.right, caption.bottom}),
+                        std::vector<LONG>({20, 10, 80, 30}));
+                    EXPECT_EQ(std::vector<LONG>({swatch.left, swatch.top}), std::vector<LONG>({80, 10}));
+                    EXPECT_LE(swatch.right, 105);
+                    EXPECT_LE(caption.bottom, edit.top);
+                    EXPECT_LE(swatch.bottom, edit.top);
+                    SaveWindowPng(dlg, L"weekly_dialog");
+                },
+                true),
+            PressCancel(true)});
 }
 
-} // namespace
+}  // namespace

@@ -60,7 +60,10 @@ TEST_F(MemoFolderOnWindows, FoldersAndFilesCarryTheirChineseNames)
     CMemoStore store;
     store.Open(2024, 5);
     ASSERT_EQ(store.SetEntry(5, "ab", 2, 0), 0);
-    EXPECT_EQ(Bytes(L"日历\\202405"), std::string("\x64\x00\x05\x00\x02\x00\x00\x00\x00\x00" "ab", 12));
+    EXPECT_EQ(Bytes(L"日历\\202405"),
+        std::string("\x64\x00\x05\x00\x02\x00\x00\x00\x00\x00"
+                    "ab",
+            12));
     // Replacing an existing file.
     ASSERT_EQ(store.SetEntry(5, "农历", 4, 0), 0);
     EXPECT_EQ(Bytes(L"日历\\202405").substr(10), "农历");
@@ -97,4 +100,4 @@ TEST_F(MemoFolderOnWindows, EveryFailedStepLeavesTheOldFile)
     }
 }
 
-} // namespace
+}  // namespace

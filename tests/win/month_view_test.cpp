@@ -68,7 +68,7 @@ std::vector<OpenCall> g_opens;
 HINSTANCE WINAPI RecordOpen(HWND hwnd, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show)
 {
     g_opens.push_back({hwnd, verb ? verb : L"", file ? file : L"", parameters != nullptr, directory != nullptr, show});
-    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42)); // > 32: success
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));  // > 32: success
 }
 
 int g_tipAllocs = 0;
@@ -130,12 +130,12 @@ protected:
     // 24 元宵节) with a memo of each kind, Tuesday the 27th selected.
     void ShowFebruary2024WithMemos()
     {
-        PutMemo(2024, 2, 18, "看望外婆");                                       // a plain Sunday
-        PutMemo(2024, 2, 10, "团圆饭", MEMO_CUSTOM_COLOR | kCustomOnce);        // 春节, a Saturday
-        PutMemo(1, 2, 22, "纪念日");                                            // every 22 February
-        PutMemo(0, 1, 5, "迎财神");                                             // 正月初五: the 14th
-        PutMemo(0, 1, 17, "生日");                                              // 正月十七: the 26th
-        PutWeekly(1, "周一例会", MEMO_CUSTOM_COLOR | kCustomWeekly);            // Mondays
+        PutMemo(2024, 2, 18, "看望外婆");                                 // a plain Sunday
+        PutMemo(2024, 2, 10, "团圆饭", MEMO_CUSTOM_COLOR | kCustomOnce);  // 春节, a Saturday
+        PutMemo(1, 2, 22, "纪念日");                                      // every 22 February
+        PutMemo(0, 1, 5, "迎财神");                                       // 正月初五: the 14th
+        PutMemo(0, 1, 17, "生日");                                        // 正月十七: the 26th
+        PutWeekly(1, "周一例会", MEMO_CUSTOM_COLOR | kCustomWeekly);      // Mondays
         m_view.SetMonth(2024, 2, 27);
     }
 
@@ -203,16 +203,20 @@ TEST_F(MonthViewTest, CreatesItsWindowAndStripControls)
     LONG style = ::GetWindowLongW(m_view.m_hWnd, GWL_STYLE);
     EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | WS_POPUP), WS_CHILD | WS_VISIBLE);
     EXPECT_EQ(reinterpret_cast<HBRUSH>(::GetClassLongPtrW(m_view.m_hWnd, GCLP_HBRBACKGROUND)),
-              static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
     RECT rc;
     m_view.GetClientRect(&rc);
     EXPECT_EQ(rc.right, kViewWidth);
     EXPECT_EQ(rc.bottom, kViewHeight);
 
     // Fonts by cell height: 17, 14, 14 bold, 19.
-    struct FontCase { HFONT font; LONG height; LONG weight; };
+    struct FontCase {
+        HFONT font;
+        LONG height;
+        LONG weight;
+    };
     for (const FontCase& f : {FontCase{m_view.m_fontNumber, 17, FW_NORMAL}, FontCase{m_view.m_fontText, 14, FW_NORMAL},
-                              FontCase{m_view.m_fontTextBold, 14, FW_BOLD}, FontCase{m_view.m_fontSong, 19, FW_NORMAL}}) {
+             FontCase{m_view.m_fontTextBold, 14, FW_BOLD}, FontCase{m_view.m_fontSong, 19, FW_NORMAL}}) {
         LOGFONTW lf = {};
         ASSERT_NE(::GetObjectW(f.font, sizeof lf, &lf), 0);
         EXPECT_EQ(lf.lfHeight, f.height);
@@ -267,7 +271,11 @@ TEST_F(MonthViewTest, DayNumbersTakeTheirColours)
 {
     ShowFebruary2024WithMemos();
     auto dc = PaintView();
-    struct Case { int day; COLORREF color; const char* why; };
+    struct Case {
+        int day;
+        COLORREF color;
+        const char* why;
+    };
     const Case cases[] = {
         {25, kRed, "plain Sunday"},
         {4, kBlue, "solar term on a Sunday"},
@@ -327,8 +335,8 @@ TEST_F(MonthViewTest, PaintsMemoMarks)
     EXPECT_GT(CountColor(*dc, {lunar.left + 34, lunar.top + 15, lunar.right, lunar.bottom}, kLunarStar), 10);
     EXPECT_EQ(CountColor(*dc, {lunar.left, lunar.top + 15, lunar.left + 20, lunar.bottom}, kRed), 0);
     EXPECT_EQ(CountColor(*dc, {0, 0, kViewWidth, kViewHeight}, kLunarStar),
-              CountColor(*dc, {lunar.left, lunar.top, lunar.right, lunar.bottom}, kLunarStar) +
-                  CountColor(*dc, {CellOf(26).left, CellOf(26).top, CellOf(26).right, CellOf(26).bottom}, kLunarStar));
+        CountColor(*dc, {lunar.left, lunar.top, lunar.right, lunar.bottom}, kLunarStar) +
+            CountColor(*dc, {CellOf(26).left, CellOf(26).top, CellOf(26).right, CellOf(26).bottom}, kLunarStar));
 }
 
 // A slot that holds only a colour is no memo: no mark, and the day keeps its own colour.
@@ -477,7 +485,12 @@ TEST_F(MonthViewTest, SelectedTipOnlyWhileTheSelectedMonthIsShown)
 TEST_F(MonthViewTest, ClicksRecordTheDayOrTheWeekdayColumn)
 {
     ShowFebruary2024WithMemos();  // day 1 is a Thursday: four empty cells before it
-    struct Case { POINT pt; int hotDay; int weekdayCol; const char* what; };
+    struct Case {
+        POINT pt;
+        int hotDay;
+        int weekdayCol;
+        const char* what;
+    };
     const Case cases[] = {
         {{120, 5}, 0, 2, "header over Tuesday"},
         {{362, 0}, 0, 6, "header, last pixel of Saturday"},
@@ -552,7 +565,7 @@ TEST_F(MonthViewTest, CellTextsStayInsideTheirCells)
         if (width <= 44 && key.first.size() <= 4)
             continue;  // two characters: never measured
         const std::string what = std::to_string(date.m_nYear) + "-" + std::to_string(date.m_nMonth) + "-" +
-                                 std::to_string(date.m_nDay) + ", width " + std::to_string(width);
+            std::to_string(date.m_nDay) + ", width " + std::to_string(width);
         m_view.SetMonth(date.m_nYear, date.m_nMonth, 0);
         m_view.DrawDayBody(drawn, date.m_nDay, kPad, kPad);
         if (width <= 44) {  // from x + 6 to x + 49
@@ -568,7 +581,7 @@ TEST_F(MonthViewTest, CellTextsStayInsideTheirCells)
             for (int x = 0; x < drawn.Width(); ++x)
                 if (pixels[static_cast<size_t>(y) * drawn.Width() + x] != pixels[0])
                     ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x),
-                           std::max<LONG>(ink.bottom, y)};
+                        std::max<LONG>(ink.bottom, y)};
         EXPECT_GE(ink.left, kPad + 1) << what;
         EXPECT_LE(ink.right, kPad + 49) << what;
         EXPECT_GE(ink.top, kPad + 14) << what;  // below the number's line and the corner marks
@@ -638,4 +651,4 @@ TEST_F(MonthViewTest, ScreenShowsGridAndStripControlsAfterARepaint)
     m_owner.ShowWindow(SW_HIDE);
 }
 
-} // namespace
+}  // namespace

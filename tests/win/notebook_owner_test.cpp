@@ -24,8 +24,8 @@ class ForeignOwner {
 public:
     ForeignOwner()
     {
-        m_hWnd = ::CreateWindowExW(0, L"STATIC", L"desktop", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr,
-                                   nullptr, nullptr, nullptr);
+        m_hWnd = ::CreateWindowExW(
+            0, L"STATIC", L"desktop", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr);
         m_wnd.Attach(m_hWnd);
     }
     ~ForeignOwner() { ::DestroyWindow(m_hWnd); }
@@ -43,7 +43,7 @@ void ClickButton(CDialog& dlg, int id)
     ::SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-} // namespace
+}  // namespace
 
 // Every button of the notebook and the two tabs reaches the calendar they were made for,
 // whatever window the system made their owner.

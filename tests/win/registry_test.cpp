@@ -36,7 +36,9 @@ TEST_F(Registry, MissingKeyOrValueFails)
 
 TEST_F(Registry, TextsReadBackExactly)
 {
-    struct Case { const char* text; } cases[] = {{"-20"}, {" 40"}, {"+7x"}, {""}, {"日历2.18"}, {"12345"}, {"7"}};
+    struct Case {
+        const char* text;
+    } cases[] = {{"-20"}, {" 40"}, {"+7x"}, {""}, {"日历2.18"}, {"12345"}, {"7"}};
     for (const Case& c : cases) {
         ASSERT_EQ(WriteRegString(kKey, "Value", c.text), 0) << c.text;
         // "7" after "12345": nothing of the longer text may be left behind.
@@ -59,7 +61,8 @@ TEST_F(Registry, StoredWithTerminatorAsTheApiRequires)
 TEST_F(Registry, ValueWithoutTerminatorReadsTheSame)
 {
     HKEY key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyW, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyW, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     ::RegSetValueExW(key, L"PosY", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"40"), 2 * sizeof(wchar_t));
     DWORD number = 5;
     ::RegSetValueExW(key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
@@ -87,8 +90,8 @@ TEST_F(Registry, ValueFillingTheWholeBufferFails)
 std::wstring RunValue(const wchar_t* name)
 {
     HKEY key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
-                        KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_QUERY_VALUE,
+            &key) != ERROR_SUCCESS)
         return L"<no key>";
     wchar_t buf[1024] = {};
     DWORD bytes = sizeof(buf) - sizeof(wchar_t);
@@ -100,8 +103,9 @@ std::wstring RunValue(const wchar_t* name)
 TEST(AutoStart, WritesThisProgramsPathAndRemovesOnlyItsValue)
 {
     HKEY run;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
-                                nullptr, 0, KEY_ALL_ACCESS, nullptr, &run, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0,
+                  KEY_ALL_ACCESS, nullptr, &run, nullptr),
+        ERROR_SUCCESS);
     ::RegSetValueExW(run, L"OtherProgram", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"c:\\x.exe"), 18);
     ::RegCloseKey(run);
 
@@ -117,7 +121,7 @@ TEST(AutoStart, WritesThisProgramsPathAndRemovesOnlyItsValue)
 
     SetAutoStart(false, "AlmanixTest");
     EXPECT_EQ(RunValue(L"AlmanixTest"), L"<none>");
-    SetAutoStart(false, "AlmanixTest"); // a missing value is no error
+    SetAutoStart(false, "AlmanixTest");  // a missing value is no error
     EXPECT_EQ(RunValue(L"OtherProgram"), L"c:\\x.exe");
 
     ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_WRITE, &run);
@@ -134,7 +138,8 @@ TEST(AutoStart, NeverCreatesTheRunKey)
     HKEY run;
     DWORD values = 0;
     if (::RegOpenKeyExW(key, L"Run", 0, KEY_READ, &run) == ERROR_SUCCESS) {
-        ::RegQueryInfoKeyW(run, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+        ::RegQueryInfoKeyW(
+            run, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
         ::RegCloseKey(run);
         if (values != 0) {
             ::RegCloseKey(key);
@@ -149,4 +154,4 @@ TEST(AutoStart, NeverCreatesTheRunKey)
     ::RegCloseKey(key);
 }
 
-} // namespace
+}  // namespace

@@ -41,7 +41,7 @@ struct ControlSpec {
     int id;
     const wchar_t* cls;
     const wchar_t* text;
-    RECT dlu; // x, y, cx, cy in dialog units
+    RECT dlu;  // x, y, cx, cy in dialog units
     DWORD style;
 };
 
@@ -53,7 +53,7 @@ struct DialogSpec {
     int pointSize;
     DWORD style;
     DWORD exStyle;
-    std::vector<ControlSpec> controls; // in template (tab) order
+    std::vector<ControlSpec> controls;  // in template (tab) order
 };
 
 const DWORD kButton = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON;
@@ -67,35 +67,36 @@ const std::vector<DialogSpec>& Templates()
 {
     static const std::vector<DialogSpec> specs = {
         {IDD_MAIN, L"", L"宋体", {243, 214}, 10, WS_POPUP | WS_VISIBLE, WS_EX_APPWINDOW,
-         {{IDC_COMBO_MONTH, L"ComboBox", L"", {53, 0, 32, 79}, kCombo},
-          {IDC_COMBO_YEAR, L"ComboBox", L"", {5, 0, 41, 83}, kCombo},
-          {IDC_COLLAPSE, L"Button", L"-", {125, 0, 10, 8}, kFlat},
-          {IDC_EXIT, L"Button", L"x", {135, 0, 10, 8}, kFlat}}},
+            {{IDC_COMBO_MONTH, L"ComboBox", L"", {53, 0, 32, 79}, kCombo},
+                {IDC_COMBO_YEAR, L"ComboBox", L"", {5, 0, 41, 83}, kCombo},
+                {IDC_COLLAPSE, L"Button", L"-", {125, 0, 10, 8}, kFlat},
+                {IDC_EXIT, L"Button", L"x", {135, 0, 10, 8}, kFlat}}},
         {IDD_EXIT, L"提示", L"System", {150, 80}, 10, kCaptioned, 0,
-         {{IDC_END_PROGRAM, L"Button", L"结束程序", {46, 13, 58, 23}, kTabButton | BS_CENTER},
-          {IDC_UNINSTALL, L"Button", L"卸载", {54, 67, 42, 11}, kTabButton | BS_CENTER}}},
+            {{IDC_END_PROGRAM, L"Button", L"结束程序", {46, 13, 58, 23}, kTabButton | BS_CENTER},
+                {IDC_UNINSTALL, L"Button", L"卸载", {54, 67, 42, 11}, kTabButton | BS_CENTER}}},
         {IDD_MEMO, L"输入记事", L"宋体", {258, 141}, 10, kCaptioned, 0,
-         {{IDCANCEL, L"Button", L"取消", {208, 24, 43, 14}, kTabButton},
-          {IDC_MEMO_ONCE, L"Edit", L"", {7, 20, 194, 62},
-           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN},
-          {IDC_MEMO_SOLAR_YEARLY, L"Edit", L"", {78, 91, 162, 12}, kLineEdit},
-          {IDC_MEMO_LUNAR_YEARLY, L"Edit", L"", {78, 110, 162, 13}, kLineEdit},
-          {IDOK, L"Button", L"确定", {208, 7, 42, 14}, kTabButton}}},
+            {{IDCANCEL, L"Button", L"取消", {208, 24, 43, 14}, kTabButton},
+                {IDC_MEMO_ONCE, L"Edit", L"", {7, 20, 194, 62},
+                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                        ES_WANTRETURN},
+                {IDC_MEMO_SOLAR_YEARLY, L"Edit", L"", {78, 91, 162, 12}, kLineEdit},
+                {IDC_MEMO_LUNAR_YEARLY, L"Edit", L"", {78, 110, 162, 13}, kLineEdit},
+                {IDOK, L"Button", L"确定", {208, 7, 42, 14}, kTabButton}}},
         {IDD_DAYTIP, L"", L"楷体_GB2312", {265, 103}, 9, WS_POPUP, 0, {}},
         {IDD_NOTEBOOK, L"", L"宋体", {111, 91}, 11, WS_POPUP, 0,
-         {{IDC_HIDE_NOTEBOOK, L"Button", L"-", {100, 1, 9, 8}, kFlat},
-          {IDC_NOTE, L"Edit", L"", {0, 10, 111, 81},
-           WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
-               ES_WANTRETURN},
-          {IDC_STATIC, L"Static", L"记事小本", {1, 1, 34, 9}, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT}}},
+            {{IDC_HIDE_NOTEBOOK, L"Button", L"-", {100, 1, 9, 8}, kFlat},
+                {IDC_NOTE, L"Edit", L"", {0, 10, 111, 81},
+                    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                        ES_WANTRETURN},
+                {IDC_STATIC, L"Static", L"记事小本", {1, 1, 34, 9}, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT}}},
         {IDD_NOTEBOOK_TAB, L"", L"宋体", {109, 76}, 10, WS_POPUP, 0,
-         {{IDC_SHOW_NOTEBOOK, L"Button", L"本", {0, 0, 16, 12}, kButton}}},
+            {{IDC_SHOW_NOTEBOOK, L"Button", L"本", {0, 0, 16, 12}, kButton}}},
         {IDD_CALENDAR_TAB, L"", L"宋体", {187, 96}, 10, WS_POPUP, 0,
-         {{IDC_RESTORE_CALENDAR, L"Button", L"历", {0, 0, 16, 12}, kButton}}},
+            {{IDC_RESTORE_CALENDAR, L"Button", L"历", {0, 0, 16, 12}, kButton}}},
         {IDD_WEEKLY, L"每周提示", L"宋体", {259, 60}, 10, kCaptioned, 0,
-         {{IDCANCEL, L"Button", L"取消", {208, 24, 43, 14}, kTabButton},
-          {IDC_MEMO_WEEKLY, L"Edit", L"", {14, 24, 186, 12}, kLineEdit},
-          {IDOK, L"Button", L"确定", {208, 7, 42, 14}, kTabButton}}},
+            {{IDCANCEL, L"Button", L"取消", {208, 24, 43, 14}, kTabButton},
+                {IDC_MEMO_WEEKLY, L"Edit", L"", {14, 24, 186, 12}, kLineEdit},
+                {IDOK, L"Button", L"确定", {208, 7, 42, 14}, kTabButton}}},
     };
     return specs;
 }
@@ -148,7 +149,7 @@ TEST(Resources, EveryDialogTemplateHasItsControls)
             EXPECT_EQ(got.left, want.left);
             EXPECT_EQ(got.top, want.top);
             EXPECT_EQ(got.right, want.right);
-            if (_wcsicmp(c.cls, L"ComboBox") != 0) { // a drop-down combo box is one line high
+            if (_wcsicmp(c.cls, L"ComboBox") != 0) {  // a drop-down combo box is one line high
                 EXPECT_EQ(got.bottom, want.bottom);
             }
         }
@@ -172,8 +173,20 @@ struct TemplateInfo {
 class TemplateReader {
 public:
     explicit TemplateReader(const BYTE* p) : m_p(p) {}
-    WORD Word() { WORD w; std::memcpy(&w, m_p, 2); m_p += 2; return w; }
-    DWORD Dword() { DWORD d; std::memcpy(&d, m_p, 4); m_p += 4; return d; }
+    WORD Word()
+    {
+        WORD w;
+        std::memcpy(&w, m_p, 2);
+        m_p += 2;
+        return w;
+    }
+    DWORD Dword()
+    {
+        DWORD d;
+        std::memcpy(&d, m_p, 4);
+        m_p += 4;
+        return d;
+    }
     std::wstring String()
     {
         std::wstring s;
@@ -190,7 +203,11 @@ public:
             for (WORD w = Word(); w; w = Word()) {}
     }
     void Skip(size_t n) { m_p += n; }
-    void AlignDword(const BYTE* base) { while ((m_p - base) % 4) ++m_p; }
+    void AlignDword(const BYTE* base)
+    {
+        while ((m_p - base) % 4)
+            ++m_p;
+    }
 
 private:
     const BYTE* m_p;
@@ -203,33 +220,33 @@ bool ReadTemplate(int idd, TemplateInfo* info)
         return false;
     const BYTE* base = static_cast<const BYTE*>(::LockResource(::LoadResource(Module(), res)));
     TemplateReader r(base);
-    if (r.Word() != 1 || r.Word() != 0xFFFF) // DIALOGEX only
+    if (r.Word() != 1 || r.Word() != 0xFFFF)  // DIALOGEX only
         return false;
-    r.Dword(); // help id
+    r.Dword();  // help id
     info->exStyle = r.Dword();
     info->style = r.Dword();
     WORD count = r.Word();
-    r.Skip(8); // x, y, cx, cy
-    r.NameOrOrdinal(); // menu
-    r.NameOrOrdinal(); // class
-    r.String(); // caption
+    r.Skip(8);          // x, y, cx, cy
+    r.NameOrOrdinal();  // menu
+    r.NameOrOrdinal();  // class
+    r.String();         // caption
     if (info->style & DS_SETFONT) {
         info->pointSize = r.Word();
-        r.Word(); // weight
-        r.Skip(2); // italic, charset
+        r.Word();   // weight
+        r.Skip(2);  // italic, charset
         info->face = r.String();
     }
     for (WORD i = 0; i < count; ++i) {
         r.AlignDword(base);
-        r.Dword(); // help id
-        r.Dword(); // extended style
+        r.Dword();  // help id
+        r.Dword();  // extended style
         TemplateItem item;
         item.style = r.Dword();
         r.Skip(8);
         item.id = static_cast<int>(r.Dword());
-        r.NameOrOrdinal(); // class
-        r.NameOrOrdinal(); // text
-        r.Skip(r.Word()); // creation data
+        r.NameOrOrdinal();  // class
+        r.NameOrOrdinal();  // text
+        r.Skip(r.Word());   // creation data
         info->items.push_back(item);
     }
     return true;
@@ -306,17 +323,17 @@ TEST(Resources, IconHasItsThreeSizes)
         auto* header = reinterpret_cast<BITMAPINFOHEADER*>(bits);
         EXPECT_EQ(header->biWidth, size);
 
-        HICON icon = static_cast<HICON>(::LoadImageW(Module(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size,
-                                                     size, LR_DEFAULTCOLOR));
+        HICON icon = static_cast<HICON>(
+            ::LoadImageW(Module(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
         ASSERT_NE(icon, nullptr);
         CMemoryDC dc(size, size);
         RECT all = {0, 0, size, size};
         CBrush blue(::CreateSolidBrush(RGB(0, 0, 255)));
         ::FillRect(dc, &all, blue);
         EXPECT_TRUE(::DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL));
-        EXPECT_EQ(dc.Pixel(size - 1, 0), RGB(0, 0, 255)); // a transparent corner
+        EXPECT_EQ(dc.Pixel(size - 1, 0), RGB(0, 0, 255));  // a transparent corner
         COLORREF band = dc.Pixel(size / 2, size * 3 / 10);
-        EXPECT_GT(GetRValue(band), 150); // the red band of the page
+        EXPECT_GT(GetRValue(band), 150);  // the red band of the page
         EXPECT_LT(GetGValue(band), 100);
         ::DestroyIcon(icon);
     }
@@ -330,7 +347,8 @@ TEST(Resources, VersionResourceSaysAlmanix218)
     using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
     using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
     using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-    auto getSize = reinterpret_cast<SizeFn>(reinterpret_cast<void*>(::GetProcAddress(version, "GetFileVersionInfoSizeW")));
+    auto getSize =
+        reinterpret_cast<SizeFn>(reinterpret_cast<void*>(::GetProcAddress(version, "GetFileVersionInfoSizeW")));
     auto getInfo = reinterpret_cast<InfoFn>(reinterpret_cast<void*>(::GetProcAddress(version, "GetFileVersionInfoW")));
     auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(::GetProcAddress(version, "VerQueryValueW")));
     ASSERT_TRUE(getSize && getInfo && query);
@@ -350,9 +368,8 @@ TEST(Resources, VersionResourceSaysAlmanix218)
     EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(18, 2)));
     EXPECT_EQ(fixed->dwProductVersionMS, static_cast<DWORD>(MAKELONG(18, 2)));
 
-    std::map<std::wstring, std::wstring> expected = {
-        {L"ProductName", L"Almanix"}, {L"ProductVersion", L"2.18"}, {L"FileVersion", L"2.18"},
-        {L"OriginalFilename", L"almanix.exe"}};
+    std::map<std::wstring, std::wstring> expected = {{L"ProductName", L"Almanix"}, {L"ProductVersion", L"2.18"},
+        {L"FileVersion", L"2.18"}, {L"OriginalFilename", L"almanix.exe"}};
     for (const auto& entry : expected) {
         std::wstring key = L"\\StringFileInfo\\080404b0\\" + entry.first;
         wchar_t* value = nullptr;
@@ -384,4 +401,4 @@ TEST(Resources, ManifestAsksForCommonControls6)
     EXPECT_NE(lower.find(L"common-controls"), std::wstring::npos) << lower.c_str();
 }
 
-} // namespace
+}  // namespace

@@ -33,7 +33,8 @@ const char kDaysHelp[] =
     "  converting every day; the output is the same.\n"
     "  A date out of range or malformed, or FROM after TO, prints an error and exits with 2.\n";
 
-int RunDaysCommand(int argc, char** argv) {
+int RunDaysCommand(int argc, char** argv)
+{
     DayTableMode mode = DayTableMode::Convert;
     if (argc == 3 && std::strcmp(argv[2], "--step") == 0) {
         mode = DayTableMode::Step;

@@ -19,10 +19,11 @@ const Command kCommands[] = {
     {"import", RunImportCommand, kImportHelp},
 };
 
-void PrintHelp(std::FILE* f) {
+void PrintHelp(std::FILE* f)
+{
     std::fputs("usage: almanix-cal [YEAR [MONTH]] [--memos DIR]\n"
                "       almanix-cal MODE ARGUMENTS\n\n",
-               f);
+        f);
     std::fputs(kMonthHelp, f);
     for (const Command& c : kCommands) {
         std::fputc('\n', f);
@@ -33,14 +34,16 @@ void PrintHelp(std::FILE* f) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintHelp(stdout);
         return std::fflush(stdout) == 0 ? 0 : EXIT_OUTPUT_FAILED;
     }
     if (argc >= 2) {
         for (const Command& c : kCommands) {
-            if (std::strcmp(argv[1], c.szFlag) == 0) return c.run(argc - 2, argv + 2);
+            if (std::strcmp(argv[1], c.szFlag) == 0)
+                return c.run(argc - 2, argv + 2);
         }
         if (std::strncmp(argv[1], "--", 2) == 0 && std::strcmp(argv[1], "--memos") != 0) {
             std::fprintf(stderr, "almanix-cal: unknown mode '%s'\n", argv[1]);
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
     return RunMonthCommand(argc - 1, argv + 1);
 }
 
-bool WriteOutput(const char* data, unsigned long long nSize) {
+bool WriteOutput(const char* data, unsigned long long nSize)
+{
     return std::fwrite(data, 1, nSize, stdout) == nSize && std::fflush(stdout) == 0;
 }

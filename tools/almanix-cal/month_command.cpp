@@ -16,35 +16,38 @@
 #include "month_grid_text.h"
 #include "monthview/navigation.h"
 
-const char kMonthHelp[] =
-    "almanix-cal [YEAR [MONTH]] [--memos DIR]\n"
-    "  The month as the calendar's grid shows it, UTF-8: the weekday header, six rows of day\n"
-    "  numbers each with the text under the number (festival, solar term, new lunar month or\n"
-    "  lunar day), and the lunar year title. YEAR and MONTH default to the current local ones;\n"
-    "  the calendar shows February 1900 .. December 2049.\n"
-    u8"  A day off by the holiday schedule has 休 after its number, an adjusted working day 班.\n"
-    u8"  --memos DIR reads the memos of the memo folder DIR (the folder that holds \"日历\"):\n"
-    "  each day number is followed by the marks of its memos (W weekly, O one-off,\n"
-    "  S Gregorian-yearly, L lunar-yearly) and every day's tip text (holiday and memos)\n"
-    u8"  follows the grid; the holiday file 日历/节假日.txt there adds its years.\n"
-    "  A month outside the calendar, a malformed number or an unreadable DIR prints an error\n"
-    "  and exits with 2.\n";
+const char kMonthHelp[] = "almanix-cal [YEAR [MONTH]] [--memos DIR]\n"
+                          "  The month as the calendar's grid shows it, UTF-8: the weekday header, six rows of day\n"
+                          "  numbers each with the text under the number (festival, solar term, new lunar month or\n"
+                          "  lunar day), and the lunar year title. YEAR and MONTH default to the current local ones;\n"
+                          "  the calendar shows February 1900 .. December 2049.\n"
+                          u8"  A day off by the holiday schedule has 休 after its number, an adjusted working day 班.\n"
+                          u8"  --memos DIR reads the memos of the memo folder DIR (the folder that holds \"日历\"):\n"
+                          "  each day number is followed by the marks of its memos (W weekly, O one-off,\n"
+                          "  S Gregorian-yearly, L lunar-yearly) and every day's tip text (holiday and memos)\n"
+                          u8"  follows the grid; the holiday file 日历/节假日.txt there adds its years.\n"
+                          "  A month outside the calendar, a malformed number or an unreadable DIR prints an error\n"
+                          "  and exits with 2.\n";
 
 namespace {
 
 // A decimal number of one to six digits.
-bool ParseNumber(const char* sz, int& nValue) {
+bool ParseNumber(const char* sz, int& nValue)
+{
     const std::size_t n = std::strlen(sz);
-    if (n == 0 || n > 6) return false;
+    if (n == 0 || n > 6)
+        return false;
     nValue = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (sz[i] < '0' || sz[i] > '9') return false;
+        if (sz[i] < '0' || sz[i] > '9')
+            return false;
         nValue = nValue * 10 + (sz[i] - '0');
     }
     return true;
 }
 
-bool IsFolder(const char* szPath) {
+bool IsFolder(const char* szPath)
+{
     struct stat info {};
     return stat(szPath, &info) == 0 && S_ISDIR(info.st_mode);
 }
@@ -52,20 +55,24 @@ bool IsFolder(const char* szPath) {
 // The program writes its memo folder through the GB18030 names of its file functions; a
 // folder copied from Windows (or made under Wine) has UTF-8 names instead. Reopens every
 // store of the model under the UTF-8 name of "日历".
-void ReopenStoresUnderUtf8Name(CMonthModel& model) {
+void ReopenStoresUnderUtf8Name(CMonthModel& model)
+{
     const std::size_t nPrefix = std::strlen(MEMO_CALENDAR_FOLDER) + 1;  // "日历\"
-    CMemoStore* stores[] = {&model.m_storeOnce,       &model.m_storeSolarYearly, &model.m_storeLunarFirst,
-                            &model.m_storeLunarLast,  &model.m_storeLunarMiddle, &model.m_storeWeekly};
+    CMemoStore* stores[] = {&model.m_storeOnce, &model.m_storeSolarYearly, &model.m_storeLunarFirst,
+        &model.m_storeLunarLast, &model.m_storeLunarMiddle, &model.m_storeWeekly};
     for (CMemoStore* pStore : stores) {
-        if (pStore->m_nMaxIndex < 0 || std::strlen(pStore->m_szFile) <= nPrefix) continue;
+        if (pStore->m_nMaxIndex < 0 || std::strlen(pStore->m_szFile) <= nPrefix)
+            continue;
         const std::string name = std::string(u8"日历/") + (pStore->m_szFile + nPrefix);
-        if (pStore->Reset(pStore->m_nMaxIndex, name.c_str()) == 0) pStore->Load();
+        if (pStore->Reset(pStore->m_nMaxIndex, name.c_str()) == 0)
+            pStore->Load();
     }
 }
 
 }  // namespace
 
-int RunMonthCommand(int argc, char** argv) {
+int RunMonthCommand(int argc, char** argv)
+{
     const char* szMemoFolder = nullptr;
     int numbers[2] = {0, 0};
     int nNumbers = 0;
@@ -94,8 +101,8 @@ int RunMonthCommand(int argc, char** argv) {
         return EXIT_USAGE;
     }
     if (!IsSupportedMonth(nYear, nMonth)) {
-        std::fprintf(stderr, "almanix-cal: %04d-%02d lies outside the calendar's months, 1900-02 .. 2049-12\n", nYear,
-                     nMonth);
+        std::fprintf(
+            stderr, "almanix-cal: %04d-%02d lies outside the calendar's months, 1900-02 .. 2049-12\n", nYear, nMonth);
         return EXIT_USAGE;
     }
 
@@ -104,16 +111,16 @@ int RunMonthCommand(int argc, char** argv) {
     bool bUtf8Names = false;
     if (szMemoFolder) {
         if (chdir(szMemoFolder) != 0) {
-            std::fprintf(stderr, "almanix-cal: cannot enter the memo folder '%s': %s\n", szMemoFolder,
-                         std::strerror(errno));
+            std::fprintf(
+                stderr, "almanix-cal: cannot enter the memo folder '%s': %s\n", szMemoFolder, std::strerror(errno));
             return EXIT_USAGE;
         }
         bUtf8Names = !IsFolder(MEMO_CALENDAR_FOLDER) && IsFolder(u8"日历");
     }
 
     if (szMemoFolder) {
-        const std::string path = bUtf8Names ? std::string(u8"日历/节假日.txt")
-                                            : std::string(MEMO_CALENDAR_FOLDER) + "/" + kHolidayFileName;
+        const std::string path =
+            bUtf8Names ? std::string(u8"日历/节假日.txt") : std::string(MEMO_CALENDAR_FOLDER) + "/" + kHolidayFileName;
         std::ifstream in(path, std::ios::binary);
         if (in) {
             std::ostringstream bytes;
@@ -122,19 +129,21 @@ int RunMonthCommand(int argc, char** argv) {
             const HolidayFileReport report = overlay.Parse(bytes.str());
             if (report.m_nBadLines > 0)
                 std::fprintf(stderr, "almanix-cal: %s: %d malformed lines skipped, the first is line %d\n",
-                             path.c_str(), report.m_nBadLines, report.m_nFirstBadLine);
+                    path.c_str(), report.m_nBadLines, report.m_nFirstBadLine);
             SetUserHolidays(overlay);
         }
     }
 
     CMonthModel model;
     model.SetMonth(nYear, nMonth, 0);
-    if (bUtf8Names) ReopenStoresUnderUtf8Name(model);
+    if (bUtf8Names)
+        ReopenStoresUnderUtf8Name(model);
 
     std::string text = FormatMonthGrid(model, szMemoFolder != nullptr);
     if (szMemoFolder) {
         const std::string notes = FormatDayNotes(model);
-        if (!notes.empty()) text += "\n" + notes;
+        if (!notes.empty())
+            text += "\n" + notes;
     }
     if (!WriteOutput(text.data(), text.size())) {
         std::fputs("almanix-cal: cannot write the output\n", stderr);

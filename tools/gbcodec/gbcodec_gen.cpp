@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr int kTwoByteCount = 126 * 190;     // leads 0x81-0xFE, trails 0x40-0x7E, 0x80-0xFE
-constexpr uint32_t kFourByteBmpCount = 39420; // 0x81308130 .. 0x8431A439
-constexpr uint32_t kSupplementaryBase = 189000; // linear index of 0x90308130 = U+10000
+constexpr int kTwoByteCount = 126 * 190;         // leads 0x81-0xFE, trails 0x40-0x7E, 0x80-0xFE
+constexpr uint32_t kFourByteBmpCount = 39420;    // 0x81308130 .. 0x8431A439
+constexpr uint32_t kSupplementaryBase = 189000;  // linear index of 0x90308130 = U+10000
 
 // Two-byte codes that GB18030-2005 mapped to the private use area and glibc (like later
 // editions) maps to real characters, with the private-use code point they had. glibc gives
@@ -33,17 +33,37 @@ struct FormerPua {
     uint16_t pua;
 };
 constexpr FormerPua kFormerPua[] = {
-    {0xA6D9, 0xE78D}, {0xA6DA, 0xE78E}, {0xA6DB, 0xE78F}, {0xA6DC, 0xE790}, {0xA6DD, 0xE791},
-    {0xA6DE, 0xE792}, {0xA6DF, 0xE793}, {0xA6EC, 0xE794}, {0xA6ED, 0xE795}, {0xA6F3, 0xE796},
-    {0xFE51, 0xE816}, {0xFE52, 0xE817}, {0xFE53, 0xE818}, {0xFE59, 0xE81E}, {0xFE61, 0xE826},
-    {0xFE66, 0xE82B}, {0xFE67, 0xE82C}, {0xFE6C, 0xE831}, {0xFE6D, 0xE832}, {0xFE76, 0xE83B},
-    {0xFE7E, 0xE843}, {0xFE90, 0xE854}, {0xFE91, 0xE855}, {0xFEA0, 0xE864},
+    {0xA6D9, 0xE78D},
+    {0xA6DA, 0xE78E},
+    {0xA6DB, 0xE78F},
+    {0xA6DC, 0xE790},
+    {0xA6DD, 0xE791},
+    {0xA6DE, 0xE792},
+    {0xA6DF, 0xE793},
+    {0xA6EC, 0xE794},
+    {0xA6ED, 0xE795},
+    {0xA6F3, 0xE796},
+    {0xFE51, 0xE816},
+    {0xFE52, 0xE817},
+    {0xFE53, 0xE818},
+    {0xFE59, 0xE81E},
+    {0xFE61, 0xE826},
+    {0xFE66, 0xE82B},
+    {0xFE67, 0xE82C},
+    {0xFE6C, 0xE831},
+    {0xFE6D, 0xE832},
+    {0xFE76, 0xE83B},
+    {0xFE7E, 0xE843},
+    {0xFE90, 0xE854},
+    {0xFE91, 0xE855},
+    {0xFEA0, 0xE864},
 };
 
 class CIconv {
 public:
     CIconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~CIconv() {
+    ~CIconv()
+    {
         if (m_cd != reinterpret_cast<iconv_t>(-1))
             iconv_close(m_cd);
     }
@@ -52,7 +72,8 @@ public:
     bool IsOpen() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     // Converts the whole input; false when iconv rejects any of it.
-    bool Convert(const void* in, size_t inLen, std::string& out) {
+    bool Convert(const void* in, size_t inLen, std::string& out)
+    {
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         char buf[64];
         char* src = const_cast<char*>(static_cast<const char*>(in));
@@ -71,7 +92,8 @@ private:
 };
 
 // One code point from GB bytes, or -1.
-long DecodeGb(CIconv& dec, const uint8_t* bytes, size_t len) {
+long DecodeGb(CIconv& dec, const uint8_t* bytes, size_t len)
+{
     std::string out;
     if (!dec.Convert(bytes, len, out) || out.size() != 4)
         return -1;
@@ -81,14 +103,16 @@ long DecodeGb(CIconv& dec, const uint8_t* bytes, size_t len) {
 }
 
 // GB bytes of one code point, or "" when iconv has none.
-std::string EncodeGb(CIconv& enc, uint32_t cp) {
+std::string EncodeGb(CIconv& enc, uint32_t cp)
+{
     std::string out;
     if (!enc.Convert(&cp, 4, out))
         return {};
     return out;
 }
 
-void FourByteCode(uint32_t linear, uint8_t* b) {
+void FourByteCode(uint32_t linear, uint8_t* b)
+{
     b[3] = static_cast<uint8_t>(0x30 + linear % 10);
     linear /= 10;
     b[2] = static_cast<uint8_t>(0x81 + linear % 126);
@@ -97,31 +121,35 @@ void FourByteCode(uint32_t linear, uint8_t* b) {
     b[0] = static_cast<uint8_t>(0x81 + linear / 10);
 }
 
-uint16_t TwoByteCode(int index) {
+uint16_t TwoByteCode(int index)
+{
     int trail = index % 190 + 0x40;
     if (trail >= 0x7F)
         ++trail;
     return static_cast<uint16_t>((0x81 + index / 190) << 8 | trail);
 }
 
-int TwoByteIndex(uint16_t code) {
+int TwoByteIndex(uint16_t code)
+{
     int trail = code & 0xFF;
     return ((code >> 8) - 0x81) * 190 + trail - 0x40 - (trail > 0x7F ? 1 : 0);
 }
 
-bool Fail(const char* what, uint32_t value) {
+bool Fail(const char* what, uint32_t value)
+{
     std::fprintf(stderr, "gbcodec_gen: %s (0x%X)\n", what, value);
     return false;
 }
 
 struct Tables {
     std::vector<uint32_t> twoByte = std::vector<uint32_t>(kTwoByteCount);
-    std::vector<uint32_t> fourByte = std::vector<uint32_t>(kFourByteBmpCount); // 0: no character
-    std::vector<FormerPua> aliases;                                       // pua -> two-byte code, one way
-    std::vector<uint32_t> decodeOnly;                                     // four-byte codes iconv rejects
+    std::vector<uint32_t> fourByte = std::vector<uint32_t>(kFourByteBmpCount);  // 0: no character
+    std::vector<FormerPua> aliases;                                             // pua -> two-byte code, one way
+    std::vector<uint32_t> decodeOnly;                                           // four-byte codes iconv rejects
 };
 
-bool Collect(Tables& t) {
+bool Collect(Tables& t)
+{
     CIconv dec("UTF-32LE", "GB18030");
     CIconv enc("GB18030", "UTF-32LE");
     if (!dec.IsOpen() || !enc.IsOpen())
@@ -133,7 +161,7 @@ bool Collect(Tables& t) {
             return Fail("single byte is not ASCII", b);
     }
 
-    std::vector<uint8_t> covered(0x10000); // BMP code points that have a form
+    std::vector<uint8_t> covered(0x10000);  // BMP code points that have a form
     for (int i = 0; i < kTwoByteCount; ++i) {
         uint16_t code = TwoByteCode(i);
         uint8_t b[2] = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)};
@@ -173,7 +201,7 @@ bool Collect(Tables& t) {
     std::vector<uint32_t> moved;
     for (const FormerPua& f : kFormerPua) {
         if (!EncodeGb(enc, f.pua).empty())
-            continue; // iconv has a form for it (a newer edition): nothing to add
+            continue;  // iconv has a form for it (a newer edition): nothing to add
         if (covered[f.pua])
             return Fail("former private-use code point decodes but does not encode", f.pua);
         t.aliases.push_back(f);
@@ -207,8 +235,7 @@ bool Collect(Tables& t) {
 
     for (uint32_t cp = 0x80; cp < 0x10000; ++cp) {
         bool surrogate = cp >= 0xD800 && cp < 0xE000;
-        bool alias = std::any_of(t.aliases.begin(), t.aliases.end(),
-                                 [cp](const FormerPua& a) { return a.pua == cp; });
+        bool alias = std::any_of(t.aliases.begin(), t.aliases.end(), [cp](const FormerPua& a) { return a.pua == cp; });
         if (!surrogate && !covered[cp] && !alias)
             return Fail("BMP code point without a form", cp);
         if (surrogate && covered[cp])
@@ -222,8 +249,9 @@ bool Collect(Tables& t) {
         if (DecodeGb(dec, b, 4) != static_cast<long>(cp))
             return Fail("supplementary four-byte code is not linear", cp);
         std::string form = EncodeGb(enc, cp);
-        bool twoByte = form.size() == 2 && t.twoByte[TwoByteIndex(
-                           static_cast<uint16_t>(static_cast<uint8_t>(form[0]) << 8 | static_cast<uint8_t>(form[1])))] == cp;
+        bool twoByte = form.size() == 2 &&
+            t.twoByte[TwoByteIndex(
+                static_cast<uint16_t>(static_cast<uint8_t>(form[0]) << 8 | static_cast<uint8_t>(form[1])))] == cp;
         if (form != std::string(b, b + 4) && !twoByte)
             return Fail("supplementary code point encodes elsewhere", cp);
     }
@@ -236,7 +264,8 @@ struct Run {
     uint32_t count;
 };
 
-std::vector<Run> FourByteRuns(const std::vector<uint32_t>& fourByte) {
+std::vector<Run> FourByteRuns(const std::vector<uint32_t>& fourByte)
+{
     std::vector<Run> runs;
     for (uint32_t i = 0; i < kFourByteBmpCount; ++i) {
         uint32_t cp = fourByte[i];
@@ -253,21 +282,24 @@ std::vector<Run> FourByteRuns(const std::vector<uint32_t>& fourByte) {
     return runs;
 }
 
-bool Write(const Tables& t, const char* path) {
+bool Write(const Tables& t, const char* path)
+{
     FILE* f = std::fopen(path, "w");
     if (!f)
         return Fail("cannot write the output file", static_cast<uint32_t>(errno));
     std::fprintf(f,
-                 "// Generated by tools/gbcodec/gbcodec_gen from the iconv \"GB18030\" converter of glibc %s.\n"
-                 "// Do not edit; see tools/gbcodec/README.md.\n\n",
-                 gnu_get_libc_version());
+        "// Generated by tools/gbcodec/gbcodec_gen from the iconv \"GB18030\" converter of glibc %s.\n"
+        "// Do not edit; see tools/gbcodec/README.md.\n\n",
+        gnu_get_libc_version());
 
-    std::fprintf(f, "// Code point of each two-byte code, index (lead - 0x81) * 190 + trail position;\n"
-                    "// 0 where the code point lies beyond the BMP (kGbTwoByteWide).\n");
+    std::fprintf(f,
+        "// Code point of each two-byte code, index (lead - 0x81) * 190 + trail position;\n"
+        "// 0 where the code point lies beyond the BMP (kGbTwoByteWide).\n");
     std::fprintf(f, "static const uint16_t kGbTwoByte[%d] = {\n", kTwoByteCount);
     for (int i = 0; i < kTwoByteCount; ++i) {
         uint32_t cp = t.twoByte[i] < 0x10000 ? t.twoByte[i] : 0;
-        std::fprintf(f, "%s0x%04X,%s", i % 12 == 0 ? "    " : "", cp, i % 12 == 11 || i + 1 == kTwoByteCount ? "\n" : " ");
+        std::fprintf(
+            f, "%s0x%04X,%s", i % 12 == 0 ? "    " : "", cp, i % 12 == 11 || i + 1 == kTwoByteCount ? "\n" : " ");
     }
     std::fprintf(f, "};\n\n");
 
@@ -279,11 +311,13 @@ bool Write(const Tables& t, const char* path) {
     std::fprintf(f, "};\n\n");
 
     std::vector<Run> runs = FourByteRuns(t.fourByte);
-    std::fprintf(f, "// Four-byte codes of the BMP (linear index from 0x81308130): runs of consecutive code\n"
-                    "// points by index; a run ends where the next one starts (cp 0: no character).\n");
+    std::fprintf(f,
+        "// Four-byte codes of the BMP (linear index from 0x81308130): runs of consecutive code\n"
+        "// points by index; a run ends where the next one starts (cp 0: no character).\n");
     std::fprintf(f, "static const GbFourByteRun kGbFourByteRuns[] = {\n");
     for (size_t i = 0; i < runs.size(); ++i)
-        std::fprintf(f, "%s{%5u, 0x%04X},%s", i % 6 == 0 ? "    " : "", runs[i].index, runs[i].cp, i % 6 == 5 ? "\n" : " ");
+        std::fprintf(
+            f, "%s{%5u, 0x%04X},%s", i % 6 == 0 ? "    " : "", runs[i].index, runs[i].cp, i % 6 == 5 ? "\n" : " ");
     std::fprintf(f, "%s{%5u, 0x0000},\n};\n\n", runs.size() % 6 == 0 ? "    " : "", kFourByteBmpCount);
 
     std::vector<uint32_t> encodable = t.fourByte;
@@ -294,16 +328,18 @@ bool Write(const Tables& t, const char* path) {
         if (r.cp != 0)
             byCp.push_back(r);
     std::sort(byCp.begin(), byCp.end(), [](const Run& a, const Run& b) { return a.cp < b.cp; });
-    std::fprintf(f, "// Runs by code point, for encoding code points without a two-byte code:\n"
-                    "// {first code point, count, first index}.\n");
+    std::fprintf(f,
+        "// Runs by code point, for encoding code points without a two-byte code:\n"
+        "// {first code point, count, first index}.\n");
     std::fprintf(f, "static const GbFourByteSpan kGbFourByteSpans[] = {\n");
     for (size_t i = 0; i < byCp.size(); ++i)
         std::fprintf(f, "%s{0x%04X, %5u, %5u},%s", i % 4 == 0 ? "    " : "", byCp[i].cp, byCp[i].count, byCp[i].index,
-                     i % 4 == 3 || i + 1 == byCp.size() ? "\n" : " ");
+            i % 4 == 3 || i + 1 == byCp.size() ? "\n" : " ");
     std::fprintf(f, "};\n\n");
 
-    std::fprintf(f, "// Private-use code points without a form of their own: encoded as the two-byte code\n"
-                    "// of the character they stood for (which decodes to that character).\n");
+    std::fprintf(f,
+        "// Private-use code points without a form of their own: encoded as the two-byte code\n"
+        "// of the character they stood for (which decodes to that character).\n");
     std::fprintf(f, "static const GbPuaAlias kGbPuaAliases[] = {\n");
     for (const FormerPua& a : t.aliases)
         std::fprintf(f, "    {0x%04X, 0x%04X},\n", a.pua, a.code);
@@ -313,14 +349,15 @@ bool Write(const Tables& t, const char* path) {
 
     if (std::fclose(f) != 0)
         return Fail("cannot write the output file", static_cast<uint32_t>(errno));
-    std::fprintf(stderr, "gbcodec_gen: %zu four-byte runs, %zu decode-only four-byte codes, %zu aliases\n",
-                 runs.size(), t.decodeOnly.size(), t.aliases.size());
+    std::fprintf(stderr, "gbcodec_gen: %zu four-byte runs, %zu decode-only four-byte codes, %zu aliases\n", runs.size(),
+        t.decodeOnly.size(), t.aliases.size());
     return true;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fprintf(stderr, "usage: gbcodec_gen OUTPUT\n");
         return 2;

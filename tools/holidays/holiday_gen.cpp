@@ -8,7 +8,8 @@
 
 #include "holiday_data.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: holiday-gen DATASET [OUTPUT]\n");
         return 2;

@@ -17,7 +17,8 @@ struct Month {
     int nDays;
 };
 
-long DaysFromCivil(int y, int m, int d) {
+long DaysFromCivil(int y, int m, int d)
+{
     y -= m <= 2;
     const long era = (y >= 0 ? y : y - 399) / 400;
     const long yoe = y - era * 400;
@@ -26,7 +27,8 @@ long DaysFromCivil(int y, int m, int d) {
     return era * 146097 + doe - 719468;
 }
 
-void Civil(long z, int& y, int& m, int& d) {
+void Civil(long z, int& y, int& m, int& d)
+{
     z += 719468;
     const long era = (z >= 0 ? z : z - 146096) / 146097;
     const long doe = z - era * 146097;
@@ -40,7 +42,8 @@ void Civil(long z, int& y, int& m, int& d) {
 
 }  // namespace
 
-int main() {
+int main()
+{
     const long first = DaysFromCivil(1900, 1, 31);
     const long last = DaysFromCivil(2051, 2, 10);
     UErrorCode status = U_ZERO_ERROR;
@@ -55,7 +58,8 @@ int main() {
     Civil(first, y, m, d);
     lunar.FromSolar(y, m, d);
     for (long z = first; z <= last; ++z) {
-        if (lunar.m_nDay == 1) ours.push_back({z, lunar.m_nMonth, lunar.m_bLeap, lunar.m_nMonthDays});
+        if (lunar.m_nDay == 1)
+            ours.push_back({z, lunar.m_nMonth, lunar.m_bLeap, lunar.m_nMonthDays});
         lunar.NextDay();
         ucal_setMillis(cal, static_cast<UDate>(z) * 86400000.0, &status);
         const int nDay = ucal_get(cal, UCAL_DATE, &status);
@@ -66,7 +70,7 @@ int main() {
     ucal_close(cal);
     if (U_FAILURE(status) || icu.front().nStart != first || icu.size() != ours.size()) {
         std::fprintf(stderr, "icu_chinese_gen: ICU's months do not line up with the table's (%zu, %zu)\n", icu.size(),
-                     ours.size());
+            ours.size());
         return 1;
     }
     icu.back().nDays = ours.back().nDays;  // the last month runs past the walk
@@ -75,7 +79,8 @@ int main() {
     for (std::size_t i = 0; i < ours.size(); ++i) {
         const Month& a = ours[i];
         const Month& b = icu[i];
-        if (a.nStart == b.nStart && a.nMonth == b.nMonth && a.nLeap == b.nLeap && a.nDays == b.nDays) continue;
+        if (a.nStart == b.nStart && a.nMonth == b.nMonth && a.nLeap == b.nLeap && a.nDays == b.nDays)
+            continue;
         Civil(b.nStart, y, m, d);
         std::printf("{%zu, %04d%02d%02d, %d, %d, %d},\n", i, y, m, d, b.nMonth, b.nLeap, b.nDays);
     }

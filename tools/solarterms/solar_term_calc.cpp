@@ -24,8 +24,8 @@ constexpr double SECONDS_PER_DAY = 86400.0;
 // China Standard Time is UTC+8.
 constexpr double LOCAL_OFFSET_DAYS = 8.0 / 24.0;
 
-template <int N>
-double EvaluateVsop(const VsopSeries (&series)[N], double tau) {
+template <int N> double EvaluateVsop(const VsopSeries (&series)[N], double tau)
+{
     // Horner over the powers of tau, smallest terms of each power summed first.
     double sum = 0.0;
     for (int p = N - 1; p >= 0; --p) {
@@ -39,7 +39,8 @@ double EvaluateVsop(const VsopSeries (&series)[N], double tau) {
     return sum;
 }
 
-double NormalizeDegrees(double x) {
+double NormalizeDegrees(double x)
+{
     x = std::fmod(x, 360.0);
     return x < 0.0 ? x + 360.0 : x;
 }
@@ -119,7 +120,8 @@ const NutationTerm kNutation[] = {
 
 }  // namespace
 
-double GetNutationInLongitude(double dJde) {
+double GetNutationInLongitude(double dJde)
+{
     const double T = (dJde - J2000) / 36525.0;
     // Fundamental arguments of the Moon and Sun, degrees.
     const double D = 297.85036 + T * (445267.111480 + T * (-0.0019142 + T / 189474.0));
@@ -136,7 +138,8 @@ double GetNutationInLongitude(double dJde) {
     return sum * 0.0001;
 }
 
-SunPosition GetSunPosition(double dJde) {
+SunPosition GetSunPosition(double dJde)
+{
     const double tau = (dJde - J2000) / 365250.0;
     const double T = tau * 10.0;
     const double L = EvaluateVsop(kEarthL, tau);
@@ -149,20 +152,19 @@ SunPosition GetSunPosition(double dJde) {
 
     // From the VSOP87 dynamical frame to FK5.
     const double lp = (theta - T * (1.397 + 0.00031 * T)) * DEG;
-    const double dTheta =
-        -0.09033 + 0.03916 * (std::cos(lp) + std::sin(lp)) * std::tan(beta / ARCSEC_PER_DEG * DEG);
+    const double dTheta = -0.09033 + 0.03916 * (std::cos(lp) + std::sin(lp)) * std::tan(beta / ARCSEC_PER_DEG * DEG);
     const double dBeta = 0.03916 * (std::cos(lp) - std::sin(lp));
 
     const double aberration = -20.4898 / R;
     SunPosition pos;
-    pos.m_dLongitude =
-        NormalizeDegrees(theta + (dTheta + GetNutationInLongitude(dJde) + aberration) / ARCSEC_PER_DEG);
+    pos.m_dLongitude = NormalizeDegrees(theta + (dTheta + GetNutationInLongitude(dJde) + aberration) / ARCSEC_PER_DEG);
     pos.m_dLatitude = beta + dBeta;
     pos.m_dRadius = R;
     return pos;
 }
 
-double GetDeltaT(double y) {
+double GetDeltaT(double y)
+{
     // Espenak and Meeus (2006); each piece is valid on [start, next start).
     if (y < 1920.0) {
         const double t = y - 1900.0;
@@ -182,8 +184,7 @@ double GetDeltaT(double y) {
     }
     if (y < 2005.0) {
         const double t = y - 2000.0;
-        return 63.86 +
-               t * (0.3345 + t * (-0.060374 + t * (0.0017275 + t * (0.000651814 + t * 0.00002373599))));
+        return 63.86 + t * (0.3345 + t * (-0.060374 + t * (0.0017275 + t * (0.000651814 + t * 0.00002373599))));
     }
     if (y < 2050.0) {
         const double t = y - 2000.0;
@@ -193,11 +194,13 @@ double GetDeltaT(double y) {
     return -20.0 + 32.0 * u * u - 0.5628 * (2150.0 - y);
 }
 
-double GetTermLongitude(int nMonth, int k) {
+double GetTermLongitude(int nMonth, int k)
+{
     return std::fmod(285.0 + 30.0 * (nMonth - 1) + 15.0 * k, 360.0);
 }
 
-double JulianDayFromDate(int y, int m, int d) {
+double JulianDayFromDate(int y, int m, int d)
+{
     // Days from 1970-01-01 (proleptic Gregorian), valid for any year.
     y -= m <= 2;
     const long era = (y >= 0 ? y : y - 399) / 400;
@@ -208,7 +211,8 @@ double JulianDayFromDate(int y, int m, int d) {
     return static_cast<double>(days) + 2440587.5;
 }
 
-void DateFromDayNumber(long jdn, int& nYear, int& nMonth, int& nDay) {
+void DateFromDayNumber(long jdn, int& nYear, int& nMonth, int& nDay)
+{
     // jdn is the Julian Day Number of the day (its noon); inverse of JulianDayFromDate.
     const long z = jdn - 2440588 + 719468;
     const long era = (z >= 0 ? z : z - 146096) / 146097;
@@ -221,15 +225,18 @@ void DateFromDayNumber(long jdn, int& nYear, int& nMonth, int& nDay) {
     nYear = static_cast<int>(yoe + era * 400 + (nMonth <= 2));
 }
 
-bool ComputeTermMoment(int nYear, int nMonth, int k, TermMoment& moment) {
+bool ComputeTermMoment(int nYear, int nMonth, int k, TermMoment& moment)
+{
     if (nYear < FIRST_YEAR || nYear > LAST_YEAR || nMonth < 1 || nMonth > 12 || (k != 0 && k != 1))
         return false;
     const double target = GetTermLongitude(nMonth, k);
     auto offset = [target](double jde) {
         // Degrees still to go, in (-180, 180].
         double d = std::fmod(target - GetSunPosition(jde).m_dLongitude, 360.0);
-        if (d <= -180.0) d += 360.0;
-        if (d > 180.0) d -= 360.0;
+        if (d <= -180.0)
+            d += 360.0;
+        if (d > 180.0)
+            d -= 360.0;
         return d;
     };
 
@@ -254,7 +261,8 @@ bool ComputeTermMoment(int nYear, int nMonth, int k, TermMoment& moment) {
             break;
         }
     }
-    if (!settled) return false;
+    if (!settled)
+        return false;
 
     moment.m_dJde = x1;
     moment.m_dDeltaT = GetDeltaT(nYear + (nMonth - 0.5) / 12.0);
@@ -267,24 +275,26 @@ bool ComputeTermMoment(int nYear, int nMonth, int k, TermMoment& moment) {
     // Half a minute and more rounds up, except in the last half minute of a day: the day byte
     // names the day on which the term begins, so 23:59:45 stays 23:59 of that day.
     long minute = static_cast<long>(std::floor((moment.m_dLocalSecond + 30.0) / 60.0));
-    if (minute > 1439) minute = 1439;
+    if (minute > 1439)
+        minute = 1439;
     moment.m_nHour = static_cast<int>(minute / 60);
     moment.m_nMinute = static_cast<int>(minute % 60);
     // A term that lands outside its own month means the iteration found the wrong crossing.
     return moment.m_nYear == nYear && moment.m_nMonth == nMonth;
 }
 
-bool BuildTermTable(std::string& text) {
-    text =
-        "// Moments of the solar terms, China Standard Time. Generated by tools/solarterms (solarterm-gen);\n"
-        "// do not edit by hand.\n";
+bool BuildTermTable(std::string& text)
+{
+    text = "// Moments of the solar terms, China Standard Time. Generated by tools/solarterms (solarterm-gen);\n"
+           "// do not edit by hand.\n";
     char line[96];
     for (int y = FIRST_YEAR; y <= LAST_YEAR; ++y) {
         for (int m = 1; m <= 12; ++m) {
             TermMoment t[2];
-            if (!ComputeTermMoment(y, m, 0, t[0]) || !ComputeTermMoment(y, m, 1, t[1])) return false;
-            std::snprintf(line, sizeof line, "{{%d, %d, %d}, {%d, %d, %d}}, // %04d-%02d\n", t[0].m_nDay,
-                          t[0].m_nHour, t[0].m_nMinute, t[1].m_nDay, t[1].m_nHour, t[1].m_nMinute, y, m);
+            if (!ComputeTermMoment(y, m, 0, t[0]) || !ComputeTermMoment(y, m, 1, t[1]))
+                return false;
+            std::snprintf(line, sizeof line, "{{%d, %d, %d}, {%d, %d, %d}}, // %04d-%02d\n", t[0].m_nDay, t[0].m_nHour,
+                t[0].m_nMinute, t[1].m_nDay, t[1].m_nHour, t[1].m_nMinute, y, m);
             text += line;
         }
     }

@@ -10,7 +10,8 @@
 
 namespace {
 
-int ListNearMidnight(double window) {
+int ListNearMidnight(double window)
+{
     int count = 0;
     for (int y = solarterm::FIRST_YEAR; y <= solarterm::LAST_YEAR; ++y) {
         for (int m = 1; m <= 12; ++m) {
@@ -21,12 +22,12 @@ int ListNearMidnight(double window) {
                     return 1;
                 }
                 const double s = t.m_dLocalSecond;
-                if (s >= window && s <= 86400.0 - window) continue;
+                if (s >= window && s <= 86400.0 - window)
+                    continue;
                 const int whole = static_cast<int>(s);
-                std::printf(
-                    "%04d-%02d-%02d %02d:%02d:%06.3f  %04d-%02d term %d  (table %02d:%02d, dT %.2f s)\n",
-                    t.m_nYear, t.m_nMonth, t.m_nDay, whole / 3600, whole / 60 % 60, s - whole / 60 * 60, y, m,
-                    k + 1, t.m_nHour, t.m_nMinute, t.m_dDeltaT);
+                std::printf("%04d-%02d-%02d %02d:%02d:%06.3f  %04d-%02d term %d  (table %02d:%02d, dT %.2f s)\n",
+                    t.m_nYear, t.m_nMonth, t.m_nDay, whole / 3600, whole / 60 % 60, s - whole / 60 * 60, y, m, k + 1,
+                    t.m_nHour, t.m_nMinute, t.m_dDeltaT);
                 ++count;
             }
         }
@@ -37,7 +38,8 @@ int ListNearMidnight(double window) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 3 && std::strcmp(argv[1], "--near-midnight") == 0)
         return ListNearMidnight(std::atof(argv[2]));
     if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {

@@ -6,8 +6,7 @@
 
 // The first top-level window of process pid, from the top of the z-order down, for which
 // match(hwnd) holds; null when there is none.
-template <typename Match>
-HWND FindTopWindow(DWORD pid, Match match)
+template <typename Match> HWND FindTopWindow(DWORD pid, Match match)
 {
     for (HWND h = ::GetTopWindow(nullptr); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
         DWORD owner = 0;

@@ -41,7 +41,7 @@ void Chunk(std::vector<unsigned char>& out, const char* type, const std::vector<
     Put32(out, Crc32(out.data() + start, out.size() - start));
 }
 
-} // namespace
+}  // namespace
 
 bool WritePng(const std::wstring& path, int width, int height, const std::vector<DWORD>& pixels)
 {
@@ -82,7 +82,7 @@ bool WritePng(const std::wstring& path, int width, int height, const std::vector
     std::vector<unsigned char> ihdr;
     Put32(ihdr, static_cast<unsigned long>(width));
     Put32(ihdr, static_cast<unsigned long>(height));
-    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0}); // 8-bit RGB
+    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
     Chunk(png, "IHDR", ihdr);
     Chunk(png, "IDAT", z);
     Chunk(png, "IEND", {});
