@@ -8,18 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "ical/memo_ical.h"
 #include "memo/memo_store.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                                               \
-    do {                                                                                                               \
-        if (!(cond)) {                                                                                                 \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);                              \
-            std::abort();                                                                                              \
-        }                                                                                                              \
-    } while (0)
 
 bool SlotIsReal(const MemoItem& m)
 {

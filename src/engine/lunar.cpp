@@ -49,7 +49,7 @@ constexpr bool IsLeap(int64_t nYear)
 
 // Days from 0001-01-01 (proleptic Gregorian). Inputs are 32-bit, so every term stays
 // far inside 64 bits; the month is first folded into 1-12 by moving the year.
-constexpr int64_t DaysFromCivil(int64_t nYear, int64_t nMonth, int64_t nDay)
+constexpr int64_t DaysFrom0001(int64_t nYear, int64_t nMonth, int64_t nDay)
 {
     nYear += FloorDiv(nMonth - 1, 12);
     nMonth = FloorMod(nMonth - 1, 12) + 1;
@@ -83,7 +83,8 @@ constexpr int RawYearDays(int nYear)
     return n + RawLeapDays(nYear);
 }
 
-constexpr int64_t kEpochDays = DaysFromCivil(1900, 1, 31);  // lunar 1900, first month, first day
+constexpr int64_t kEpochDays = DaysFrom0001(1900, 1, 31);  // lunar 1900, first month, first day
+constexpr int64_t kUnixEpochDays = DaysFrom0001(1970, 1, 1);
 
 constexpr int CountDays()
 {
@@ -94,7 +95,7 @@ constexpr int CountDays()
 }
 constexpr int kTotalDays = CountDays();
 // The table must end on the day before the published new year of lunar 2051.
-static_assert(kTotalDays == DaysFromCivil(2051, 2, 11) - kEpochDays, "kLunarInfo does not end on 2051-02-10");
+static_assert(kTotalDays == DaysFrom0001(2051, 2, 11) - kEpochDays, "kLunarInfo does not end on 2051-02-10");
 
 constexpr int CountMonths()
 {
@@ -210,15 +211,35 @@ int DaysInMonth(int nYear, int nMonth)
     return (nMonth == 2 && IsLeap(nYear)) ? 29 : kDays[nMonth - 1];
 }
 
+long DaysFromCivil(int nYear, int nMonth, int nDay)
+{
+    return static_cast<long>(DaysFrom0001(nYear, nMonth, nDay) - kUnixEpochDays);
+}
+
+void CivilFromDays(long nDays, int& nYear, int& nMonth, int& nDay)
+{
+    // Shifted to a year that begins on 1 March, so that the leap day ends it; eras of 400
+    // years (146,097 days) keep every division positive.
+    const int64_t z = static_cast<int64_t>(nDays) + kUnixEpochDays - DaysFrom0001(0, 3, 1);
+    const int64_t era = FloorDiv(z, 146097);
+    const int64_t doe = z - era * 146097;                                       // 0 .. 146096
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // 0 .. 399
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);                // 0 .. 365
+    const int64_t mp = (5 * doy + 2) / 153;                                     // 0 = March .. 11 = February
+    nDay = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    nMonth = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    nYear = static_cast<int>(yoe + era * 400 + (nMonth <= 2));
+}
+
 int DayOfWeek(int nYear, int nMonth, int nDay)
 {
     // 0001-01-01, day 0, was a Monday.
-    return static_cast<int>(FloorMod(DaysFromCivil(nYear, nMonth, nDay) + 1, 7));
+    return static_cast<int>(FloorMod(DaysFrom0001(nYear, nMonth, nDay) + 1, 7));
 }
 
 int DaysBetween(int nYear1, int nMonth1, int nDay1, int nYear2, int nMonth2, int nDay2)
 {
-    return SaturateToInt(DaysFromCivil(nYear1, nMonth1, nDay1) - DaysFromCivil(nYear2, nMonth2, nDay2));
+    return SaturateToInt(DaysFrom0001(nYear1, nMonth1, nDay1) - DaysFrom0001(nYear2, nMonth2, nDay2));
 }
 
 bool IsValidSolarDate(int nYear, int nMonth, int nDay)
@@ -232,7 +253,7 @@ CLunarDate& CLunarDate::FromSolar(int nYear, int nMonth, int nDay)
     if (nYear < LUNAR_FIRST_YEAR || nYear > LUNAR_LAST_YEAR + 1 || !IsValidSolarDate(nYear, nMonth, nDay))
         return *this;
     // The date is known to lie within a few days of the table: the difference fits an int.
-    const int nOffset = static_cast<int>(DaysFromCivil(nYear, nMonth, nDay) - kEpochDays);
+    const int nOffset = static_cast<int>(DaysFrom0001(nYear, nMonth, nDay) - kEpochDays);
     if (nOffset < 0 || nOffset >= kTotalDays)
         return *this;
 

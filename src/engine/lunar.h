@@ -45,5 +45,9 @@ int DayOfWeek(int nYear, int nMonth, int nDay);
 // Days from date 2 to date 1, negative when date 1 is earlier; same rolling as DayOfWeek.
 // A difference beyond the 32-bit range saturates.
 int DaysBetween(int nYear1, int nMonth1, int nDay1, int nYear2, int nMonth2, int nDay2);
+// Days from 1970-01-01 to a date (negative before it), with DayOfWeek's rolling of months and
+// days; and back from such a count to the date. For dates of years -5,000,000 .. 5,000,000.
+long DaysFromCivil(int nYear, int nMonth, int nDay);
+void CivilFromDays(long nDays, int& nYear, int& nMonth, int& nDay);
 // A real date: month 1-12, day 1 to the month's length.
 bool IsValidSolarDate(int nYear, int nMonth, int nDay);

@@ -6,11 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/lunar.h"  // DaysFromCivil, CivilFromDays: day counts from 1970-01-01
 #include "ical/ical_format.h"
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back; exact for years -10^6..10^6.
-long DaysFromCivil(int nYear, int nMonth, int nDay);
-void CivilFromDays(long nDays, int& nYear, int& nMonth, int& nDay);
 
 // A DATE or DATE-TIME value: YYYYMMDD, or YYYYMMDDTHHMMSS with an optional Z (UTC).
 struct IcalDateTime {

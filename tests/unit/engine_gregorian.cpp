@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <climits>
 
 #include "engine/lunar.h"
@@ -129,3 +131,26 @@ TEST(EngineGregorian, OutOfRangeArgumentsRollOver)
 }
 
 }  // namespace
+
+// Day counts from 1970-01-01 and back: fixed points, then every day of years -2200 .. 2200 in
+// order, each the day after the one before.
+TEST(Gregorian, DayCountsRoundTrip)
+{
+    EXPECT_EQ(DaysFromCivil(1970, 1, 1), 0);
+    EXPECT_EQ(DaysFromCivil(1900, 1, 31), -25537);
+    EXPECT_EQ(DaysFromCivil(2000, 3, 1), 11017);
+    EXPECT_EQ(DaysFromCivil(2024, 13, 1), DaysFromCivil(2025, 1, 1));  // months roll over
+    int y = 0, m = 0, d = 0;
+    const long first = DaysFromCivil(-2200, 1, 1), last = DaysFromCivil(2200, 12, 31);
+    CivilFromDays(first, y, m, d);
+    ASSERT_EQ(std::vector<int>({y, m, d}), std::vector<int>({-2200, 1, 1}));
+    for (long n = first + 1; n <= last; ++n) {
+        int py = y, pm = m, pd = d;
+        CivilFromDays(n, y, m, d);
+        const bool next = (y == py && m == pm && d == pd + 1) ||
+            (y == py && m == pm + 1 && d == 1 && pd == DaysInMonth(py, pm)) ||
+            (y == py + 1 && m == 1 && d == 1 && pm == 12 && pd == 31);
+        ASSERT_TRUE(next) << n;
+        ASSERT_EQ(DaysFromCivil(y, m, d), n);
+    }
+}

@@ -17,29 +17,6 @@ struct Month {
     int nDays;
 };
 
-long DaysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void Civil(long z, int& y, int& m, int& d)
-{
-    z += 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;
-    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
 }  // namespace
 
 int main()
@@ -55,7 +32,7 @@ int main()
     std::vector<Month> ours, icu;
     CLunarDate lunar;
     int y, m, d;
-    Civil(first, y, m, d);
+    CivilFromDays(first, y, m, d);
     lunar.FromSolar(y, m, d);
     for (long z = first; z <= last; ++z) {
         if (lunar.m_nDay == 1)
@@ -81,7 +58,7 @@ int main()
         const Month& b = icu[i];
         if (a.nStart == b.nStart && a.nMonth == b.nMonth && a.nLeap == b.nLeap && a.nDays == b.nDays)
             continue;
-        Civil(b.nStart, y, m, d);
+        CivilFromDays(b.nStart, y, m, d);
         std::printf("{%zu, %04d%02d%02d, %d, %d, %d},\n", i, y, m, d, b.nMonth, b.nLeap, b.nDays);
     }
     return 0;
