@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_handle.h"
 #include "controls/registry.h"
 #include "framework/wnd.h"
 #include "ical/memo_ical.h"
@@ -57,21 +58,12 @@ bool AskFile(HWND owner, bool bSave, std::wstring& path)
     return true;
 }
 
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_h);
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-
-private:
-    HANDLE m_h;
+struct FileTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Handle h) { return ::CloseHandle(h) != 0; }
 };
+using CFileHandle = CScopedHandle<FileTraits>;
 
 bool ReadFileBytes(const std::wstring& path, std::string& bytes)
 {

@@ -4,27 +4,18 @@
 #include <cstring>
 #include <vector>
 
+#include "base/scoped_handle.h"
 #include "controls/settings.h"
 #include "framework/wnd.h"
 
 namespace {
 
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (m_key)
-            ::RegCloseKey(m_key);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY* Out() { return &m_key; }
-    operator HKEY() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle key) { return ::RegCloseKey(key) == ERROR_SUCCESS; }
 };
+using RegKey = CScopedHandle<RegKeyTraits>;
 
 std::wstring ProgramPathW()
 {
@@ -54,14 +45,14 @@ int ReadRegValue(LPCSTR subKey, LPCSTR valueName, BYTE* buffer, DWORD bufferSize
         return -1;
     std::wstring name = almanix::Wide(valueName);
     DWORD type = 0, bytes = 0;
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+    if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
         return -1;
     // A number or binary blob is no text: the caller takes its default.
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         return -1;
     std::vector<wchar_t> data(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD got = bytes;
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) !=
+    if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) !=
         ERROR_SUCCESS)
         return -1;
     size_t len = got / sizeof(wchar_t);
@@ -84,7 +75,7 @@ int WriteRegString(LPCSTR subKey, LPCSTR valueName, LPCSTR text)
     std::wstring value = almanix::Wide(text ? text : "");
     DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));  // with its terminator
     LONG rc = ::RegSetValueExW(
-        key, almanix::Wide(valueName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+        key.Get(), almanix::Wide(valueName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
     return rc == ERROR_SUCCESS ? 0 : -1;
 }
 
@@ -99,10 +90,10 @@ void SetAutoStart(bool enable, LPCSTR valueName)
         std::wstring path = ProgramPathW();
         if (path.empty())
             return;
-        ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+        ::RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
             static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     } else {
-        ::RegDeleteValueW(key, name.c_str());
+        ::RegDeleteValueW(key.Get(), name.c_str());
     }
 }
 
