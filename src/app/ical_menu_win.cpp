@@ -79,13 +79,24 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes)
             done == bytes.size());
 }
 
+// Written beside the target and moved over it once whole: a file the user exports over keeps
+// its old content if the write fails or the program is ended halfway.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
 {
-    CFileHandle file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD done = 0;
-    return file.Get() != INVALID_HANDLE_VALUE &&
-        ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) && done == bytes.size();
+    const std::wstring temp = path + L".tmp";
+    bool ok;
+    {
+        CFileHandle file(
+            ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD done = 0;
+        ok = file.IsValid() &&
+            ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+            done == bytes.size() && ::FlushFileBuffers(file.Get()) && file.Close();
+    }
+    ok = ok && ::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok)
+        ::DeleteFileW(temp.c_str());
+    return ok;
 }
 
 // Offset of the local clock from UTC at an instant, by the system's rules for that date.
