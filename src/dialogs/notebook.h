@@ -66,34 +66,40 @@ private:
     INotebookOwner* m_pOwner;
 };
 
-class CNotebookTabDlg : public CDialog {
+// What both tab windows are: a one-button pop-up beside the calendar that asks its calendar
+// for one thing. Enter, Esc and Alt+F4 do nothing.
+class CTabDlg : public CDialog {
 public:
-    explicit CNotebookTabDlg(INotebookOwner* pOwner = nullptr);
+    CTabDlg(UINT nIDTemplate, INotebookOwner* pOwner) : CDialog(nIDTemplate), m_pOwner(pOwner) {}
+    void OnOK() override {}
+    void OnCancel() override {}
+
+protected:
+    INotebookOwner* m_pOwner;
+};
+
+// "本": brings the hidden notebook back.
+class CNotebookTabDlg : public CTabDlg {
+public:
+    explicit CNotebookTabDlg(INotebookOwner* pOwner = nullptr) : CTabDlg(IDD_NOTEBOOK_TAB, pOwner) {}
 
     BEGIN_MSG_MAP(CNotebookTabDlg)
         COMMAND_ID_HANDLER_EX(IDC_SHOW_NOTEBOOK, OnTab)
     END_MSG_MAP()
 
-    void OnOK() override {}
-    void OnCancel() override {}
-
 private:
     void OnTab();
-    INotebookOwner* m_pOwner;
 };
 
-class CCalendarTabDlg : public CDialog {
+// "历": brings the collapsed calendar back.
+class CCalendarTabDlg : public CTabDlg {
 public:
-    explicit CCalendarTabDlg(INotebookOwner* pOwner = nullptr);
+    explicit CCalendarTabDlg(INotebookOwner* pOwner = nullptr) : CTabDlg(IDD_CALENDAR_TAB, pOwner) {}
 
     BEGIN_MSG_MAP(CCalendarTabDlg)
         COMMAND_ID_HANDLER_EX(IDC_RESTORE_CALENDAR, OnTab)
     END_MSG_MAP()
 
-    void OnOK() override {}
-    void OnCancel() override {}
-
 private:
     void OnTab();
-    INotebookOwner* m_pOwner;
 };

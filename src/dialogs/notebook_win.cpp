@@ -139,15 +139,11 @@ void CNotebookDlg::OnHide()
         m_pOwner->HideNotebook();
 }
 
-CNotebookTabDlg::CNotebookTabDlg(INotebookOwner* pOwner) : CDialog(IDD_NOTEBOOK_TAB), m_pOwner(pOwner) {}
-
 void CNotebookTabDlg::OnTab()
 {
     if (m_pOwner)
         m_pOwner->ShowNotebook();
 }
-
-CCalendarTabDlg::CCalendarTabDlg(INotebookOwner* pOwner) : CDialog(IDD_CALENDAR_TAB), m_pOwner(pOwner) {}
 
 void CCalendarTabDlg::OnTab()
 {
