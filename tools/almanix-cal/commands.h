@@ -9,6 +9,12 @@ constexpr int EXIT_USAGE = 2;
 int RunDaysCommand(int argc, char** argv);
 extern const char kDaysHelp[];
 
+// export --memos DIR [--expand FROM-TO]; import FILE --memos DIR
+int RunExportCommand(int argc, char** argv);
+int RunImportCommand(int argc, char** argv);
+extern const char kExportHelp[];
+extern const char kImportHelp[];
+
 // [YEAR [MONTH]] [--memos DIR]: the month grid; what runs when no mode is named.
 int RunMonthCommand(int argc, char** argv);
 extern const char kMonthHelp[];

@@ -15,6 +15,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"--days", RunDaysCommand, kDaysHelp},
+    {"export", RunExportCommand, kExportHelp},
+    {"import", RunImportCommand, kImportHelp},
 };
 
 void PrintHelp(std::FILE* f) {

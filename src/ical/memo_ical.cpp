@@ -1,0 +1,641 @@
+#include "ical/memo_ical.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include "engine/lunar.h"
+#include "ical/ical_format.h"
+#include "ical/ical_time.h"
+#include "ical/lunar_rule.h"
+#include "memo/memo_file.h"
+#include "memo/memo_store.h"
+#include "text/gbcodec.h"
+
+namespace {
+
+struct CssColor {
+    const char* m_pszName;
+    std::uint32_t m_nRgb;  // 0xRRGGBB
+};
+const CssColor kCssColors[] = {
+#include "ical/css_colors.inc"
+};
+
+const char kProdId[] = "-//Kestrin//Almanix 2.18//ZH";
+const char kUidDomain[] = "@almanix.memo";
+constexpr int kFirstYear = 1900;
+constexpr int kLastYear = 2049;
+
+const char* const kByDay[7] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
+
+std::string Format(const char* pattern, int a, int b = 0, int c = 0) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, pattern, a, b, c);
+    return buf;
+}
+
+// Where a memo lives, for notes: "one-off 2024-05-01", "lunar-yearly 08-15", "weekly 3".
+std::string PlaceOf(const MemoItem& m) {
+    switch (m.m_nKind) {
+    case MEMO_KIND_ONCE: return Format("one-off %04d-%02d-%02d", m.m_nFileYear, m.m_nFileMonth, m.m_nSlot);
+    case MEMO_KIND_SOLAR_YEARLY: return Format("yearly %02d-%02d", m.m_nFileMonth, m.m_nSlot);
+    case MEMO_KIND_LUNAR_YEARLY: return Format("lunar-yearly %02d-%02d", m.m_nFileMonth, m.m_nSlot);
+    default: return Format("weekly %d", m.m_nSlot);
+    }
+}
+
+// Bytes of the GB18030 character at s[i] (1, 2 or 4), never past the end.
+std::size_t GbCharLength(std::string_view s, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    if (lead < 0x81 || lead == 0xFF || i + 1 >= s.size()) return 1;
+    const auto second = static_cast<unsigned char>(s[i + 1]);
+    if (second >= 0x30 && second <= 0x39) return std::min<std::size_t>(4, s.size() - i);
+    return 2;
+}
+
+// The longest start of text of at most nMax bytes that ends on a character boundary and not
+// between CR and LF.
+std::string_view CutGb(std::string_view text, std::size_t nMax) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t n = GbCharLength(text, end);
+        if (end + n > nMax) break;
+        end += n;
+    }
+    if (end > 0 && end < text.size() && text[end - 1] == '\r' && text[end] == '\n') --end;
+    return text.substr(0, end);
+}
+
+bool IsDigits(std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// ---------------------------------------------------------------- export
+
+// Days the memo shows on in the calendar's months, or none: a slot no shown day has.
+bool FirstShownDay(const MemoItem& m, long& nFirst) {
+    switch (m.m_nKind) {
+    case MEMO_KIND_ONCE:
+        if (!IsValidSolarDate(m.m_nFileYear, m.m_nFileMonth, m.m_nSlot)) return false;
+        nFirst = DaysFromCivil(m.m_nFileYear, m.m_nFileMonth, m.m_nSlot);
+        return true;
+    case MEMO_KIND_SOLAR_YEARLY:
+        for (int y = kFirstYear; y <= kLastYear; ++y) {
+            if (!IsValidSolarDate(y, m.m_nFileMonth, m.m_nSlot)) continue;
+            const long d = DaysFromCivil(y, m.m_nFileMonth, m.m_nSlot);
+            if (d < ::FirstShownDay()) continue;
+            nFirst = d;
+            return true;
+        }
+        return false;
+    case MEMO_KIND_LUNAR_YEARLY: {
+        const std::vector<long> days = GridLunarDays(m.m_nFileMonth, m.m_nSlot);
+        if (days.empty()) return false;
+        nFirst = days.front();
+        return true;
+    }
+    case MEMO_KIND_WEEKLY:
+        if (m.m_nSlot < 0 || m.m_nSlot > 6) return false;
+        nFirst = ::FirstShownDay();
+        for (;; ++nFirst) {
+            int y, mo, d;
+            CivilFromDays(nFirst, y, mo, d);
+            if (DayOfWeek(y, mo, d) == m.m_nSlot) break;
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string Uid(const MemoItem& m, long nExpandedDay = -1) {
+    std::string uid;
+    switch (m.m_nKind) {
+    case MEMO_KIND_ONCE: uid = Format("once-%04d%02d%02d", m.m_nFileYear, m.m_nFileMonth, m.m_nSlot); break;
+    case MEMO_KIND_SOLAR_YEARLY: uid = Format("yearly-%02d%02d", m.m_nFileMonth, m.m_nSlot); break;
+    case MEMO_KIND_LUNAR_YEARLY: uid = Format("lunar-%02d%02d", m.m_nFileMonth, m.m_nSlot); break;
+    default: uid = Format("weekly-%d", m.m_nSlot); break;
+    }
+    if (nExpandedDay >= 0) uid += "-" + FormatDate(nExpandedDay);
+    return uid + kUidDomain;
+}
+
+std::string HexColor(std::uint32_t colorref) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", colorref & 0xFF, (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF);
+    return buf;
+}
+
+// A comma list of dates, for RDATE and EXDATE.
+std::string DateList(const std::vector<long>& days) {
+    std::string s;
+    for (long d : days) {
+        if (!s.empty()) s += ',';
+        s += FormatDate(d);
+    }
+    return s;
+}
+
+void WriteEventHead(CIcalWriter& w, const MemoItem& m, const std::string& uid, long nStart, const ExportOptions& o) {
+    const std::string utf8 = almanix::GbToUtf8(m.m_text);
+    const std::size_t nl = utf8.find_first_of("\r\n");
+    w.Line("BEGIN", "VEVENT");
+    w.Line("UID", uid);
+    w.Line("DTSTAMP", o.m_stamp);
+    w.Line("DTSTART;VALUE=DATE", FormatDate(nStart));
+    w.Line("SUMMARY", EscapeText(utf8.substr(0, nl)));
+    w.Line("DESCRIPTION", EscapeText(utf8));
+    w.Line("COLOR", NearestCssColor(GetMemoColor(m.m_dwFlags, m.m_nKind)));
+    const std::uint32_t custom = MEMO_CUSTOM_COLOR | (m.m_dwFlags & 0xFFFFFF);
+    if (m.m_dwFlags == custom) w.Line("X-ALMANIX-COLOR", HexColor(m.m_dwFlags));
+    else if (m.m_dwFlags != 0) w.Line("X-ALMANIX-FLAGS", Format("%08X", static_cast<int>(m.m_dwFlags)));
+    w.Line("TRANSP", "TRANSPARENT");
+}
+
+}  // namespace
+
+const char* NearestCssColor(std::uint32_t colorref) {
+    const int r = colorref & 0xFF, g = (colorref >> 8) & 0xFF, b = (colorref >> 16) & 0xFF;
+    const CssColor* best = &kCssColors[0];
+    long bestDistance = -1;
+    for (const CssColor& c : kCssColors) {
+        const int dr = static_cast<int>(c.m_nRgb >> 16) - r;
+        const int dg = static_cast<int>((c.m_nRgb >> 8) & 0xFF) - g;
+        const int db = static_cast<int>(c.m_nRgb & 0xFF) - b;
+        const long distance = 1L * dr * dr + 1L * dg * dg + 1L * db * db;
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = &c;
+            bestDistance = distance;
+        }
+    }
+    return best->m_pszName;
+}
+
+std::string DefaultCalendarFolder() { return std::string(MEMO_CALENDAR_FOLDER) + "\\"; }
+
+std::string MemoFileOf(const std::string& folder, const MemoItem& m) {
+    if (m.m_nKind == MEMO_KIND_WEEKLY) return folder + "week";
+    return folder + Format("%d%02d", m.m_nFileYear, m.m_nFileMonth);
+}
+
+std::vector<MemoItem> ReadMemoFolder(const std::string& folder, std::vector<ExchangeNote>& notes) {
+    std::vector<MemoItem> memos;
+    auto readFile = [&](int nKind, int nYear, int nMonth) {
+        MemoItem probe;
+        probe.m_nKind = nKind;
+        probe.m_nFileYear = nYear;
+        probe.m_nFileMonth = nMonth;
+        const std::string name = MemoFileOf(folder, probe);
+        CMemoStore store;
+        if (store.Reset(nKind == MEMO_KIND_WEEKLY ? MEMO_WEEK_MAX_INDEX : MEMO_MONTH_MAX_INDEX, name.c_str()) != 0) return;
+        if (store.Load() != 0) notes.push_back({0, almanix::GbToUtf8(name), "damaged: records after a broken one were not read"});
+        for (int i = 0; i <= store.m_nMaxIndex; ++i) {
+            const CMemoEntry& e = store.m_pEntries[i];
+            if (!e.m_pszText || e.m_nLength == 0 || e.m_pszText[0] == '\0') continue;
+            MemoItem m = probe;
+            m.m_nSlot = i;
+            m.m_dwFlags = e.m_dwFlags;
+            m.m_text.assign(e.m_pszText, e.m_nLength);
+            memos.push_back(std::move(m));
+        }
+    };
+    for (int y = kFirstYear; y <= kLastYear; ++y)
+        for (int mo = 1; mo <= 12; ++mo) readFile(MEMO_KIND_ONCE, y, mo);
+    for (int mo = 1; mo <= 12; ++mo) readFile(MEMO_KIND_SOLAR_YEARLY, 1, mo);
+    for (int mo = 1; mo <= 12; ++mo) readFile(MEMO_KIND_LUNAR_YEARLY, 0, mo);
+    readFile(MEMO_KIND_WEEKLY, 0, 0);
+    return memos;
+}
+
+std::string ExportIcal(const std::vector<MemoItem>& memos, const ExportOptions& o, ExportReport& report) {
+    report = ExportReport{};
+    CIcalWriter w;
+    w.Line("BEGIN", "VCALENDAR");
+    w.Line("VERSION", "2.0");
+    w.Line("PRODID", kProdId);
+    w.Line("CALSCALE", "GREGORIAN");
+    const bool bExpand = o.m_nExpandFrom > 0 && o.m_nExpandTo >= o.m_nExpandFrom;
+    for (const MemoItem& m : memos) {
+        long nStart = 0;
+        if (m.m_nKind < MEMO_KIND_ONCE || m.m_nKind > MEMO_KIND_WEEKLY || !FirstShownDay(m, nStart)) {
+            report.m_notes.push_back({0, PlaceOf(m), "left out: the calendar shows it on no day"});
+            continue;
+        }
+        if (m.m_nKind == MEMO_KIND_LUNAR_YEARLY && bExpand) {
+            const std::string lunar = Format("%02d-%02d", m.m_nFileMonth, m.m_nSlot);
+            for (long d : GridLunarDays(m.m_nFileMonth, m.m_nSlot)) {
+                int y, mo, dd;
+                CivilFromDays(d, y, mo, dd);
+                if (y < o.m_nExpandFrom || y > o.m_nExpandTo) continue;
+                WriteEventHead(w, m, Uid(m, d), d, o);
+                w.Line("X-ALMANIX-LUNAR", lunar);
+                w.Line("END", "VEVENT");
+            }
+            ++report.m_nEvents[m.m_nKind];
+            continue;
+        }
+        WriteEventHead(w, m, Uid(m), nStart, o);
+        switch (m.m_nKind) {
+        case MEMO_KIND_SOLAR_YEARLY:
+            w.Line("RRULE", Format("FREQ=YEARLY;BYMONTH=%d;BYMONTHDAY=%d", m.m_nFileMonth, m.m_nSlot));
+            break;
+        case MEMO_KIND_WEEKLY:
+            w.Line("RRULE", std::string("FREQ=WEEKLY;BYDAY=") + kByDay[m.m_nSlot]);
+            break;
+        case MEMO_KIND_LUNAR_YEARLY: {
+            // The rule names the ordinary month only: leap-month days go into RDATE, which every
+            // reader takes, as do the days where ICU's months differ from the calendar's.
+            w.Line("RRULE", Format("RSCALE=CHINESE;FREQ=YEARLY;BYMONTH=%d;BYMONTHDAY=%d", m.m_nFileMonth, m.m_nSlot));
+            const std::vector<long> grid = GridLunarDays(m.m_nFileMonth, m.m_nSlot);
+            const std::vector<long> rule = IcuRuleDays(m.m_nFileMonth, m.m_nSlot, nStart);
+            std::vector<long> add, drop;
+            std::set_difference(grid.begin(), grid.end(), rule.begin(), rule.end(), std::back_inserter(add));
+            std::set_difference(rule.begin(), rule.end(), grid.begin(), grid.end(), std::back_inserter(drop));
+            add.erase(std::remove(add.begin(), add.end(), nStart), add.end());
+            if (!add.empty()) w.Line("RDATE;VALUE=DATE", DateList(add));
+            if (!drop.empty()) w.Line("EXDATE;VALUE=DATE", DateList(drop));
+            w.Line("X-ALMANIX-LUNAR", Format("%02d-%02d", m.m_nFileMonth, m.m_nSlot));
+            break;
+        }
+        default:
+            break;
+        }
+        w.Line("END", "VEVENT");
+        ++report.m_nEvents[m.m_nKind];
+    }
+    w.Line("END", "VCALENDAR");
+    return std::move(w.Text());
+}
+
+// ---------------------------------------------------------------- import
+
+namespace {
+
+struct EventContext {
+    const IcalComponent* m_pCalendar;
+    const CIcalTimeZone* m_pAuthorZone;  // for UTC times; null: options or UTC
+    const ImportOptions* m_pOptions;
+    bool m_bOurs;                         // written by this program
+};
+
+bool ParseColor(std::string_view hex, std::uint32_t& colorref) {
+    if (hex.size() != 7 || hex[0] != '#') return false;
+    std::uint32_t rgb = 0;
+    for (std::size_t i = 1; i < 7; ++i) {
+        const char c = hex[i];
+        int v;
+        if (c >= '0' && c <= '9') v = c - '0';
+        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        else return false;
+        rgb = rgb * 16 + static_cast<std::uint32_t>(v);
+    }
+    colorref = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+    return true;
+}
+
+std::uint32_t FlagsOf(const IcalComponent& ev, bool bOurs) {
+    std::uint32_t c = 0;
+    if (const IcalProperty* p = ev.Find("X-ALMANIX-FLAGS")) {
+        if (p->m_value.size() == 8) {
+            char* end = nullptr;
+            const unsigned long v = std::strtoul(p->m_value.c_str(), &end, 16);
+            if (end && *end == '\0') return static_cast<std::uint32_t>(v);
+        }
+    }
+    if (const IcalProperty* p = ev.Find("X-ALMANIX-COLOR"))
+        if (ParseColor(p->m_value, c)) return MEMO_CUSTOM_COLOR | c;
+    if (bOurs) return 0;  // our COLOR only names the kind's default colour
+    if (const IcalProperty* p = ev.Find("COLOR")) {
+        std::string name = p->m_value;
+        for (char& ch : name)
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        for (const CssColor& css : kCssColors)
+            if (name == css.m_pszName)
+                return MEMO_CUSTOM_COLOR | ((css.m_nRgb >> 16) & 0xFF) | (css.m_nRgb & 0xFF00) | ((css.m_nRgb & 0xFF) << 16);
+    }
+    return 0;
+}
+
+// The text of an event: SUMMARY and DESCRIPTION, the description alone when it begins with
+// the summary (as ours do).
+std::string TextOf(const IcalComponent& ev) {
+    const IcalProperty* s = ev.Find("SUMMARY");
+    const IcalProperty* d = ev.Find("DESCRIPTION");
+    const std::string summary = s ? UnescapeText(s->m_value) : std::string();
+    const std::string description = d ? UnescapeText(d->m_value) : std::string();
+    if (description.empty()) return summary;
+    if (summary.empty() || description == summary || description.compare(0, summary.size() + 2, summary + "\r\n") == 0)
+        return description;
+    return summary + "\r\n" + description;
+}
+
+// The start of an event as its author's calendar shows it: the local date, and the time
+// ("HH:MM") of a timed event. False with a reason when the value is unusable.
+bool StartOf(const IcalProperty& p, const EventContext& ctx, long& nDay, std::string& time, std::string& why) {
+    IcalDateTime dt;
+    if (!ParseDateTime(p.m_value, dt)) {
+        why = "start '" + p.m_value + "' is no date";
+        return false;
+    }
+    const std::string* value = p.Param("VALUE");
+    if (value && *value == "DATE" && dt.m_bTime) {
+        why = "start '" + p.m_value + "' is no date";
+        return false;
+    }
+    if (dt.m_bUtc) {
+        const std::int64_t t = SecondsOf(dt);
+        int offset = 0;
+        if (ctx.m_pAuthorZone) offset = ctx.m_pAuthorZone->OffsetAt(t);
+        else if (ctx.m_pOptions->m_pfnLocalOffset) offset = ctx.m_pOptions->m_pfnLocalOffset(t);
+        const std::int64_t local = t + offset;
+        const long days = static_cast<long>(local / 86400 - (local % 86400 < 0 ? 1 : 0));
+        const int secs = static_cast<int>(local - static_cast<std::int64_t>(days) * 86400);
+        CivilFromDays(days, dt.m_nYear, dt.m_nMonth, dt.m_nDay);
+        dt.m_nHour = secs / 3600;
+        dt.m_nMinute = secs / 60 % 60;
+    }
+    // A TZID or floating time is the author's wall clock already.
+    nDay = DaysFromCivil(dt.m_nYear, dt.m_nMonth, dt.m_nDay);
+    time.clear();
+    if (dt.m_bTime) time = Format("%02d:%02d", dt.m_nHour, dt.m_nMinute);
+    return true;
+}
+
+// What kind of memo a rule is; false when it is none of ours (it is then simplified).
+bool KindOfRule(const IcalRecur& r, long nStart, MemoItem& m) {
+    if (r.m_nInterval != 1 || r.m_nCount != 0 || r.m_bUntil || r.m_bOtherParts) return false;
+    int y, mo, d;
+    CivilFromDays(nStart, y, mo, d);
+    if (r.m_freq == "WEEKLY" && (r.m_rscale.empty() || r.m_rscale == "GREGORIAN")) {
+        if (!r.m_byMonth.empty() || !r.m_byMonthDay.empty() || r.m_byDayWeekday.size() > 1) return false;
+        if (r.m_byDayWeekday.size() == 1 && r.m_byDayOrdinal[0] != 0) return false;
+        m.m_nKind = MEMO_KIND_WEEKLY;
+        m.m_nSlot = r.m_byDayWeekday.empty() ? DayOfWeek(y, mo, d) : r.m_byDayWeekday[0];
+        return true;
+    }
+    if (r.m_freq != "YEARLY" || !r.m_byDayWeekday.empty() || r.m_byMonthDay.size() > 1) return false;
+    if (r.m_rscale.empty() || r.m_rscale == "GREGORIAN") {
+        if (r.m_byMonth.size() > 1 || (r.m_byMonth.size() == 1 && r.m_byMonthLeap[0])) return false;
+        m.m_nKind = MEMO_KIND_SOLAR_YEARLY;
+        m.m_nFileYear = 1;
+        m.m_nFileMonth = r.m_byMonth.empty() ? mo : r.m_byMonth[0];
+        m.m_nSlot = r.m_byMonthDay.empty() ? d : r.m_byMonthDay[0];
+        return m.m_nFileMonth >= 1 && m.m_nFileMonth <= 12 && m.m_nSlot >= 1 &&
+               m.m_nSlot <= DaysInMonth(2000, m.m_nFileMonth);
+    }
+    if (r.m_rscale != "CHINESE") return false;
+    int lunarMonth = 0, lunarDay = 0;
+    bool bLeap = false;
+    if (r.m_byMonth.empty() || r.m_byMonthDay.empty()) {
+        if (!LunarDateOfDay(nStart, lunarMonth, lunarDay, bLeap)) return false;
+    }
+    // BYMONTH may name the month, its leap month, or both: they share one memo.
+    for (int n : r.m_byMonth) {
+        if (n != r.m_byMonth[0]) return false;
+    }
+    if (!r.m_byMonth.empty()) lunarMonth = r.m_byMonth[0];
+    if (!r.m_byMonthDay.empty()) lunarDay = r.m_byMonthDay[0];
+    if (lunarMonth < 1 || lunarMonth > 12 || lunarDay < 1 || lunarDay > 30) return false;
+    m.m_nKind = MEMO_KIND_LUNAR_YEARLY;
+    m.m_nFileYear = 0;
+    m.m_nFileMonth = lunarMonth;
+    m.m_nSlot = lunarDay;
+    return true;
+}
+
+// "MM-DD" of X-ALMANIX-LUNAR.
+bool ParseLunarTag(std::string_view v, int& nMonth, int& nDay) {
+    if (v.size() != 5 || v[2] != '-' || !IsDigits(v.substr(0, 2)) || !IsDigits(v.substr(3, 2))) return false;
+    nMonth = (v[0] - '0') * 10 + (v[1] - '0');
+    nDay = (v[3] - '0') * 10 + (v[4] - '0');
+    return nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= 30;
+}
+
+// Joins text below base unless it is there already as whole lines; true when base changed.
+bool JoinText(std::string& base, const std::string& text) {
+    if (text.empty()) return false;
+    if (base.empty()) {
+        base = text;
+        return true;
+    }
+    const std::string wrapped = "\r\n" + base + "\r\n";
+    if (wrapped.find("\r\n" + text + "\r\n") != std::string::npos) return false;
+    base += "\r\n";
+    base += text;
+    return true;
+}
+
+using SlotKey = std::tuple<int, int, int, int>;  // kind, file year, file month, slot
+
+SlotKey KeyOf(const MemoItem& m) { return {m.m_nKind, m.m_nFileYear, m.m_nFileMonth, m.m_nSlot}; }
+
+}  // namespace
+
+bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vector<MemoItem>& memos,
+                   ImportReport& report) {
+    report = ImportReport{};
+    memos.clear();
+    IcalComponent cal;
+    if (!ParseIcal(ics, cal, report.m_error)) return false;
+
+    const IcalProperty* prodId = cal.Find("PRODID");
+    EventContext ctx{&cal, nullptr, &options, prodId && prodId->m_value.find("Almanix") != std::string::npos};
+    std::vector<CIcalTimeZone> zones;
+    for (const IcalComponent& c : cal.m_children) {
+        CIcalTimeZone z;
+        if (c.m_name == "VTIMEZONE" && z.Load(c)) zones.push_back(std::move(z));
+    }
+    // UTC times are shown in the author's zone: the one the file names, else its only one.
+    if (const IcalProperty* wr = cal.Find("X-WR-TIMEZONE")) {
+        for (const CIcalTimeZone& z : zones)
+            if (z.Id() == wr->m_value) ctx.m_pAuthorZone = &z;
+    }
+    if (!ctx.m_pAuthorZone && zones.size() == 1) ctx.m_pAuthorZone = &zones[0];
+
+    std::map<SlotKey, std::size_t> index;  // slot -> position in memos
+    for (const IcalComponent& ev : cal.m_children) {
+        if (ev.m_name == "VTIMEZONE") continue;
+        const IcalProperty* summary = ev.Find("SUMMARY");
+        const std::string what = summary ? UnescapeText(summary->m_value) : ev.m_name;
+        auto note = [&](const std::string& why) { report.m_notes.push_back({ev.m_nLine, what, why}); };
+        if (ev.m_name != "VEVENT") {
+            ++report.m_nSkipped;
+            note("skipped: a " + ev.m_name + ", not an event");
+            continue;
+        }
+        const IcalProperty* start = ev.Find("DTSTART");
+        if (!start) {
+            ++report.m_nSkipped;
+            note("skipped: no start date");
+            continue;
+        }
+        long nDay = 0;
+        std::string time, why;
+        if (!StartOf(*start, ctx, nDay, time, why)) {
+            report.m_error = "line " + std::to_string(start->m_nLine) + ": " + why;
+            memos.clear();
+            return false;
+        }
+        std::string text = almanix::Utf8ToGb(TextOf(ev));
+        if (!time.empty()) text = time + (text.empty() ? "" : " ") + text;
+        if (text.empty()) {
+            ++report.m_nSkipped;
+            note("skipped: no text");
+            continue;
+        }
+
+        MemoItem m;
+        m.m_dwFlags = FlagsOf(ev, ctx.m_bOurs);
+        m.m_text = std::move(text);
+        bool bTaken = false;
+        int lunarMonth, lunarDay;
+        const IcalProperty* rrule = ev.Find("RRULE");
+        const IcalProperty* lunarTag = ev.Find("X-ALMANIX-LUNAR");
+        if (lunarTag && ParseLunarTag(lunarTag->m_value, lunarMonth, lunarDay)) {
+            m.m_nKind = MEMO_KIND_LUNAR_YEARLY;
+            m.m_nFileMonth = lunarMonth;
+            m.m_nSlot = lunarDay;
+            bTaken = true;
+        } else if (rrule) {
+            IcalRecur r;
+            if (ParseRecur(rrule->m_value, r) && KindOfRule(r, nDay, m)) {
+                bTaken = true;
+            } else {
+                ++report.m_nSimplified;
+                note("repeats in a way no memo does: taken on its first day only");
+            }
+        } else if (ev.Find("RDATE")) {
+            ++report.m_nSimplified;
+            note("has further dates: taken on its first day only");
+        } else if (ev.Find("RECURRENCE-ID")) {
+            note("a changed occurrence of a repeating event: taken as a one-off memo");
+        }
+        if (!bTaken) {
+            int y, mo, d;
+            CivilFromDays(nDay, y, mo, d);
+            if (y < kFirstYear || y > kLastYear) {
+                ++report.m_nSkipped;
+                note("skipped: " + Format("%04d-%02d-%02d", y, mo, d) + " lies outside the calendar's years 1900-2049");
+                continue;
+            }
+            m.m_nKind = MEMO_KIND_ONCE;
+            m.m_nFileYear = y;
+            m.m_nFileMonth = mo;
+            m.m_nSlot = d;
+            const IcalProperty* end = ev.Find("DTEND");
+            IcalDateTime endDate;
+            if (end && time.empty() && ParseDateTime(end->m_value, endDate) && !endDate.m_bTime &&
+                DaysFromCivil(endDate.m_nYear, endDate.m_nMonth, endDate.m_nDay) > nDay + 1)
+                note("lasts several days: taken on its first day");
+        }
+        if (m.m_text.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) {
+            m.m_text = std::string(CutGb(m.m_text, MEMO_MAX_TEXT_LENGTH));
+            ++report.m_nCut;
+            note("text cut to fit a memo");
+        }
+        const auto it = index.find(KeyOf(m));
+        if (it == index.end()) {
+            index.emplace(KeyOf(m), memos.size());
+            memos.push_back(std::move(m));
+            continue;
+        }
+        // Several events on one memo (an expanded lunar memo, two events on a day): one text.
+        MemoItem& held = memos[it->second];
+        std::string joined = held.m_text;
+        if (!JoinText(joined, m.m_text)) continue;
+        if (joined.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) {
+            joined = std::string(CutGb(joined, MEMO_MAX_TEXT_LENGTH));
+            ++report.m_nCut;
+            note("text cut to fit a memo");
+        }
+        held.m_text = std::move(joined);
+        if (!(held.m_dwFlags & MEMO_CUSTOM_COLOR)) held.m_dwFlags = m.m_dwFlags;
+    }
+    return true;
+}
+
+int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& folder, ImportReport& report) {
+    std::map<std::string, std::vector<const MemoItem*>> files;
+    for (const MemoItem& m : memos) files[MemoFileOf(folder, m)].push_back(&m);
+    int nResult = 0;
+    for (const auto& [name, items] : files) {
+        CMemoStore store;
+        const int nMax = items.front()->m_nKind == MEMO_KIND_WEEKLY ? MEMO_WEEK_MAX_INDEX : MEMO_MONTH_MAX_INDEX;
+        if (store.Reset(nMax, name.c_str()) != 0 || store.Load() != 0) {
+            // Saving would drop the records after the damage: the file stays as it is.
+            ++report.m_nFailedFiles;
+            report.m_notes.push_back({0, almanix::GbToUtf8(name), "not changed: the memo file is damaged"});
+            nResult = -1;
+            continue;
+        }
+        int taken[5] = {};
+        int nAppended = 0, nAlready = 0;
+        for (const MemoItem* m : items) {
+            if (m->m_nSlot < 0 || m->m_nSlot > nMax) continue;
+            CMemoEntry& e = store.m_pEntries[m->m_nSlot];
+            const bool bHadText = e.m_pszText && e.m_nLength > 0 && e.m_pszText[0] != '\0';
+            std::string text = bHadText ? std::string(e.m_pszText, e.m_nLength) : std::string();
+            const std::size_t nBefore = text.size();
+            if (!JoinText(text, m->m_text)) {
+                ++nAlready;
+                continue;
+            }
+            if (text.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) {
+                text = std::string(CutGb(text, MEMO_MAX_TEXT_LENGTH));
+                ++report.m_nCut;
+                report.m_notes.push_back({0, PlaceOf(*m), text.size() <= nBefore + 2 ? "not added: the memo is full"
+                                                                                      : "text cut to fit the memo"});
+                if (text.size() <= nBefore + 2) continue;
+            }
+            const bool bKeepColour = bHadText || (e.m_pszText && (e.m_dwFlags & MEMO_CUSTOM_COLOR));
+            e.Set(text.data(), static_cast<int>(text.size()), bKeepColour ? e.m_dwFlags : m->m_dwFlags);
+            ++taken[m->m_nKind];
+            if (bHadText) ++nAppended;
+        }
+        if (store.Save() != 0) {
+            ++report.m_nFailedFiles;
+            report.m_notes.push_back({0, almanix::GbToUtf8(name), "not written: the file could not be saved"});
+            nResult = -1;
+            continue;
+        }
+        for (int k = 0; k < 5; ++k) report.m_nTaken[k] += taken[k];
+        report.m_nAppended += nAppended;
+        report.m_nAlreadyThere += nAlready;
+    }
+    return nResult;
+}
+
+int ImportIcal(std::string_view ics, const std::string& folder, const ImportOptions& options, ImportReport& report) {
+    std::vector<MemoItem> memos;
+    if (!ReadIcalMemos(ics, options, memos, report)) return -1;
+    return AddMemosToFolder(memos, folder, report);
+}
+
+std::string FormatImportReport(const ImportReport& r) {
+    if (!r.m_error.empty()) return "not imported, the file is malformed: " + r.m_error + "\nno memo was changed\n";
+    std::string s = Format("taken: %d one-off, %d yearly, ", r.m_nTaken[MEMO_KIND_ONCE], r.m_nTaken[MEMO_KIND_SOLAR_YEARLY]) +
+                    Format("%d lunar-yearly, %d weekly", r.m_nTaken[MEMO_KIND_LUNAR_YEARLY], r.m_nTaken[MEMO_KIND_WEEKLY]) +
+                    Format(" (%d added below an existing text)\n", r.m_nAppended);
+    if (r.m_nAlreadyThere) s += Format("already there, not added again: %d\n", r.m_nAlreadyThere);
+    if (r.m_nSimplified) s += Format("repeating events taken on their first day only: %d\n", r.m_nSimplified);
+    if (r.m_nSkipped) s += Format("skipped: %d\n", r.m_nSkipped);
+    if (r.m_nCut) s += Format("texts cut to fit a memo: %d\n", r.m_nCut);
+    if (r.m_nFailedFiles) s += Format("memo files not written: %d\n", r.m_nFailedFiles);
+    for (const ExchangeNote& n : r.m_notes)
+        s += (n.m_nLine ? Format("line %d: ", n.m_nLine) : std::string()) + n.m_what + ": " + n.m_why + "\n";
+    return s;
+}
+
+std::string FormatExportReport(const ExportReport& r) {
+    std::string s = Format("exported: %d one-off, %d yearly, ", r.m_nEvents[MEMO_KIND_ONCE], r.m_nEvents[MEMO_KIND_SOLAR_YEARLY]) +
+                    Format("%d lunar-yearly, %d weekly\n", r.m_nEvents[MEMO_KIND_LUNAR_YEARLY], r.m_nEvents[MEMO_KIND_WEEKLY]);
+    for (const ExchangeNote& n : r.m_notes) s += n.m_what + ": " + n.m_why + "\n";
+    return s;
+}

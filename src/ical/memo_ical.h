@@ -1,0 +1,94 @@
+// Memos to iCalendar events and back: one mapping for export, import and sync.
+//
+// Export: one all-day VEVENT per memo with a UID derived from the memo's kind and place, so
+// the same memo keeps its UID in every export. One-off memos are dated events; Gregorian-
+// yearly memos FREQ=YEARLY rules; weekly memos FREQ=WEEKLY rules; lunar-yearly memos
+// RSCALE=CHINESE rules whose RDATE and EXDATE lists make a reader on ICU's Chinese calendar
+// expand exactly the days the calendar shows the memo (leap months, 30th days, the few months
+// where ICU and the published calendar differ), or, on request, one dated event per day.
+// Import: the whole file is read and checked before anything is written; imported texts
+// never replace a memo but are added to it as a new line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One memo, named by its file (the two numbers of CMemoStore::Open) and slot.
+struct MemoItem {
+    int m_nKind = 0;        // MEMO_KIND_*
+    int m_nFileYear = 0;    // one-off: the year; Gregorian-yearly: 1; lunar-yearly and weekly: 0
+    int m_nFileMonth = 0;   // one-off, Gregorian-yearly: the month; lunar-yearly: lunar month 1-12
+    int m_nSlot = 0;        // day of the month, lunar day, or weekday (0 = Sunday)
+    std::uint32_t m_dwFlags = 0;
+    std::string m_text;     // GB18030, CR LF between lines
+};
+
+// "日历\" (GB18030), the calendar folder as the program names it; a folder copied from
+// Windows onto another system may be "日历/" in UTF-8 instead.
+std::string DefaultCalendarFolder();
+// The memo file of an item inside calendarFolder ("日历\202405", "日历\week").
+std::string MemoFileOf(const std::string& calendarFolder, const MemoItem& item);
+
+// Something the exchange did not take as it was, for the report.
+struct ExchangeNote {
+    int m_nLine = 0;     // import: the line where the event begins; export: 0
+    std::string m_what;  // UTF-8: the memo's place or the event's summary
+    std::string m_why;   // UTF-8: what happened to it
+};
+
+// Every memo of the memo folder's files (relative to the current directory): one-off files
+// of 1900-2049, the twelve Gregorian-yearly and twelve lunar-yearly files, the weekly file.
+// Slots holding only a colour are no memos and are left out. A file whose records break off
+// contributes the records before the break, and a note says so.
+std::vector<MemoItem> ReadMemoFolder(const std::string& calendarFolder, std::vector<ExchangeNote>& notes);
+
+struct ExportOptions {
+    std::string m_stamp = "19700101T000000Z";  // DTSTAMP, UTC
+    int m_nExpandFrom = 0;  // with both set: lunar-yearly memos as dated events of these years
+    int m_nExpandTo = 0;
+};
+struct ExportReport {
+    int m_nEvents[5] = {};   // memos written, by kind
+    std::vector<ExchangeNote> m_notes;  // memos left out: on no day the calendar shows
+};
+// The calendar file (UTF-8, CR LF, folded) of the memos.
+std::string ExportIcal(const std::vector<MemoItem>& memos, const ExportOptions& options, ExportReport& report);
+
+struct ImportOptions {
+    // Offset from UTC in seconds at an instant, for times given in UTC by a file that does
+    // not say its author's time zone; null: UTC.
+    int (*m_pfnLocalOffset)(std::int64_t utcSeconds) = nullptr;
+};
+struct ImportReport {
+    std::string m_error;     // why the file was refused; nothing was written then
+    int m_nTaken[5] = {};    // memos added, by kind
+    int m_nAppended = 0;     // of them, added as a new line below a text already there
+    int m_nAlreadyThere = 0; // texts already present in their memo: not added again
+    int m_nSimplified = 0;   // rules taken as a one-off memo of their first occurrence
+    int m_nSkipped = 0;      // events or components not taken at all
+    int m_nCut = 0;          // texts cut to fit a memo
+    int m_nFailedFiles = 0;  // memo files that could not be written
+    std::vector<ExchangeNote> m_notes;
+};
+// Reads and checks a whole file. True with its memos (texts of one slot joined by CR LF),
+// false with m_error when the file is malformed.
+bool ReadIcalMemos(std::string_view ics, const ImportOptions& options, std::vector<MemoItem>& memos,
+                   ImportReport& report);
+// Adds memos to the memo files below the current directory, one write per file: a slot
+// that holds a text keeps it and gets the new text as a further line (unless the text is
+// there already), and keeps its colour. Texts that would outgrow a memo are cut at a
+// character boundary. 0, or -1 when a file could not be written or was damaged (it is then
+// left as it was).
+int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& calendarFolder, ImportReport& report);
+// ReadIcalMemos, then AddMemosToFolder when the file was well-formed. 0 or -1.
+int ImportIcal(std::string_view ics, const std::string& calendarFolder, const ImportOptions& options,
+               ImportReport& report);
+
+// Plain-text (UTF-8, English) summaries for the command line.
+std::string FormatImportReport(const ImportReport& report);
+std::string FormatExportReport(const ExportReport& report);
+
+// The CSS colour name nearest to a COLORREF (red in bits 0-7).
+const char* NearestCssColor(std::uint32_t colorref);
