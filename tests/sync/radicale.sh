@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# radicale.sh DIR COMMAND [ARGS...]: runs COMMAND beside a Radicale server of its own.
+# The server listens on a free port of 127.0.0.1 only, with a password file and a storage
+# folder inside DIR (emptied first), and is stopped when COMMAND ends; COMMAND's exit status
+# is the script's. COMMAND finds the server in the environment:
+#   ALMANIX_DAV_URL   http://127.0.0.1:PORT/
+#   ALMANIX_DAV_USER, ALMANIX_DAV_PASS   a user the password file knows
+#   ALMANIX_DAV_CONTROL   a folder: COMMAND makes a file "stop" or "start" there to have the
+#                     server stopped or started again; the script answers with "stopped" or
+#                     "started" once it is so (for a server gone in the middle of a sync).
+set -uo pipefail
+dir=$1; shift
+radicale_bin=$(command -v radicale) || { echo "radicale is not installed (scripts/install-deps.sh)"; exit 1; }
+rm -rf "$dir"; mkdir -p "$dir/storage" "$dir/control"
+user=almanix pass='s3cret-pw'
+printf '%s:%s\n' "$user" "$pass" >"$dir/users"
+
+free_port() {
+  local p
+  for _ in $(seq 200); do
+    p=$((20000 + RANDOM % 20000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; return 0; }
+  done
+  return 1
+}
+
+start_server() {
+  "$radicale_bin" --server-hosts "127.0.0.1:$port" --no-server-ssl \
+    --auth-type htpasswd --auth-htpasswd-filename "$dir/users" --auth-htpasswd-encryption plain \
+    --auth-delay 0 --rights-type owner_only --storage-type multifilesystem \
+    --storage-filesystem-folder "$dir/storage" --web-type none --logging-level warning \
+    >>"$dir/radicale.log" 2>&1 &
+  pid=$!; echo "$pid" >"$dir/pid"
+  # Ready when it answers on its port: any HTTP status will do.
+  for _ in $(seq 300); do
+    if curl -s -o /dev/null -m 2 "http://127.0.0.1:$port/"; then return 0; fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "radicale did not start:"; cat "$dir/radicale.log"; return 1
+}
+# The server may have been started by the watcher below: its pid is in the file.
+stop_server() {
+  local p; p=$(cat "$dir/pid" 2>/dev/null) || return 0
+  rm -f "$dir/pid"
+  kill "$p" 2>/dev/null
+  for _ in $(seq 200); do kill -0 "$p" 2>/dev/null || return 0; sleep 0.05; done
+  kill -9 "$p" 2>/dev/null
+}
+
+port=$(free_port) || { echo "no free port"; exit 1; }
+start_server || exit 1
+trap 'stop_server; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
+
+# Stop and start on request of the command (which may run under Wine and cannot signal us).
+(
+  while :; do
+    if [ -e "$dir/control/stop" ]; then
+      rm -f "$dir/control/stop" "$dir/control/started"; stop_server; touch "$dir/control/stopped"
+    elif [ -e "$dir/control/start" ]; then
+      rm -f "$dir/control/start" "$dir/control/stopped"; start_server && touch "$dir/control/started"
+    fi
+    sleep 0.05
+  done
+) &
+watch=$!
+
+export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass
+export ALMANIX_DAV_CONTROL="$dir/control"
+"$@"
+rc=$?
+kill "$watch" 2>/dev/null; wait "$watch" 2>/dev/null; watch=""
+exit $rc
