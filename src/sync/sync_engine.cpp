@@ -51,7 +51,7 @@ bool Named(const Line& l, const char* name) {
 std::string Words(int status, const std::string& error) {
     char buf[160];
     switch (status) {
-    case 0: return "无法连接服务器：" + error;
+    case 0: return error.empty() ? "服务器没有应答" : error;
     case 401: return "服务器不接受用户名或密码 (401)";
     case 403: return "服务器不允许访问这个日历 (403)";
     case 404: return "服务器上没有这个日历 (404)";

@@ -55,10 +55,11 @@ std::vector<std::string> Split(const std::string& line) {
     }
 }
 
-bool ToInt(const std::string& s, long lo, long hi, long& v) {
-    if (s.empty()) return false;
+// Hexadecimal; long long because a flags word does not fit Windows' 32-bit long.
+bool ToInt(const std::string& s, long long lo, long long hi, long long& v) {
+    if (s.empty() || s[0] == '-') return false;
     char* end = nullptr;
-    v = std::strtol(s.c_str(), &end, 16);
+    v = std::strtoll(s.c_str(), &end, 16);
     return *end == '\0' && v >= lo && v <= hi;
 }
 
@@ -93,9 +94,9 @@ bool ParseSyncState(const std::string& text, SyncState& state) {
             continue;
         }
         SyncRecord r;
-        long kind, year, month, slot, flags;
+        long long kind, year, month, slot, flags;
         if (f.size() != 9 || !ToInt(f[0], 0, 4, kind) || !ToInt(f[1], 0, 9999, year) || !ToInt(f[2], 0, 12, month) ||
-            !ToInt(f[3], 0, 31, slot) || !ToInt(f[4], 0, 0xFFFFFFFFL, flags) || !Unescape(f[5], r.m_href) ||
+            !ToInt(f[3], 0, 31, slot) || !ToInt(f[4], 0, 0xFFFFFFFFLL, flags) || !Unescape(f[5], r.m_href) ||
             !Unescape(f[6], r.m_etag) || !Unescape(f[7], r.m_uid) || !Unescape(f[8], r.m_item.m_text) || r.m_href.empty())
             return false;
         r.m_item.m_nKind = static_cast<int>(kind);

@@ -7,7 +7,9 @@
 #   ALMANIX_DAV_USER, ALMANIX_DAV_PASS   a user the password file knows
 #   ALMANIX_DAV_CONTROL   a folder: COMMAND makes a file "stop" or "start" there to have the
 #                     server stopped or started again; the script answers with "stopped" or
-#                     "started" once it is so (for a server gone in the middle of a sync).
+#                     "started" once it is so (for a server gone in the middle of a sync);
+#                     or a file "cmd.sh" that the script runs with bash (curl at the server,
+#                     as another client would), answering with "cmd.out" and then "cmd.rc".
 set -uo pipefail
 dir=$1; shift
 radicale_bin=$(command -v radicale) || { echo "radicale is not installed (scripts/install-deps.sh)"; exit 1; }
@@ -52,11 +54,17 @@ port=$(free_port) || { echo "no free port"; exit 1; }
 start_server || exit 1
 trap 'stop_server; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
 
+export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass
+export ALMANIX_DAV_CONTROL="$dir/control"
+
 # Stop and start on request of the command (which may run under Wine and cannot signal us).
 (
   while :; do
     if [ -e "$dir/control/stop" ]; then
       rm -f "$dir/control/stop" "$dir/control/started"; stop_server; touch "$dir/control/stopped"
+    elif [ -e "$dir/control/cmd.sh" ]; then
+      mv "$dir/control/cmd.sh" "$dir/control/cmd.run"
+      (cd "$dir/control" && bash cmd.run >cmd.out 2>&1; echo $? >cmd.rc.tmp; mv cmd.rc.tmp cmd.rc)
     elif [ -e "$dir/control/start" ]; then
       rm -f "$dir/control/start" "$dir/control/stopped"; start_server && touch "$dir/control/started"
     fi
@@ -65,8 +73,6 @@ trap 'stop_server; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
 ) &
 watch=$!
 
-export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass
-export ALMANIX_DAV_CONTROL="$dir/control"
 "$@"
 rc=$?
 kill "$watch" 2>/dev/null; wait "$watch" 2>/dev/null; watch=""

@@ -107,7 +107,7 @@ TEST(SyncState, FileRoundTripAndRefusals) {
     SyncState state;
     state.m_calendar = "https://dav.example/u/cal/";
     state.m_bNoRscale = true;
-    state.m_records.push_back({Memo("line\r\ntab\there\\", MEMO_CUSTOM_COLOR | 0xFF), kHref, "\"1\"", "u"});
+    state.m_records.push_back({Memo("line\r\ntab\there\\", 0xFFFFFFFFu), kHref, "\"1\"", "u"});
     state.m_records.push_back({MemoItem{}, "/u/cal/x.ics", "", "t"});
     ASSERT_EQ(SaveSyncState(SYNC_STATE_FILE, state), 0);
     SyncState back;
