@@ -36,6 +36,8 @@ public:
     std::string Origin() const;
 
     int List(std::vector<ServerEntry>& events) override;
+    int Changes(const std::string& token, std::vector<ServerEntry>& changed, std::vector<std::string>& removed,
+                std::string& newToken) override;
     int Get(const std::string& href, std::string& body, std::string& etag) override;
     int Put(const std::string& href, const std::string& body, const std::string& ifMatch, std::string& etag) override;
     int Delete(const std::string& href, const std::string& ifMatch) override;
@@ -56,7 +58,10 @@ struct DavResponse {
     std::vector<std::pair<std::string, std::string>> m_props;
     bool m_bCalendar = false;    // resourcetype holds a CalDAV calendar
     bool m_bCollection = false;  // resourcetype holds a collection
+    std::string m_status;        // the response's own status line (a removal in a sync report)
     const std::string* Prop(const char* name) const;
 };
 // Reads a multistatus reply with XmlLite. False (with error) when it is no well-formed XML.
-bool ParseMultistatus(const std::string& xml, std::vector<DavResponse>& responses, std::string& error);
+// syncToken: where to put the reply's sync-token, if wanted.
+bool ParseMultistatus(const std::string& xml, std::vector<DavResponse>& responses, std::string& error,
+                      std::string* syncToken = nullptr);

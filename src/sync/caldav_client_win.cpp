@@ -108,7 +108,8 @@ const std::string* DavResponse::Prop(const char* name) const {
     return nullptr;
 }
 
-bool ParseMultistatus(const std::string& xml, std::vector<DavResponse>& responses, std::string& error) {
+bool ParseMultistatus(const std::string& xml, std::vector<DavResponse>& responses, std::string& error,
+                      std::string* syncToken) {
     responses.clear();
     ComPtr<IStream> stream;
     stream.p = SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()), static_cast<UINT>(xml.size()));
@@ -179,6 +180,10 @@ bool ParseMultistatus(const std::string& xml, std::vector<DavResponse>& response
                 if (!has) stat.push_back({key, text});
             } else if (e.m_ns == kDav && e.m_name == L"status" && !path.empty() && path.back().m_name == L"propstat") {
                 statOk = text.find(" 200") != std::string::npos;
+            } else if (e.m_ns == kDav && e.m_name == L"status" && !path.empty() && path.back().m_name == L"response") {
+                cur.m_status = text;
+            } else if (e.m_ns == kDav && e.m_name == L"sync-token" && path.size() == 1 && syncToken) {
+                *syncToken = text;
             } else if (e.m_ns == kDav && e.m_name == L"propstat") {
                 if (statOk) {
                     for (auto& kv : stat) cur.m_props.push_back(kv);
@@ -388,6 +393,31 @@ int CCalDavClient::List(std::vector<ServerEntry>& events) {
         if (r.m_bCollection || r.m_href == m_collection) continue;
         const std::string* etag = r.Prop("getetag");
         events.push_back({r.m_href, etag ? *etag : ""});
+    }
+    return s;
+}
+
+int CCalDavClient::Changes(const std::string& token, std::vector<ServerEntry>& changed,
+                           std::vector<std::string>& removed, std::string& newToken) {
+    changed.clear();
+    removed.clear();
+    newToken.clear();
+    std::string reply;
+    const std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" +
+                             Quoted(token) + "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/>"
+                             "</d:prop></d:sync-collection>";
+    const int s = Request("REPORT", m_collection, "Content-Type: application/xml; charset=utf-8\r\n", body, reply, nullptr);
+    if (s != 207) return s;
+    std::vector<DavResponse> rs;
+    if (!ParseMultistatus(reply, rs, m_error, &newToken)) return 0;
+    if (newToken.empty()) return 400;  // no sync report after all: the caller lists instead
+    for (const DavResponse& r : rs) {
+        if (r.m_href == m_collection) continue;
+        if (r.m_status.find(" 404") != std::string::npos) {
+            removed.push_back(r.m_href);
+        } else if (const std::string* etag = r.Prop("getetag")) {
+            changed.push_back({r.m_href, *etag});
+        }
     }
     return s;
 }

@@ -141,10 +141,39 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
         return rep;
     };
 
+    // The listing: from the changes since the last sync where the server offers them, else whole.
     std::vector<ServerEntry> listing;
-    ++rep.m_nRequests;
-    int status = client.List(listing);
-    if (status != 207) return fail(status);
+    std::string token;
+    int status = 0;
+    if (!state.m_syncToken.empty()) {
+        std::vector<ServerEntry> changed;
+        std::vector<std::string> removed;
+        ++rep.m_nRequests;
+        status = client.Changes(state.m_syncToken, changed, removed, token);
+        if (status == 207) {
+            std::unordered_map<std::string, std::string> now;
+            for (const SyncRecord& r : state.m_records) now[r.m_href] = r.m_etag;
+            for (const std::string& h : removed) now.erase(h);
+            for (const ServerEntry& e : changed) now[e.m_href] = e.m_etag;
+            for (auto& [href, etag] : now) listing.push_back({href, etag});
+        } else if (status == 0) {
+            return fail(status);
+        }
+    }
+    if (status != 207) {
+        std::vector<std::string> removed;
+        ++rep.m_nRequests;
+        status = client.Changes("", listing, removed, token);
+        if (status == 0) return fail(status);
+        if (status != 207) {
+            token.clear();
+            ++rep.m_nRequests;
+            status = client.List(listing);
+            if (status != 207) return fail(status);
+        }
+    }
+    const bool tokenMoved = token != state.m_syncToken;
+    state.m_syncToken = token;
     std::vector<FetchedEvent> fetched;
     for (const std::string& href : HrefsToFetch(state, listing)) {
         FetchedEvent e;
@@ -192,6 +221,11 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
         return s;
     };
 
+    if (actions.empty() && !tokenMoved) {
+        rep.m_bOk = true;
+        rep.m_status = "同步完成：没有改动";
+        return rep;
+    }
     int done = 0;
     for (const SyncAction& a : actions) {
         std::string etag = a.m_etag;

@@ -14,6 +14,11 @@ public:
     virtual ~ICalendarClient() = default;
     // Every event of the calendar with its ETag (a listing is 207).
     virtual int List(std::vector<ServerEntry>& events) = 0;
+    // The events changed and removed since token (RFC 6578 sync-collection; an empty token: all
+    // of them), and the token now. 207; another status when the server does not offer it or no
+    // longer knows the token.
+    virtual int Changes(const std::string& token, std::vector<ServerEntry>& changed, std::vector<std::string>& removed,
+                        std::string& newToken) = 0;
     virtual int Get(const std::string& href, std::string& body, std::string& etag) = 0;
     // ifMatch empty: If-None-Match: * (the event must not exist yet). etag: the new one, when sent.
     virtual int Put(const std::string& href, const std::string& body, const std::string& ifMatch, std::string& etag) = 0;

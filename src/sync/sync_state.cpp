@@ -66,7 +66,8 @@ bool ToInt(const std::string& s, long long lo, long long hi, long long& v) {
 }  // namespace
 
 std::string FormatSyncState(const SyncState& state) {
-    std::string out = std::string(kMagic) + "\t" + Escape(state.m_calendar) + "\t" + (state.m_bNoRscale ? "dates" : "rscale") + "\n";
+    std::string out = std::string(kMagic) + "\t" + Escape(state.m_calendar) + "\t" + (state.m_bNoRscale ? "dates" : "rscale") + "\t" +
+                      Escape(state.m_syncToken) + "\n";
     char head[64];
     for (const SyncRecord& r : state.m_records) {
         const MemoItem& m = r.m_item;
@@ -88,7 +89,9 @@ bool ParseSyncState(const std::string& text, SyncState& state) {
         const std::vector<std::string> f = Split(text.substr(pos, nl - pos));
         pos = nl + 1;
         if (first) {
-            if (f.size() != 3 || f[0] != kMagic || !Unescape(f[1], state.m_calendar)) return false;
+            if (f.size() != 4 || f[0] != kMagic || !Unescape(f[1], state.m_calendar) ||
+                !Unescape(f[3], state.m_syncToken))
+                return false;
             state.m_bNoRscale = f[2] == "dates";
             first = false;
             continue;

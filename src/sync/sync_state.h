@@ -21,6 +21,7 @@ struct SyncRecord {
 struct SyncState {
     std::string m_calendar;        // the calendar's URL: state of another calendar does not count
     bool m_bNoRscale = false;      // the server refused RSCALE rules: lunar memos go as dates
+    std::string m_syncToken;       // the calendar's sync-token at the last sync (RFC 6578), or empty
     std::vector<SyncRecord> m_records;
 };
 

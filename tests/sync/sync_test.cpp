@@ -129,6 +129,10 @@ TEST_F(Case, FailuresTouchNothing) {
         int m_nLeft;
         Stopping(ICalendarClient& c, int n) : m_c(c), m_nLeft(n) {}
         int List(std::vector<ServerEntry>& e) override { return m_c.List(e); }
+        int Changes(const std::string& t, std::vector<ServerEntry>& c, std::vector<std::string>& r,
+                    std::string& n) override {
+            return m_c.Changes(t, c, r, n);
+        }
         int Get(const std::string& h, std::string& b, std::string& e) override { return m_c.Get(h, b, e); }
         int Put(const std::string& h, const std::string& b, const std::string& m, std::string& e) override {
             if (m_nLeft-- == 0) ControlServer("stop");
