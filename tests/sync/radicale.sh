@@ -5,6 +5,7 @@
 # is the script's. COMMAND finds the server in the environment:
 #   ALMANIX_DAV_URL   http://127.0.0.1:PORT/
 #   ALMANIX_DAV_USER, ALMANIX_DAV_PASS   a user the password file knows
+#   ALMANIX_ODD_URL   http://127.0.0.1:PORT2/, odd_server.py: replies Radicale never sends
 #   ALMANIX_DAV_CONTROL   a folder: COMMAND makes a file "stop" or "start" there to have the
 #                     server stopped or started again; the script answers with "stopped" or
 #                     "started" once it is so (for a server gone in the middle of a sync);
@@ -52,7 +53,12 @@ stop_server() {
 
 port=$(free_port) || { echo "no free port"; exit 1; }
 start_server || exit 1
-trap 'stop_server; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
+/usr/bin/python3 "$(dirname "$0")/odd_server.py" "$dir/odd-port" >>"$dir/odd.log" 2>&1 &
+odd=$!
+trap 'stop_server; kill "$odd" 2>/dev/null; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
+for _ in $(seq 200); do [ -s "$dir/odd-port" ] && break; sleep 0.05; done
+[ -s "$dir/odd-port" ] || { echo "odd_server.py did not start"; cat "$dir/odd.log"; exit 1; }
+export ALMANIX_ODD_URL="http://127.0.0.1:$(cat "$dir/odd-port")/"
 
 export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass
 export ALMANIX_DAV_CONTROL="$dir/control"

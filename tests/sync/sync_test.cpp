@@ -191,3 +191,31 @@ TEST_F(Case, TwoFoldersConverge) {
     std::filesystem::current_path(a);
     EXPECT_EQ(GetMemo(2026, 12, 25), "A 的圣诞\r\n【本机】B 的圣诞");
 }
+
+// Replies Radicale never sends, from odd_server.py: a status in words, and nothing written.
+TEST(OddReplies, StatusInWordsAndNothingWritten) {
+    ScratchFolder folder("sync-odd");
+    ASSERT_TRUE(folder.PrepareMemos());
+    SetMemo(2026, 12, 7, "不动");
+    const struct {
+        const char* mode;
+        const char* words;
+    } cases[] = {
+        {"malformed", "XML"}, {"redirect", "(301)"}, {"error500", "(500)"}, {"huge", "太大"}, {"race412", "(412)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        CCalDavClient client;
+        ASSERT_TRUE(client.Open(DavEnv("ALMANIX_ODD_URL") + c.mode + "/", "u", "p"));
+        client.SetCollection(std::string("/") + c.mode + "/cal/");
+        const SyncReport r = SyncNow(client);
+        EXPECT_FALSE(r.m_bOk);
+        EXPECT_NE(r.m_status.find(c.words), std::string::npos) << r.m_status;
+        EXPECT_EQ(GetMemo(2026, 12, 7), "不动");
+        if (std::string(c.mode) != "race412") EXPECT_EQ(GetFileStamp(SYNC_STATE_FILE).m_nSize, 0u);
+    }
+    // Plain http is for this computer only.
+    CCalDavClient remote;
+    EXPECT_FALSE(remote.Open("http://dav.example.com/cal/", "u", "p"));
+    EXPECT_NE(remote.LastError().find("https"), std::string::npos);
+}

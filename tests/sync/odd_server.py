@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""odd_server.py PORTFILE: a loopback web server with the replies a CalDAV server may send
+and Radicale never does. The first path segment picks the reply; the port goes to PORTFILE."""
+import http.server
+import sys
+
+EMPTY = (b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:">'
+         b'<d:sync-token>http://example/ns/sync/1</d:sync-token></d:multistatus>')
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def reply(self, status, body=b"", headers=()):
+        self.send_response(status)
+        for k, v in headers:
+            self.send_header(k, v)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def handle_any(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length:
+            self.rfile.read(length)
+        mode = self.path.strip("/").split("/")[0]
+        xml = [("Content-Type", "application/xml; charset=utf-8")]
+        if mode == "malformed":
+            self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"><d:response><d:href>', xml)
+        elif mode == "redirect":
+            self.reply(301, b"", [("Location", "http://127.0.0.1:1/elsewhere/")])
+        elif mode == "error500":
+            self.reply(500, b"boom")
+        elif mode == "huge":
+            self.reply(207, b"<d:multistatus xmlns:d='DAV:'>" + b" " * (65 << 20) + b"</d:multistatus>", xml)
+        elif mode == "race412":
+            # Lists an empty calendar, then refuses every write: another client was quicker.
+            self.reply(412 if self.command == "PUT" else 207, b"" if self.command == "PUT" else EMPTY, xml)
+        else:
+            self.reply(404)
+
+    do_GET = do_PUT = do_DELETE = do_PROPFIND = do_REPORT = handle_any
+
+    def log_message(self, *args):
+        pass
+
+
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+with open(sys.argv[1], "w") as f:
+    f.write(str(server.server_address[1]))
+server.serve_forever()
