@@ -65,7 +65,9 @@ std::string SystemMessage(DWORD code) {
     case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
     case ERROR_WINHTTP_SECURE_INVALID_CERT:
     case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-        return "服务器的证书无法验证，连接已中止";
+        return "服务器的证书无法验证，安全连接已中止";
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        return "无法与服务器建立安全连接（TLS），连接已中止";
     case ERROR_WINHTTP_CANNOT_CONNECT:
     case ERROR_WINHTTP_CONNECTION_ERROR:
         return "服务器没有应答";

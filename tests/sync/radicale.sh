@@ -5,6 +5,8 @@
 # is the script's. COMMAND finds the server in the environment:
 #   ALMANIX_DAV_URL   http://127.0.0.1:PORT/
 #   ALMANIX_DAV_USER, ALMANIX_DAV_PASS   a user the password file knows
+#   ALMANIX_TLS_URL   https://127.0.0.1:PORT3/, a second Radicale whose certificate (for
+#                     127.0.0.1, self-signed) no system trusts: a sync there must fail
 #   ALMANIX_ODD_URL   http://127.0.0.1:PORT2/, odd_server.py: replies Radicale never sends
 #   ALMANIX_DAV_CONTROL   a folder: COMMAND makes a file "stop" or "start" there to have the
 #                     server stopped or started again; the script answers with "stopped" or
@@ -53,9 +55,21 @@ stop_server() {
 
 port=$(free_port) || { echo "no free port"; exit 1; }
 start_server || exit 1
+# The untrusted server: the same Radicale over TLS with a certificate of its own making.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
+  -keyout "$dir/tls.key" -out "$dir/tls.crt" >/dev/null 2>&1 || { echo "openssl failed"; exit 1; }
+tls_port=$(free_port) || { echo "no free port"; exit 1; }
+"$radicale_bin" --server-hosts "127.0.0.1:$tls_port" --server-ssl --server-certificate "$dir/tls.crt" \
+  --server-key "$dir/tls.key" --auth-type htpasswd --auth-htpasswd-filename "$dir/users" \
+  --auth-htpasswd-encryption plain --rights-type owner_only --storage-filesystem-folder "$dir/tls-storage" \
+  --web-type none --logging-level warning >>"$dir/tls.log" 2>&1 &
+tls=$!
+for _ in $(seq 300); do curl -sk -o /dev/null -m 2 "https://127.0.0.1:$tls_port/" && break; sleep 0.05; done
+export ALMANIX_TLS_URL="https://127.0.0.1:$tls_port/"
+
 /usr/bin/python3 "$(dirname "$0")/odd_server.py" "$dir/odd-port" >>"$dir/odd.log" 2>&1 &
 odd=$!
-trap 'stop_server; kill "$odd" 2>/dev/null; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
+trap 'stop_server; kill "$odd" "$tls" 2>/dev/null; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
 for _ in $(seq 200); do [ -s "$dir/odd-port" ] && break; sleep 0.05; done
 [ -s "$dir/odd-port" ] || { echo "odd_server.py did not start"; cat "$dir/odd.log"; exit 1; }
 export ALMANIX_ODD_URL="http://127.0.0.1:$(cat "$dir/odd-port")/"

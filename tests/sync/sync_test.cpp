@@ -214,6 +214,13 @@ TEST(OddReplies, StatusInWordsAndNothingWritten) {
         EXPECT_EQ(GetMemo(2026, 12, 7), "不动");
         if (std::string(c.mode) != "race412") EXPECT_EQ(GetFileStamp(SYNC_STATE_FILE).m_nSize, 0u);
     }
+    // A certificate that does not verify ends the sync; it is never ignored.
+    CCalDavClient untrusted;
+    ASSERT_TRUE(untrusted.Open(DavEnv("ALMANIX_TLS_URL"), DavEnv("ALMANIX_DAV_USER"), DavEnv("ALMANIX_DAV_PASS")));
+    untrusted.SetCollection("/almanix/");
+    const SyncReport r = SyncNow(untrusted);
+    EXPECT_FALSE(r.m_bOk);
+    EXPECT_NE(r.m_status.find("安全连接"), std::string::npos) << r.m_status;
     // Plain http is for this computer only.
     CCalDavClient remote;
     EXPECT_FALSE(remote.Open("http://dav.example.com/cal/", "u", "p"));
