@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "memo/memo_store.h"
+#include "text/gbcodec.h"
 
 const char kLocalMark[] = "【本机】";
 
@@ -15,14 +16,6 @@ namespace {
 using Place = std::tuple<int, int, int, int>;
 Place PlaceOf(const MemoItem& m) { return {m.m_nKind, m.m_nFileYear, m.m_nFileMonth, m.m_nSlot}; }
 bool SameContent(const MemoItem& a, const MemoItem& b) { return a.m_text == b.m_text && a.m_dwFlags == b.m_dwFlags; }
-
-// Bytes of the GB18030 character starting at s[i]: 1, 2 or 4.
-std::size_t CharLength(const std::string& s, std::size_t i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x81 || i + 1 >= s.size()) return 1;
-    const unsigned char c2 = static_cast<unsigned char>(s[i + 1]);
-    return (c2 >= 0x30 && c2 <= 0x39) ? 4 : 2;
-}
 
 }  // namespace
 
@@ -52,7 +45,7 @@ std::string MergeTexts(const std::string& server, const std::string& local) {
     if (!out.empty()) out += "\r\n";
     out += kLocalMark;
     for (std::size_t i = 0; i < local.size();) {
-        const std::size_t n = CharLength(local, i);
+        const std::size_t n = almanix::GbCharLength(local, i);
         if (out.size() + n > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH)) break;
         out.append(local, i, n);
         i += n;

@@ -8,6 +8,7 @@
 #include "memo/memo_store.h"
 #include "scratch_folder.h"
 #include "sync/sync_engine.h"
+#include "sync/sync_schedule.h"
 
 namespace {
 
@@ -159,5 +160,44 @@ TEST(SyncEvent, BodiesComeBackAsTheSameMemo) {
             EXPECT_EQ(back.m_text, m.m_text);
             EXPECT_EQ(back.m_dwFlags, m.m_dwFlags);
         }
+    }
+}
+
+// When syncs happen: events at times (s), and whether a sync is due at the probe time.
+TEST(SyncSchedule, WhenSyncsAreDue) {
+    enum Ev { Start, Change, Began, EndedOk, EndedFail };
+    struct Case {
+        std::vector<std::pair<Ev, int>> events;
+        int probe;
+        bool due;
+    };
+    const Case cases[] = {
+        {{}, 0, false},                                          // not started
+        {{{Start, 0}}, 0, true},                                 // at start
+        {{{Start, 0}, {Began, 0}}, 1000, false},                 // never two at once
+        {{{Start, 0}, {Began, 0}, {EndedOk, 1}}, 900, false},    // 15 minutes later
+        {{{Start, 0}, {Began, 0}, {EndedOk, 1}}, 901, true},
+        {{{Start, 0}, {Began, 0}, {EndedOk, 1}, {Change, 10}}, 14, false},  // a few seconds after a change
+        {{{Start, 0}, {Began, 0}, {EndedOk, 1}, {Change, 10}, {Change, 13}}, 16, false},  // a burst is one
+        {{{Start, 0}, {Began, 0}, {EndedOk, 1}, {Change, 10}, {Change, 13}}, 18, true},
+        {{{Start, 0}, {Began, 0}, {Change, 1}, {EndedOk, 2}}, 7, true},  // changed during the sync
+        {{{Start, 0}, {Began, 0}, {EndedFail, 1}}, 31, true},    // retries back off: 30 s,
+        {{{Start, 0}, {Began, 0}, {EndedFail, 1}, {Began, 31}, {EndedFail, 32}}, 91, false},  // then 60 s
+        {{{Start, 0}, {Began, 0}, {EndedFail, 1}, {Began, 31}, {EndedFail, 32}}, 92, true},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        CSyncSchedule s;
+        for (auto [ev, t] : cases[i].events) {
+            const std::int64_t ms = t * 1000LL;
+            switch (ev) {
+            case Start: s.Start(ms); break;
+            case Change: s.LocalChange(ms); break;
+            case Began: s.Began(); break;
+            case EndedOk: s.Ended(ms, true); break;
+            case EndedFail: s.Ended(ms, false); break;
+            }
+        }
+        EXPECT_EQ(s.Due(cases[i].probe * 1000LL), cases[i].due);
     }
 }
