@@ -15,10 +15,14 @@
 #include "monthview/local_bulletin.h"
 #include "monthview/month_view.h"
 #include "monthview/navigation.h"
+#include "sync/sync_schedule.h"
+#include "sync/sync_worker.h"
 #include "resource.h"
 
 // The bulletin worker's result, posted to the main window: lParam owns a BulletinResult.
 #define WM_BULLETIN_DONE (WM_APP + 20)
+
+class CSyncDlg;
 
 class CCalendarDlg : public CDialog, public INotebookOwner, public IMonthViewOwner {
 public:
@@ -65,6 +69,9 @@ public:
         MSG_WM_TIMER(OnTimer)
         COMMAND_ID_HANDLER_EX(IDC_EXIT, OnExitButton)
         MESSAGE_HANDLER_EX(WM_BULLETIN_DONE, OnBulletinDone)
+        MSG_WM_CONTEXTMENU(OnContextMenu)
+        COMMAND_ID_HANDLER_EX(ID_SYNC_SETTINGS, OnSyncSettings)
+        MESSAGE_HANDLER_EX(WM_SYNC_DONE, OnSyncDone)
         MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
@@ -78,7 +85,7 @@ public:
     void RestoreFromTab() override;
     // IMonthViewOwner
     void ShowTodayButton(bool show) override;
-    void MemosChanged() override { RefreshLocalItems(); }
+    void MemosChanged() override;
 
     void CollapseToTab();
     void GoToToday();
@@ -99,6 +106,9 @@ protected:
     void OnTimer(UINT_PTR id);
     void OnExitButton();
     LRESULT OnBulletinDone(WPARAM, LPARAM result);
+    void OnContextMenu(HWND, POINT pt);
+    void OnSyncSettings();
+    LRESULT OnSyncDone(WPARAM, LPARAM report);
     void OnDestroy();
 
 private:
@@ -113,4 +123,9 @@ private:
 
     bool m_bSocketsStarted = false;
     std::unique_ptr<CBulletinFetcher> m_pFetcher;
+    // The sync with a CalDAV calendar: its worker, when it is due, the settings dialog while open.
+    bool RequestSync();
+    std::unique_ptr<CSyncWorker> m_pSyncWorker;
+    CSyncSchedule m_syncSchedule;
+    CSyncDlg* m_pSyncDlg = nullptr;
 };

@@ -16,6 +16,8 @@
 #include "memo/memo_file.h"
 #include "monthview/navigation.h"
 #include "resource.h"
+#include "sync/sync_dlg.h"
+#include "sync/sync_settings.h"
 
 int CCalendarDlg::m_nTickCount = -2;
 
@@ -136,6 +138,9 @@ BOOL CCalendarDlg::OnInitDialog()
         if (!::PostMessageW(self, WM_BULLETIN_DONE, 0, reinterpret_cast<LPARAM>(copy)))
             delete copy;
     }, options);
+
+    m_pSyncWorker = std::make_unique<CSyncWorker>(m_hWnd);
+    m_syncSchedule.Start(static_cast<std::int64_t>(::GetTickCount64()));
 
     m_bInitDone = true;
     SetTimer(1, 1000);
@@ -329,6 +334,9 @@ void CCalendarDlg::OnTimer(UINT_PTR)
         m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
         RefreshLocalItems();
     }
+    // A sync only while no dialog of this window is open: a memo dialog holds memos read before.
+    if (m_syncSchedule.Due(static_cast<std::int64_t>(::GetTickCount64())) && ::IsWindowEnabled(m_hWnd))
+        RequestSync();
     SYSTEMTIME now;
     GetClockTime(&now);
     if (now.wDay != m_nTodayDay || now.wMonth != m_nTodayMonth || now.wYear != m_nTodayYear)
@@ -451,9 +459,70 @@ std::string CCalendarDlg::FitBulletinText(const std::string& text)
     return text;
 }
 
+void CCalendarDlg::MemosChanged()
+{
+    RefreshLocalItems();
+    m_syncSchedule.LocalChange(static_cast<std::int64_t>(::GetTickCount64()));
+}
+
+bool CCalendarDlg::RequestSync()
+{
+    SyncSettings settings;
+    if (!m_pSyncWorker || !LoadSyncSettings(settings) || !settings.IsSet()) {
+        m_syncSchedule.Ended(static_cast<std::int64_t>(::GetTickCount64()), true);  // look again later
+        return false;
+    }
+    if (!m_pSyncWorker->Request())
+        return false;
+    m_syncSchedule.Began();
+    return true;
+}
+
+void CCalendarDlg::OnContextMenu(HWND, POINT pt)
+{
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu)
+        return;
+    ::AppendMenuW(menu, MF_STRING, ID_SYNC_SETTINGS, L"\u540c\u6b65\u2026");  // 同步…
+    if (pt.x == -1 && pt.y == -1) {
+        RECT rc;
+        GetWindowRect(&rc);
+        pt = {rc.left + 20, rc.top + 20};
+    }
+    ::TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
+    ::DestroyMenu(menu);
+}
+
+void CCalendarDlg::OnSyncSettings()
+{
+    CSyncDlg dlg(this, [this] { return RequestSync(); });
+    m_pSyncDlg = &dlg;
+    dlg.DoModal();
+    m_pSyncDlg = nullptr;
+}
+
+LRESULT CCalendarDlg::OnSyncDone(WPARAM, LPARAM lParam)
+{
+    std::unique_ptr<SyncReport> report(reinterpret_cast<SyncReport*>(lParam));
+    m_syncSchedule.Ended(static_cast<std::int64_t>(::GetTickCount64()), report->m_bOk);
+    std::string words = report->m_status;
+    if (report->m_nMerged > 0)
+        words += "；两边都改过的记事已合并，本机的文字标有【本机】";
+    SaveLastSyncResult(words);
+    if (m_pSyncDlg)
+        m_pSyncDlg->ShowStatus(words);
+    // Memo files the sync rewrote: the shown month reads its memos anew.
+    if (report->m_nDownloaded + report->m_nDeletedLocal + report->m_nMerged > 0 && m_pMonthView) {
+        m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
+        RefreshLocalItems();
+    }
+    return 0;
+}
+
 void CCalendarDlg::OnDestroy()
 {
     KillTimer(1);
+    m_pSyncWorker.reset();
     // A fetch still under way must neither post to a window that is gone nor hold up the end.
     if (m_pFetcher)
         m_pFetcher->Shutdown();

@@ -69,6 +69,11 @@ public:                                                                         
     if (uMsg == (msg))                                                                           \
         { POINT pt_ = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; \
           func(static_cast<UINT>(wParam), pt_); lResult = 0; return TRUE; }
+// WM_CONTEXTMENU: void func(HWND window clicked, POINT in screen pixels; (-1, -1) from the keyboard).
+#define MSG_WM_CONTEXTMENU(func)                                                                 \
+    if (uMsg == WM_CONTEXTMENU)                                                                  \
+        { POINT pt_ = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; \
+          func(reinterpret_cast<HWND>(wParam), pt_); lResult = 0; return TRUE; }
 #define MSG_WM_MOUSEMOVE(func) ALMANIX_MOUSE_MSG(WM_MOUSEMOVE, func)
 #define MSG_WM_LBUTTONDOWN(func) ALMANIX_MOUSE_MSG(WM_LBUTTONDOWN, func)
 #define MSG_WM_LBUTTONUP(func) ALMANIX_MOUSE_MSG(WM_LBUTTONUP, func)

@@ -293,7 +293,16 @@ int CCalDavClient::Request(const char* method, const std::string& path, const st
                             body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data()),
                             static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0) ||
         !WinHttpReceiveResponse(req.h, nullptr)) {
-        m_error = SystemMessage(GetLastError());
+        const DWORD code = GetLastError();
+        m_error = SystemMessage(code);
+        // A server that refuses a request (401, 403) may close the connection before it has
+        // read the body, and the reset can swallow its answer: ask once more without a body.
+        if (!body.empty() && (code == ERROR_WINHTTP_CONNECTION_ERROR || code == WSAECONNRESET || code == WSAECONNABORTED)) {
+            std::string ignored;
+            const int status = Request("PROPFIND", path, "Depth: 0\r\n", "", ignored, nullptr);
+            if (status >= 400) return status;
+            m_error = SystemMessage(code);
+        }
         return 0;
     }
     DWORD status = 0, size = sizeof status;
@@ -314,18 +323,21 @@ int CCalDavClient::Request(const char* method, const std::string& path, const st
             return 0;
         }
         if (avail == 0) break;
-        if (reply.size() + avail > kMaxReply) {
-            m_error = "服务器的回答太大";
-            return 0;
-        }
+        // Read in pieces of a bounded size: the count announced is not always what arrives.
+        const DWORD want = avail < 65536 ? avail : 65536;
         const std::size_t at = reply.size();
-        reply.resize(at + avail);
+        reply.resize(at + want);
         DWORD got = 0;
-        if (!WinHttpReadData(req.h, &reply[at], avail, &got)) {
+        if (!WinHttpReadData(req.h, &reply[at], want, &got)) {
             m_error = SystemMessage(GetLastError());
             return 0;
         }
         reply.resize(at + got);
+        if (got == 0) break;
+        if (reply.size() > kMaxReply) {
+            m_error = "服务器的回答太大";
+            return 0;
+        }
     }
     return static_cast<int>(status);
 }

@@ -48,7 +48,9 @@ bool Named(const Line& l, const char* name) {
     return l.m_head.compare(0, n, name) == 0 && (l.m_head.size() == n || l.m_head[n] == ';');
 }
 
-std::string Words(int status, const std::string& error) {
+}  // namespace
+
+std::string SyncStatusWords(int status, const std::string& error) {
     char buf[160];
     switch (status) {
     case 0: return error.empty() ? "服务器没有应答" : error;
@@ -63,6 +65,8 @@ std::string Words(int status, const std::string& error) {
     else std::snprintf(buf, sizeof buf, "服务器拒绝了请求 (%d)", status);
     return buf;
 }
+
+namespace {
 
 std::string PlaceWords(const MemoItem& m) {
     char buf[64];
@@ -137,7 +141,7 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
     SyncState state;
     LoadSyncState(setup.m_stateFile.c_str(), setup.m_calendar, state);
     auto fail = [&](int status) {
-        rep.m_status = Words(status, client.LastError());
+        rep.m_status = SyncStatusWords(status, client.LastError());
         return rep;
     };
 

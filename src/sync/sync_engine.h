@@ -45,6 +45,9 @@ struct SyncSetup {
 // what was done before stays done and recorded, memo files are only ever rewritten whole.
 SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup);
 
+// A request's outcome in words (program bytes): status 0 gives the client's error.
+std::string SyncStatusWords(int status, const std::string& error);
+
 // The event body of a memo: the RSCALE rule, or for a server that refuses it (noRscale) the
 // days as an RDATE list over the calendar's years with the lunar tag that brings the rule back.
 std::string MemoEventBody(const MemoItem& memo, const std::string& uid, bool noRscale);

@@ -20,6 +20,10 @@ bool LoadSyncSettings(SyncSettings& settings);
 // of the password is stored).
 int SaveSyncSettings(const SyncSettings& settings);
 
+// The last sync's time and result in words (program byte strings), for the settings dialog.
+void SaveLastSyncResult(const std::string& words);
+std::string LoadLastSyncResult();
+
 // The password's stored form (hex of the encrypted blob) and back; empty on failure.
 std::string ProtectPassword(const std::string& password);
 std::string UnprotectPassword(const std::string& stored);

@@ -86,3 +86,18 @@ int SaveSyncSettings(const SyncSettings& s) {
     rc |= Write("CalendarName", s.m_calendarName);
     return rc ? -1 : 0;
 }
+
+void SaveLastSyncResult(const std::string& words) {
+    SYSTEMTIME t;
+    ::GetLocalTime(&t);
+    char stamp[32];
+    wsprintfA(stamp, "%04u-%02u-%02u %02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
+    WriteRegString(ALMANIX_SYNC_KEY, "LastResult", (stamp + words).c_str());
+}
+
+std::string LoadLastSyncResult() {
+    std::string buf(1024, '\0');
+    if (ReadRegValue(ALMANIX_SYNC_KEY, "LastResult", reinterpret_cast<BYTE*>(&buf[0]), static_cast<DWORD>(buf.size())) != 0)
+        return {};
+    return buf.c_str();
+}

@@ -32,7 +32,7 @@ SyncReport SyncWithSettings() {
         std::vector<CalendarInfo> calendars;
         int s = client.Discover(home, calendars);
         if (s != 207) {
-            r.m_status = s == 0 || s == -1 ? client.LastError() : "查找日历失败 (" + std::to_string(s) + ")";
+            r.m_status = "查找日历失败：" + SyncStatusWords(s > 0 ? s : 0, client.LastError());
             return r;
         }
         for (const CalendarInfo& c : calendars)
@@ -40,7 +40,7 @@ SyncReport SyncWithSettings() {
         if (settings.m_calendar.empty()) {
             s = client.MakeCalendar(home, kOwnCalendar, settings.m_calendar);
             if (s != 201) {
-                r.m_status = "新建日历失败 (" + std::to_string(s) + ")";
+                r.m_status = "新建日历失败：" + SyncStatusWords(s, client.LastError());
                 return r;
             }
         }
