@@ -128,4 +128,5 @@ private:
     std::unique_ptr<CSyncWorker> m_pSyncWorker;
     CSyncSchedule m_syncSchedule;
     CSyncDlg* m_pSyncDlg = nullptr;
+    bool m_bSavedDuringSync = false;  // the next sync is cautious (see PlanSync)
 };

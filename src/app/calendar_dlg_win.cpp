@@ -463,6 +463,9 @@ void CCalendarDlg::MemosChanged()
 {
     RefreshLocalItems();
     m_syncSchedule.LocalChange(static_cast<std::int64_t>(::GetTickCount64()));
+    // The memo dialog saved from texts read before a sync now running may have rewritten.
+    if (m_pSyncWorker && m_pSyncWorker->Running())
+        m_bSavedDuringSync = true;
 }
 
 bool CCalendarDlg::RequestSync()
@@ -472,8 +475,9 @@ bool CCalendarDlg::RequestSync()
         m_syncSchedule.Ended(static_cast<std::int64_t>(::GetTickCount64()), true);  // look again later
         return false;
     }
-    if (!m_pSyncWorker->Request())
+    if (!m_pSyncWorker->Request(m_bSavedDuringSync))
         return false;
+    m_bSavedDuringSync = false;
     m_syncSchedule.Began();
     return true;
 }

@@ -205,7 +205,7 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
 
     std::vector<ExchangeNote> notes;
     const std::vector<MemoItem> local = ReadMemoFolder(setup.m_calendarFolder, notes);
-    const std::vector<SyncAction> actions = PlanSync(local, state, present, fetched, setup.m_collection);
+    const std::vector<SyncAction> actions = PlanSync(local, state, present, fetched, setup.m_collection, setup.m_bCautious);
 
     std::unordered_map<std::string, SyncRecord> records;
     for (SyncRecord& r : state.m_records) records[r.m_href] = std::move(r);

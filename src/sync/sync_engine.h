@@ -39,6 +39,7 @@ struct SyncSetup {
     std::string m_collection;    // its path on the server, ending in "/"
     std::string m_stateFile = SYNC_STATE_FILE;
     std::string m_calendarFolder;  // the memo files' folder, as ReadMemoFolder takes it
+    bool m_bCautious = false;      // see PlanSync: memos were saved while the last sync ran
 };
 
 // Runs one sync with the memo folder as the current directory. A failed request stops it:

@@ -66,7 +66,7 @@ std::vector<std::string> HrefsToFetch(const SyncState& state, const std::vector<
 
 std::vector<SyncAction> PlanSync(const std::vector<MemoItem>& local, const SyncState& state,
                                  const std::vector<ServerEntry>& listing, const std::vector<FetchedEvent>& fetched,
-                                 const std::string& collection) {
+                                 const std::string& collection, bool cautious) {
     std::vector<SyncAction> actions;
     std::unordered_map<std::string, const ServerEntry*> onServer;
     for (const ServerEntry& e : listing) onServer[e.m_href] = &e;
@@ -148,8 +148,17 @@ std::vector<SyncAction> PlanSync(const std::vector<MemoItem>& local, const SyncS
             else if (!localChanged) actions.push_back({SyncOp::DeleteLocal, R->m_item, R->m_href, "", "", R->m_uid, false});
             else actions.push_back({SyncOp::Upload, *L, R->m_href, "", "", R->m_uid, true});  // nothing lost
         } else if (!S) {
-            if (!L) actions.push_back({SyncOp::DeleteRemote, R->m_item, R->m_href, R->m_etag, "", R->m_uid, false});
-            else if (localChanged) actions.push_back({SyncOp::Upload, *L, R->m_href, R->m_etag, "", R->m_uid, false});
+            if (!L && cautious) {
+                actions.push_back({SyncOp::Download, R->m_item, R->m_href, "", R->m_etag, R->m_uid, false});
+            } else if (!L) {
+                actions.push_back({SyncOp::DeleteRemote, R->m_item, R->m_href, R->m_etag, "", R->m_uid, false});
+            } else if (localChanged && cautious) {
+                MemoItem merged = *L;
+                merged.m_text = MergeTexts(R->m_item.m_text, L->m_text);
+                actions.push_back({SyncOp::Merge, merged, R->m_href, R->m_etag, "", R->m_uid, false});
+            } else if (localChanged) {
+                actions.push_back({SyncOp::Upload, *L, R->m_href, R->m_etag, "", R->m_uid, false});
+            }
         } else if (!localChanged || !L) {
             // A change on the server wins over a local removal: nothing is lost.
             actions.push_back({SyncOp::Download, S->m_item, R->m_href, "", S->m_etag, R->m_uid, false});

@@ -53,9 +53,13 @@ std::vector<std::string> HrefsToFetch(const SyncState& state, const std::vector<
 
 // local: the memos of the folder now; fetched: the events of HrefsToFetch. One action for each
 // memo or event that needs one; memos unchanged on both sides get none.
+// cautious: the memo files may have been written from texts read before the last sync (the
+// window saved a memo while that sync ran), so a local change may undo what the sync brought:
+// a changed memo is merged with the agreed text instead of replacing it, and a memo gone
+// here comes back from the server instead of being deleted there.
 std::vector<SyncAction> PlanSync(const std::vector<MemoItem>& local, const SyncState& state,
                                  const std::vector<ServerEntry>& listing, const std::vector<FetchedEvent>& fetched,
-                                 const std::string& collection);
+                                 const std::string& collection, bool cautious = false);
 
 // Server text, then the local text on a new line after a mark, cut to what a memo holds;
 // when one text holds the other already, that one.

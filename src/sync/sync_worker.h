@@ -22,7 +22,8 @@ public:
 
     // Starts a sync with the stored settings (the memo folder is the current directory).
     // False when one is running already or no server is set.
-    bool Request();
+    // cautious: memos were saved while the last sync ran (see PlanSync).
+    bool Request(bool cautious = false);
     bool Running() const;
 
 private:
@@ -32,4 +33,4 @@ private:
 
 // One sync with the stored settings, on the calling thread: opens the client, finds or makes
 // the calendar when none is chosen yet (and stores it), and runs the sync.
-SyncReport SyncWithSettings();
+SyncReport SyncWithSettings(bool cautious = false);

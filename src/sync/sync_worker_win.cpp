@@ -15,7 +15,7 @@ const char kOwnCalendar[] = "Almanix";
 
 }  // namespace
 
-SyncReport SyncWithSettings() {
+SyncReport SyncWithSettings(bool cautious) {
     SyncReport r;
     SyncSettings settings;
     if (!LoadSyncSettings(settings) || !settings.IsSet()) {
@@ -52,6 +52,7 @@ SyncReport SyncWithSettings() {
     setup.m_calendar = client.Origin() + client.Collection();
     setup.m_collection = client.Collection();
     setup.m_calendarFolder = DefaultCalendarFolder();
+    setup.m_bCautious = cautious;
     return RunSync(client, setup);
 }
 
@@ -59,7 +60,7 @@ struct CSyncWorker::Shared {
     HWND m_hNotify = nullptr;
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    bool m_bWanted = false, m_bStop = false;
+    bool m_bWanted = false, m_bStop = false, m_bCautious = false;
     std::atomic<bool> m_bRunning{false};
     std::thread m_thread;
 };
@@ -69,13 +70,15 @@ CSyncWorker::CSyncWorker(HWND notify) : m_p(std::make_shared<Shared>()) {
     std::shared_ptr<Shared> p = m_p;  // the thread keeps it alive when it outlives this object
     m_p->m_thread = std::thread([p] {
         for (;;) {
+            bool cautious = false;
             {
                 std::unique_lock<std::mutex> lock(p->m_mutex);
                 p->m_cv.wait(lock, [&] { return p->m_bWanted || p->m_bStop; });
                 if (p->m_bStop) return;
                 p->m_bWanted = false;
+                cautious = p->m_bCautious;
             }
-            auto* report = new SyncReport(SyncWithSettings());
+            auto* report = new SyncReport(SyncWithSettings(cautious));
             p->m_bRunning = false;
             if (!::PostMessageW(p->m_hNotify, WM_SYNC_DONE, 0, reinterpret_cast<LPARAM>(report))) delete report;
         }
@@ -93,11 +96,12 @@ CSyncWorker::~CSyncWorker() {
     else m_p->m_thread.join();
 }
 
-bool CSyncWorker::Request() {
+bool CSyncWorker::Request(bool cautious) {
     if (m_p->m_bRunning.exchange(true)) return false;
     {
         std::lock_guard<std::mutex> lock(m_p->m_mutex);
         m_p->m_bWanted = true;
+        m_p->m_bCautious = cautious;
     }
     m_p->m_cv.notify_all();
     return true;

@@ -38,6 +38,7 @@ TEST(SyncPlan, OneDecisionPerCombination) {
         const char* result;  // the text both sides hold afterwards
         const char* ifMatch;
         bool bNew;
+        bool cautious = false;
     };
     const Case cases[] = {
         {"a", nullptr, nullptr, SyncOp::Upload, "a", "", true},          // new here
@@ -53,6 +54,10 @@ TEST(SyncPlan, OneDecisionPerCombination) {
         {"a", "a", nullptr, SyncOp::DeleteLocal, "a", "", false},        // removed there
         {"b", "a", nullptr, SyncOp::Upload, "b", "", true},              // edit here beats removal there
         {nullptr, "a", nullptr, SyncOp::Forget, "a", "", false},
+        // Cautious (memos saved while the last sync ran): nothing the sync brought is undone.
+        {"old", "new", "=", SyncOp::Merge, "new\r\n【本机】old", "\"1\"", false, true},
+        {"new and more", "new", "=", SyncOp::Merge, "new and more", "\"1\"", false, true},
+        {nullptr, "new", "=", SyncOp::Download, "new", "", false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.local ? c.local : "-") + "/" + (c.agreed ? c.agreed : "-") + "/" +
@@ -69,7 +74,7 @@ TEST(SyncPlan, OneDecisionPerCombination) {
             if (!same) fetched.push_back({kHref, "\"2\"", MemoUid(Memo("")), true, Memo(c.server)});
         }
         EXPECT_EQ(HrefsToFetch(state, listing).size(), fetched.size());
-        const std::vector<SyncAction> actions = PlanSync(local, state, listing, fetched, kCol);
+        const std::vector<SyncAction> actions = PlanSync(local, state, listing, fetched, kCol, c.cautious);
         ASSERT_EQ(actions.size(), 1u);
         EXPECT_EQ(static_cast<int>(actions[0].m_op), static_cast<int>(c.op));
         EXPECT_EQ(actions[0].m_item.m_text, c.result);
