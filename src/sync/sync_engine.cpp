@@ -176,6 +176,14 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
             if (status != 207) return fail(status);
         }
     }
+    // A calendar with no event at all while the state knows memos there was emptied or made
+    // anew (deleted and made again, restored, another server at the address): taking that as
+    // the removal of every memo would empty the memo folder, so everything is compared afresh.
+    if (listing.empty()) {
+        bool knewMemos = false;
+        for (const SyncRecord& r : state.m_records) knewMemos = knewMemos || r.IsMemo();
+        if (knewMemos) state.m_records.clear();
+    }
     const bool tokenMoved = token != state.m_syncToken;
     state.m_syncToken = token;
     std::vector<FetchedEvent> fetched;
