@@ -5,14 +5,12 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
 #include "scratch_folder.h"
 #include "sync/sync_settings.h"
-#include "sync/sync_worker.h"
 #include "sync_support.h"
 
 namespace {
@@ -232,16 +230,13 @@ TEST(OddReplies, StatusInWordsAndNothingWritten) {
     EXPECT_NE(remote.LastError().find("https"), std::string::npos);
 }
 
-// The stored settings keep the password encrypted; the worker syncs with them off the calling
-// thread, makes the calendar "Almanix" when none is chosen, and posts its result.
-TEST(SyncWorker, StoredSettingsAndAWorkerSync) {
-    ScratchFolder folder("sync-worker");
-    ASSERT_TRUE(folder.PrepareMemos());
-    SetMemo(2026, 12, 7, "线程里同步");
+// The stored settings keep the password encrypted for the Windows user (the worker and the
+// dialog that use them run in the end-to-end case).
+TEST(SyncSettings, PasswordIsStoredEncrypted) {
     SyncSettings s;
-    s.m_server = DavEnv("ALMANIX_DAV_URL");
-    s.m_user = DavEnv("ALMANIX_DAV_USER");
-    s.m_password = DavEnv("ALMANIX_DAV_PASS");
+    s.m_server = "https://dav.example.com/";
+    s.m_user = "u";
+    s.m_password = "s3cret-pw";
     ASSERT_EQ(SaveSyncSettings(s), 0);
     wchar_t stored[4096] = {};
     DWORD size = sizeof stored;
@@ -250,30 +245,9 @@ TEST(SyncWorker, StoredSettingsAndAWorkerSync) {
     const std::wstring raw(stored);
     EXPECT_EQ(raw.find(L"s3cret"), std::wstring::npos);
     EXPECT_GT(raw.size(), 40u);
-    EXPECT_EQ(UnprotectPassword("00" + ProtectPassword("x").substr(2)), "");  // damaged: nothing
-
-    HWND sink = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(sink, nullptr);
-    std::unique_ptr<SyncReport> report;
-    {
-        CSyncWorker worker(sink);
-        ASSERT_TRUE(worker.Request());
-        EXPECT_FALSE(worker.Request());  // one at a time
-        SetTimer(sink, 1, 60000, nullptr);
-        MSG msg;
-        while (!report && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_SYNC_DONE) report.reset(reinterpret_cast<SyncReport*>(msg.lParam));
-            else if (msg.message == WM_TIMER) break;
-        }
-    }
-    DestroyWindow(sink);
-    ASSERT_TRUE(report) << "no result within a minute";
-    EXPECT_TRUE(report->m_bOk) << report->m_status;
-    EXPECT_EQ(report->m_nUploaded, 1);
     SyncSettings back;
     ASSERT_TRUE(LoadSyncSettings(back));
     EXPECT_EQ(back.m_password, s.m_password);
-    EXPECT_EQ(back.m_calendarName, "Almanix");
-    EXPECT_NE(Curl(Url(back.m_calendar + kOnce)).find("|200"), std::string::npos);
+    EXPECT_EQ(UnprotectPassword("00" + ProtectPassword("x").substr(2)), "");  // damaged: nothing
     RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Kestrin\\Almanix\\Sync");
 }
