@@ -24,8 +24,8 @@ public:
     // url: "https://host[:port]/path" (UTF-8); user and password UTF-8. False with LastError
     // when the address is no https address (or http for localhost).
     bool Open(const std::string& url, const std::string& user, const std::string& password);
-    // Discovery from the address given to Open: current-user-principal, calendar-home-set,
-    // the calendars there. The HTTP status of the request that ended it (207 when all went).
+    // Discovery from the address given to Open (following redirects within this server, as
+    // from /.well-known/caldav): current-user-principal, calendar-home-set, the calendars there. The HTTP status of the request that ended it (207 when all went).
     int Discover(std::string& home, std::vector<CalendarInfo>& calendars);
     // MKCALENDAR home + a new member named after name; 201 with its path.
     int MakeCalendar(const std::string& home, const std::string& name, std::string& href);
@@ -49,6 +49,7 @@ private:
                 std::string& reply, std::string* etag);
     std::unique_ptr<Impl> m_p;
     std::string m_path, m_collection, m_error;
+    std::string m_location;  // the Location of the last reply, as a path when on this server
 };
 
 // One <response> of a multistatus reply: its href and the properties its 200 propstats hold

@@ -248,8 +248,12 @@ bool CCalDavClient::Open(const std::string& url, const std::string& user, const 
     b64.resize(n);
     m_p->m_auth = L"Authorization: Basic " + b64 + L"\r\n";
 
-    m_p->m_session.h = WinHttpOpen(L"Almanix", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+    // The system's proxy settings where Windows offers them to WinHTTP (8.1 on), else WinHTTP's own.
+    m_p->m_session.h = WinHttpOpen(L"Almanix", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
                                    WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!m_p->m_session.h)
+        m_p->m_session.h = WinHttpOpen(L"Almanix", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0);
     if (!m_p->m_session.h) {
         m_error = SystemMessage(GetLastError());
         return false;
@@ -308,6 +312,23 @@ int CCalDavClient::Request(const char* method, const std::string& path, const st
     DWORD status = 0, size = sizeof status;
     WinHttpQueryHeaders(req.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
+    m_location.clear();
+    if (status >= 300 && status < 400) {
+        wchar_t buf[2048];
+        DWORD len = sizeof buf;
+        if (WinHttpQueryHeaders(req.h, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, buf, &len,
+                                WINHTTP_NO_HEADER_INDEX)) {
+            const std::string location = Utf8(buf, len / sizeof(wchar_t));
+            // Only a path, or a whole URL of this same server: the password goes nowhere else.
+            if (!location.empty() && location[0] == '/') m_location = location;
+            else if (location.compare(0, Origin().size(), Origin()) == 0) m_location = PathOf(location.substr(Origin().size()));
+            else {
+                const std::string bare = (m_p->m_bSecure ? "https://" : "http://") + Utf8(m_p->m_host.data(), m_p->m_host.size());
+                if (location.compare(0, bare.size(), bare) == 0 && (location.size() == bare.size() || location[bare.size()] == '/'))
+                    m_location = location.size() == bare.size() ? "/" : location.substr(bare.size());
+            }
+        }
+    }
     if (etag) {
         wchar_t buf[512];
         DWORD len = sizeof buf;
@@ -355,7 +376,21 @@ int CCalDavClient::Discover(std::string& home, std::vector<CalendarInfo>& calend
         if (s == 207 && !ParseMultistatus(reply, rs, m_error)) return -1;
         return s;
     };
-    int s = propfind(m_path, "0", "<d:current-user-principal/><c:calendar-home-set/>");
+    std::string start = m_path;
+    int s = 0;
+    for (int hops = 0;; ++hops) {
+        s = propfind(start, "0", "<d:current-user-principal/><c:calendar-home-set/>");
+        if (s >= 300 && s < 400 && !m_location.empty() && hops < 5) {
+            start = m_location;
+            continue;
+        }
+        // A server's root often answers nothing useful; its well-known address leads on.
+        if (s != 207 && s != 401 && s != 0 && s != -1 && hops == 0 && start == "/") {
+            start = "/.well-known/caldav";
+            continue;
+        }
+        break;
+    }
     if (s != 207) return s;
     std::string principal;
     for (const DavResponse& r : rs) {

@@ -217,6 +217,12 @@ TEST(OddReplies, StatusInWordsAndNothingWritten) {
         EXPECT_EQ(GetMemo(2026, 12, 7), "不动");
         if (std::string(c.mode) != "race412") EXPECT_EQ(GetFileStamp(SYNC_STATE_FILE).m_nSize, 0u);
     }
+    // Discovery follows redirects within the server only: the password goes nowhere else.
+    CCalDavClient redirected;
+    ASSERT_TRUE(redirected.Open(DavEnv("ALMANIX_ODD_URL") + "redirect/", "u", "p"));
+    std::string home;
+    std::vector<CalendarInfo> calendars;
+    EXPECT_EQ(redirected.Discover(home, calendars), 301);
     // A certificate that does not verify ends the sync; it is never ignored.
     CCalDavClient untrusted;
     ASSERT_TRUE(untrusted.Open(DavEnv("ALMANIX_TLS_URL"), DavEnv("ALMANIX_DAV_USER"), DavEnv("ALMANIX_DAV_PASS")));
