@@ -185,7 +185,7 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
         if (knewMemos) state.m_records.clear();
     }
     const bool tokenMoved = token != state.m_syncToken;
-    state.m_syncToken = token;
+    const std::string oldToken = state.m_syncToken;
     std::vector<FetchedEvent> fetched;
     for (const std::string& href : HrefsToFetch(state, listing)) {
         FetchedEvent e;
@@ -217,7 +217,10 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
 
     std::unordered_map<std::string, SyncRecord> records;
     for (SyncRecord& r : state.m_records) records[r.m_href] = std::move(r);
-    auto save = [&]() {
+    // The new token only once every change it covers is done: a sync that stops halfway asks
+    // again from the old one, and what it did already then matches by ETag.
+    auto save = [&](bool complete = false) {
+        state.m_syncToken = complete ? token : oldToken;
         state.m_records.clear();
         for (auto& [href, r] : records) state.m_records.push_back(r);
         return SaveSyncState(setup.m_stateFile.c_str(), state);
@@ -233,7 +236,7 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
         return s;
     };
 
-    if (actions.empty() && !tokenMoved) {
+    if (actions.empty() && !tokenMoved) {  // nothing to write either
         rep.m_bOk = true;
         rep.m_status = "同步完成：没有改动";
         return rep;
@@ -303,7 +306,7 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
         }
         if (++done % kSaveEvery == 0) save();
     }
-    if (save() != 0) {
+    if (save(true) != 0) {
         rep.m_status = "同步记录写不进去";
         return rep;
     }

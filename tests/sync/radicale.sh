@@ -20,10 +20,11 @@ rm -rf "$dir"; mkdir -p "$dir/storage" "$dir/control"
 user=almanix pass='s3cret-pw'
 printf '%s:%s\n' "$user" "$pass" >"$dir/users"
 
+# Below the system's ephemeral ports (32768 on), which other programs' connections take.
 free_port() {
   local p
   for _ in $(seq 200); do
-    p=$((20000 + RANDOM % 20000))
+    p=$((20000 + RANDOM % 12000))
     (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; return 0; }
   done
   return 1
@@ -53,23 +54,37 @@ stop_server() {
   kill -9 "$p" 2>/dev/null
 }
 
-port=$(free_port) || { echo "no free port"; exit 1; }
-start_server || exit 1
+odd="" tls="" watch=""
+trap 'stop_server; [ -n "$odd$tls" ] && kill $odd $tls 2>/dev/null; [ -n "$watch" ] && kill "$watch" 2>/dev/null' EXIT
+# Another program may take the port between the look and the bind: then another port.
+for attempt in 1 2 3 4 5; do
+  port=$(free_port) || { echo "no free port"; exit 1; }
+  start_server && break
+  stop_server
+  [ "$attempt" = 5 ] && exit 1
+done
 # The untrusted server: the same Radicale over TLS with a certificate of its own making.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
   -keyout "$dir/tls.key" -out "$dir/tls.crt" >/dev/null 2>&1 || { echo "openssl failed"; exit 1; }
-tls_port=$(free_port) || { echo "no free port"; exit 1; }
-"$radicale_bin" --server-hosts "127.0.0.1:$tls_port" --server-ssl --server-certificate "$dir/tls.crt" \
-  --server-key "$dir/tls.key" --auth-type htpasswd --auth-htpasswd-filename "$dir/users" \
-  --auth-htpasswd-encryption plain --rights-type owner_only --storage-filesystem-folder "$dir/tls-storage" \
-  --web-type none --logging-level warning >>"$dir/tls.log" 2>&1 &
-tls=$!
-for _ in $(seq 300); do curl -sk -o /dev/null -m 2 "https://127.0.0.1:$tls_port/" && break; sleep 0.05; done
+for attempt in 1 2 3 4 5; do
+  tls_port=$(free_port) || { echo "no free port"; exit 1; }
+  "$radicale_bin" --server-hosts "127.0.0.1:$tls_port" --server-ssl --server-certificate "$dir/tls.crt" \
+    --server-key "$dir/tls.key" --auth-type htpasswd --auth-htpasswd-filename "$dir/users" \
+    --auth-htpasswd-encryption plain --rights-type owner_only --storage-filesystem-folder "$dir/tls-storage" \
+    --web-type none --logging-level warning >>"$dir/tls.log" 2>&1 &
+  tls=$!
+  for _ in $(seq 300); do
+    curl -sk -o /dev/null -m 2 "https://127.0.0.1:$tls_port/" && break 2
+    kill -0 "$tls" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill "$tls" 2>/dev/null; tls=""
+  [ "$attempt" = 5 ] && { echo "TLS radicale did not start:"; cat "$dir/tls.log"; exit 1; }
+done
 export ALMANIX_TLS_URL="https://127.0.0.1:$tls_port/"
 
 /usr/bin/python3 "$(dirname "$0")/odd_server.py" "$dir/odd-port" >>"$dir/odd.log" 2>&1 &
 odd=$!
-trap 'stop_server; kill "$odd" "$tls" 2>/dev/null; [ -n "${watch:-}" ] && kill "$watch" 2>/dev/null' EXIT
 for _ in $(seq 200); do [ -s "$dir/odd-port" ] && break; sleep 0.05; done
 [ -s "$dir/odd-port" ] || { echo "odd_server.py did not start"; cat "$dir/odd.log"; exit 1; }
 export ALMANIX_ODD_URL="http://127.0.0.1:$(cat "$dir/odd-port")/"
