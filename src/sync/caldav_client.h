@@ -38,6 +38,7 @@ public:
     int List(std::vector<ServerEntry>& events) override;
     int Changes(const std::string& token, std::vector<ServerEntry>& changed, std::vector<std::string>& removed,
                 std::string& newToken) override;
+    int CollectionTag(std::string& ctag) override;
     int Get(const std::string& href, std::string& body, std::string& etag) override;
     int Put(const std::string& href, const std::string& body, const std::string& ifMatch, std::string& etag) override;
     int Delete(const std::string& href, const std::string& ifMatch) override;

@@ -471,6 +471,21 @@ int CCalDavClient::Changes(const std::string& token, std::vector<ServerEntry>& c
     return s;
 }
 
+int CCalDavClient::CollectionTag(std::string& ctag) {
+    ctag.clear();
+    std::string reply;
+    const std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
+                             "xmlns:cs=\"http://calendarserver.org/ns/\"><d:prop><cs:getctag/></d:prop></d:propfind>";
+    const int s = Request("PROPFIND", m_collection, "Depth: 0\r\nContent-Type: application/xml; charset=utf-8\r\n",
+                          body, reply, nullptr);
+    if (s != 207) return s;
+    std::vector<DavResponse> rs;
+    if (!ParseMultistatus(reply, rs, m_error)) return 0;
+    for (const DavResponse& r : rs)
+        if (const std::string* c = r.Prop("getctag")) ctag = *c;
+    return s;
+}
+
 int CCalDavClient::Get(const std::string& href, std::string& body, std::string& etag) {
     return Request("GET", href, "", "", body, &etag);
 }

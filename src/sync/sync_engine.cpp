@@ -147,7 +147,7 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
 
     // The listing: from the changes since the last sync where the server offers them, else whole.
     std::vector<ServerEntry> listing;
-    std::string token;
+    std::string token, ctag;
     int status = 0;
     if (!state.m_syncToken.empty()) {
         std::vector<ServerEntry> changed;
@@ -170,10 +170,19 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
         status = client.Changes("", listing, removed, token);
         if (status == 0) return fail(status);
         if (status != 207) {
+            // No sync report: an unchanged getctag says nothing changed, else the whole listing.
             token.clear();
             ++rep.m_nRequests;
-            status = client.List(listing);
-            if (status != 207) return fail(status);
+            status = client.CollectionTag(ctag);
+            if (status == 0) return fail(status);
+            if (status == 207 && !ctag.empty() && ctag == state.m_ctag) {
+                listing.clear();
+                for (const SyncRecord& r : state.m_records) listing.push_back({r.m_href, r.m_etag});
+            } else {
+                ++rep.m_nRequests;
+                status = client.List(listing);
+                if (status != 207) return fail(status);
+            }
         }
     }
     // A calendar with no event at all while the state knows memos there was emptied or made
@@ -184,7 +193,8 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
         for (const SyncRecord& r : state.m_records) knewMemos = knewMemos || r.IsMemo();
         if (knewMemos) state.m_records.clear();
     }
-    const bool tokenMoved = token != state.m_syncToken;
+    const bool tokenMoved = token != state.m_syncToken || ctag != state.m_ctag;
+    const std::string oldCtag = state.m_ctag;
     const std::string oldToken = state.m_syncToken;
     std::vector<FetchedEvent> fetched;
     for (const std::string& href : HrefsToFetch(state, listing)) {
@@ -221,6 +231,7 @@ SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup) {
     // again from the old one, and what it did already then matches by ETag.
     auto save = [&](bool complete = false) {
         state.m_syncToken = complete ? token : oldToken;
+        state.m_ctag = complete ? ctag : oldCtag;
         state.m_records.clear();
         for (auto& [href, r] : records) state.m_records.push_back(r);
         return SaveSyncState(setup.m_stateFile.c_str(), state);

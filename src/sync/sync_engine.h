@@ -19,6 +19,8 @@ public:
     // longer knows the token.
     virtual int Changes(const std::string& token, std::vector<ServerEntry>& changed, std::vector<std::string>& removed,
                         std::string& newToken) = 0;
+    // The calendar's getctag (it changes with every change in the calendar); 207 with it.
+    virtual int CollectionTag(std::string& ctag) = 0;
     virtual int Get(const std::string& href, std::string& body, std::string& etag) = 0;
     // ifMatch empty: If-None-Match: * (the event must not exist yet). etag: the new one, when sent.
     virtual int Put(const std::string& href, const std::string& body, const std::string& ifMatch, std::string& etag) = 0;

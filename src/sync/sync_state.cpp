@@ -67,7 +67,7 @@ bool ToInt(const std::string& s, long long lo, long long hi, long long& v) {
 
 std::string FormatSyncState(const SyncState& state) {
     std::string out = std::string(kMagic) + "\t" + Escape(state.m_calendar) + "\t" + (state.m_bNoRscale ? "dates" : "rscale") + "\t" +
-                      Escape(state.m_syncToken) + "\n";
+                      Escape(state.m_syncToken) + "\t" + Escape(state.m_ctag) + "\n";
     char head[64];
     for (const SyncRecord& r : state.m_records) {
         const MemoItem& m = r.m_item;
@@ -89,8 +89,8 @@ bool ParseSyncState(const std::string& text, SyncState& state) {
         const std::vector<std::string> f = Split(text.substr(pos, nl - pos));
         pos = nl + 1;
         if (first) {
-            if (f.size() != 4 || f[0] != kMagic || !Unescape(f[1], state.m_calendar) ||
-                !Unescape(f[3], state.m_syncToken))
+            if (f.size() != 5 || f[0] != kMagic || !Unescape(f[1], state.m_calendar) ||
+                !Unescape(f[3], state.m_syncToken) || !Unescape(f[4], state.m_ctag))
                 return false;
             state.m_bNoRscale = f[2] == "dates";
             first = false;

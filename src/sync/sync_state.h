@@ -22,6 +22,7 @@ struct SyncState {
     std::string m_calendar;        // the calendar's URL: state of another calendar does not count
     bool m_bNoRscale = false;      // the server refused RSCALE rules: lunar memos go as dates
     std::string m_syncToken;       // the calendar's sync-token at the last sync (RFC 6578), or empty
+    std::string m_ctag;            // else its getctag then, or empty
     std::vector<SyncRecord> m_records;
 };
 

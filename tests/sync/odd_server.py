@@ -33,6 +33,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(500, b"boom")
         elif mode == "huge":
             self.reply(207, b"<d:multistatus xmlns:d='DAV:'>" + b" " * (65 << 20) + b"</d:multistatus>", xml)
+        elif mode == "ctag":
+            # A server without sync reports: getctag and ETags only, one event that never changes.
+            depth = self.headers.get("Depth")
+            if self.command == "REPORT":
+                self.reply(403)
+            elif self.command == "PROPFIND":
+                prop = (b'<cs:getctag>c1</cs:getctag>' if depth == "0" else b'<d:getetag>"e1"</d:getetag>')
+                href = b"/ctag/cal/" if depth == "0" else b"/ctag/cal/ev.ics"
+                self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:" xmlns:cs="http://calendarserver.org/ns/">'
+                           b'<d:response><d:href>' + href + b'</d:href><d:propstat><d:prop>' + prop +
+                           b'</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response></d:multistatus>', xml)
+            elif self.command == "GET":
+                self.reply(200, b"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:ev\r\n"
+                           b"DTSTAMP:20260101T000000Z\r\nDTSTART;VALUE=DATE:20261203\r\nSUMMARY:ctag\r\n"
+                           b"END:VEVENT\r\nEND:VCALENDAR\r\n", [("ETag", '"e1"')])
+            elif self.command == "PUT":
+                self.reply(201, b"", [("ETag", '"p1"')])
+            else:
+                self.reply(405)
         elif mode == "race412":
             # Lists an empty calendar, then refuses every write: another client was quicker.
             self.reply(412 if self.command == "PUT" else 207, b"" if self.command == "PUT" else EMPTY, xml)

@@ -136,6 +136,7 @@ TEST_F(Case, FailuresTouchNothing) {
                     std::string& n) override {
             return m_c.Changes(t, c, r, n);
         }
+        int CollectionTag(std::string& c) override { return m_c.CollectionTag(c); }
         int Get(const std::string& h, std::string& b, std::string& e) override { return m_c.Get(h, b, e); }
         int Put(const std::string& h, const std::string& b, const std::string& m, std::string& e) override {
             if (m_nLeft-- == 0) ControlServer("stop");
@@ -217,6 +218,18 @@ TEST(OddReplies, StatusInWordsAndNothingWritten) {
         EXPECT_EQ(GetMemo(2026, 12, 7), "不动");
         if (std::string(c.mode) != "race412") EXPECT_EQ(GetFileStamp(SYNC_STATE_FILE).m_nSize, 0u);
     }
+    // A server without sync reports: the getctag tells an unchanged calendar without a listing.
+    CCalDavClient ctagOnly;
+    ASSERT_TRUE(ctagOnly.Open(DavEnv("ALMANIX_ODD_URL") + "ctag/", "u", "p"));
+    ctagOnly.SetCollection("/ctag/cal/");
+    RemoveFile(SYNC_STATE_FILE);
+    SyncReport first = SyncNow(ctagOnly);
+    EXPECT_TRUE(first.m_bOk) << first.m_status;
+    EXPECT_EQ(first.m_nDownloaded, 1);
+    EXPECT_EQ(GetMemo(2026, 12, 3), "ctag");
+    SyncReport second = SyncNow(ctagOnly);
+    EXPECT_TRUE(second.m_bOk);
+    EXPECT_EQ(second.m_nRequests, 2);  // the refused sync report, the getctag
     // Discovery follows redirects within the server only: the password goes nowhere else.
     CCalDavClient redirected;
     ASSERT_TRUE(redirected.Open(DavEnv("ALMANIX_ODD_URL") + "redirect/", "u", "p"));

@@ -114,6 +114,7 @@ TEST(SyncState, FileRoundTripAndRefusals) {
     state.m_calendar = "https://dav.example/u/cal/";
     state.m_bNoRscale = true;
     state.m_syncToken = "http://radicale.org/ns/sync/abc";
+    state.m_ctag = "\"c1\"";
     state.m_records.push_back({Memo("line\r\ntab\there\\", 0xFFFFFFFFu), kHref, "\"1\"", "u"});
     state.m_records.push_back({MemoItem{}, "/u/cal/x.ics", "", "t"});
     ASSERT_EQ(SaveSyncState(SYNC_STATE_FILE, state), 0);
@@ -127,7 +128,7 @@ TEST(SyncState, FileRoundTripAndRefusals) {
     std::string cut = FormatSyncState(state);
     cut.pop_back();
     EXPECT_FALSE(ParseSyncState(cut, back));
-    EXPECT_FALSE(ParseSyncState("ALMANIX-SYNC 1\tx\trscale\t\n5\t0\t0\t0\t0\t/h\t\t\t\n", back));  // kind 5
+    EXPECT_FALSE(ParseSyncState("ALMANIX-SYNC 1\tx\trscale\t\t\n5\t0\t0\t0\t0\t/h\t\t\t\n", back));  // kind 5
 }
 
 // What goes to the server comes back as the same memo, in both forms of a lunar memo.
