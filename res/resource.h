@@ -16,6 +16,7 @@
 #define IDD_NOTEBOOK_TAB 256
 #define IDD_CALENDAR_TAB 257
 #define IDD_WEEKLY 258
+#define IDD_SYNC 270
 
 // Main window (IDD_MAIN): template controls, then those created at run time
 #define IDC_COLLAPSE 1000
@@ -66,6 +67,16 @@
 #define ID_IMPORT_ICAL 32780
 #define ID_AUTOSTART 32781
 #define ID_ABOUT 32782
+
+// Sync settings (IDD_SYNC) and the menu command that opens them
+#define IDC_SYNC_SERVER 1100
+#define IDC_SYNC_USER 1101
+#define IDC_SYNC_PASSWORD 1102
+#define IDC_SYNC_CALENDAR 1103
+#define IDC_SYNC_FIND 1104
+#define IDC_SYNC_NOW 1105
+#define IDC_SYNC_STATUS 1106
+#define ID_SYNC_SETTINGS 32790
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

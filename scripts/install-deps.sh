@@ -5,7 +5,7 @@ pkgs=(
   cmake make g++ clang libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth x11-utils xdotool fonts-wqy-microhei imagemagick
-  liblunar-date-dev libglib2.0-dev locales nginx-light
+  liblunar-date-dev libglib2.0-dev locales nginx-light radicale curl openssl
   libical-dev libicu-dev
   nsis
 )

@@ -17,10 +17,14 @@
 #include "monthview/local_bulletin.h"
 #include "monthview/month_view.h"
 #include "monthview/navigation.h"
+#include "sync/sync_schedule.h"
+#include "sync/sync_worker.h"
 #include "resource.h"
 
 // The bulletin worker's result, posted to the main window: lParam owns a BulletinResult.
 #define WM_BULLETIN_DONE (WM_APP + 20)
+
+class CSyncDlg;
 
 class CCalendarDlg : public CDialog, public INotebookOwner, public IMonthViewOwner {
 public:
@@ -72,6 +76,8 @@ public:
         COMMAND_ID_HANDLER_EX(ID_IMPORT_ICAL, OnImportIcal)
         COMMAND_ID_HANDLER_EX(ID_AUTOSTART, OnAutoStart)
         COMMAND_ID_HANDLER_EX(ID_ABOUT, OnAbout)
+        COMMAND_ID_HANDLER_EX(ID_SYNC_SETTINGS, OnSyncSettings)
+        MESSAGE_HANDLER_EX(WM_SYNC_DONE, OnSyncDone)
         MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
@@ -86,7 +92,7 @@ public:
     // IMonthViewOwner
     void ShowTodayButton(bool show) override;
     void RunMemoDialog(MemoDialogKind kind) override { RunMemoDialogFor(m_pMonthView.get(), this, kind); }
-    void MemosChanged() override { RefreshLocalItems(); }
+    void MemosChanged() override;
 
     void CollapseToTab();
     void GoToToday();
@@ -112,6 +118,8 @@ protected:
     void OnImportIcal();
     void OnAutoStart();
     void OnAbout();
+    void OnSyncSettings();
+    LRESULT OnSyncDone(WPARAM, LPARAM report);
     void OnDestroy();
 
 private:
@@ -122,6 +130,7 @@ private:
     void RestoreNotebook();
     void CreateNavigation();
     void CreateBulletinLine();
+    void StartSync();
 
     void ShowMonth(YearMonth month);
     // The bulletin line's own items for today, read anew; the line shows the server's item
@@ -134,4 +143,10 @@ private:
 
     bool m_bSocketsStarted = false;
     std::unique_ptr<CBulletinFetcher> m_pFetcher;
+    // The sync with a CalDAV calendar: its worker, when it is due, the settings dialog while open.
+    bool RequestSync();
+    std::unique_ptr<CSyncWorker> m_pSyncWorker;
+    CSyncSchedule m_syncSchedule;
+    CSyncDlg* m_pSyncDlg = nullptr;
+    bool m_bSavedDuringSync = false;  // the next sync is cautious (see PlanSync)
 };

@@ -18,6 +18,8 @@
 #include "monthview/navigation.h"
 #include "text/gbcodec.h"
 #include "resource.h"
+#include "sync/sync_dlg.h"
+#include "sync/sync_settings.h"
 
 int CCalendarDlg::m_nTickCount = -2;
 
@@ -66,6 +68,7 @@ BOOL CCalendarDlg::OnInitDialog()
     CreateNavigation();
     GoToToday();
     CreateBulletinLine();
+    StartSync();
     m_bInitDone = true;
     SetTimer(CALENDAR_TIMER_ID, CALENDAR_TIMER_MS);
     EmbedInDesktop(m_hWnd);
@@ -170,6 +173,13 @@ void CCalendarDlg::CreateBulletinLine()
                 delete copy;
         },
         options);
+}
+
+void CCalendarDlg::StartSync()
+{
+    // The worker waits for its first request; the schedule asks for one at start.
+    m_pSyncWorker = std::make_unique<CSyncWorker>(m_hWnd);
+    m_syncSchedule.Start(static_cast<std::int64_t>(::GetTickCount64()));
 }
 
 void CCalendarDlg::PlaceStripButtons()
@@ -360,6 +370,9 @@ void CCalendarDlg::OnTimer(UINT_PTR)
         m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
         RefreshLocalItems();
     }
+    // A sync only while no dialog of this window is open: a memo dialog holds memos read before.
+    if (m_syncSchedule.Due(static_cast<std::int64_t>(::GetTickCount64())) && ::IsWindowEnabled(m_hWnd))
+        RequestSync();
     SYSTEMTIME now;
     GetClockTime(&now);
     if (now.wDay != m_nTodayDay || now.wMonth != m_nTodayMonth || now.wYear != m_nTodayYear)
@@ -508,9 +521,59 @@ void CCalendarDlg::OnAbout()
     ShowAboutBox(m_hWnd);
 }
 
+void CCalendarDlg::MemosChanged()
+{
+    RefreshLocalItems();
+    m_syncSchedule.LocalChange(static_cast<std::int64_t>(::GetTickCount64()));
+    // The memo dialog saved from texts read before a sync now running may have rewritten.
+    if (m_pSyncWorker && m_pSyncWorker->Running())
+        m_bSavedDuringSync = true;
+}
+
+bool CCalendarDlg::RequestSync()
+{
+    SyncSettings settings;
+    if (!m_pSyncWorker || !LoadSyncSettings(settings) || !settings.IsSet()) {
+        m_syncSchedule.Ended(static_cast<std::int64_t>(::GetTickCount64()), true);  // look again later
+        return false;
+    }
+    if (!m_pSyncWorker->Request(m_bSavedDuringSync))
+        return false;
+    m_bSavedDuringSync = false;
+    m_syncSchedule.Began();
+    return true;
+}
+
+void CCalendarDlg::OnSyncSettings()
+{
+    CSyncDlg dlg(this, [this] { return RequestSync(); });
+    m_pSyncDlg = &dlg;
+    dlg.DoModal();
+    m_pSyncDlg = nullptr;
+}
+
+LRESULT CCalendarDlg::OnSyncDone(WPARAM, LPARAM lParam)
+{
+    std::unique_ptr<SyncReport> report(reinterpret_cast<SyncReport*>(lParam));
+    m_syncSchedule.Ended(static_cast<std::int64_t>(::GetTickCount64()), report->m_bOk);
+    std::string words = report->m_status;
+    if (report->m_nMerged > 0)
+        words += "；两边都改过的记事已合并，本机的文字标有【本机】";
+    SaveLastSyncResult(words);
+    if (m_pSyncDlg)
+        m_pSyncDlg->ShowStatus(words);
+    // Memo files the sync rewrote: the shown month reads its memos anew.
+    if (report->m_nDownloaded + report->m_nDeletedLocal + report->m_nMerged > 0 && m_pMonthView) {
+        m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
+        RefreshLocalItems();
+    }
+    return 0;
+}
+
 void CCalendarDlg::OnDestroy()
 {
     KillTimer(CALENDAR_TIMER_ID);
+    m_pSyncWorker.reset();
     // A fetch still under way must neither post to a window that is gone nor hold up the end.
     if (m_pFetcher)
         m_pFetcher->Shutdown();

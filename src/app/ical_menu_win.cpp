@@ -181,6 +181,7 @@ void ShowCalendarMenu(HWND owner, POINT pt)
         return;
     ::AppendMenuW(menu, MF_STRING, ID_EXPORT_ICAL, L"导出为 iCalendar…");
     ::AppendMenuW(menu, MF_STRING, ID_IMPORT_ICAL, L"从 iCalendar 导入…");
+    ::AppendMenuW(menu, MF_STRING, ID_SYNC_SETTINGS, L"同步…");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING | (IsAutoStartSet() ? MF_CHECKED : MF_UNCHECKED), ID_AUTOSTART, L"开机启动");
     ::AppendMenuW(menu, MF_STRING, ID_ABOUT, L"关于 Almanix");

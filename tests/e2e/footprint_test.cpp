@@ -46,6 +46,9 @@ TEST(Footprint, StartLoadsNeitherThePickerNorThePrintSpooler)
         hasUser32 = hasUser32 || m == L"user32.dll";
         EXPECT_NE(m, L"comdlg32.dll");
         EXPECT_NE(m, L"winspool.drv");
+        // Nor, with no sync set up, the sync's network and XML libraries.
+        EXPECT_NE(m, L"winhttp.dll");
+        EXPECT_NE(m, L"xmllite.dll");
     }
     EXPECT_TRUE(hasUser32);  // the list is the program's own
 }

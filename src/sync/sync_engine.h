@@ -1,0 +1,59 @@
+// One sync of the memo folder with a CalDAV calendar, over a client that does the requests.
+// Portable: the client on Windows is WinHTTP's (caldav_client_win.cpp).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sync/sync_plan.h"
+
+// The requests a sync makes of one calendar. Each returns the HTTP status, or 0 when no
+// answer came (LastError says why in words).
+class ICalendarClient {
+public:
+    virtual ~ICalendarClient() = default;
+    // Every event of the calendar with its ETag (a listing is 207).
+    virtual int List(std::vector<ServerEntry>& events) = 0;
+    // The events changed and removed since token (RFC 6578 sync-collection; an empty token: all
+    // of them), and the token now. 207; another status when the server does not offer it or no
+    // longer knows the token.
+    virtual int Changes(const std::string& token, std::vector<ServerEntry>& changed, std::vector<std::string>& removed,
+        std::string& newToken) = 0;
+    // The calendar's getctag (it changes with every change in the calendar); 207 with it.
+    virtual int CollectionTag(std::string& ctag) = 0;
+    virtual int Get(const std::string& href, std::string& body, std::string& etag) = 0;
+    // ifMatch empty: If-None-Match: * (the event must not exist yet). etag: the new one, when sent.
+    virtual int Put(
+        const std::string& href, const std::string& body, const std::string& ifMatch, std::string& etag) = 0;
+    virtual int Delete(const std::string& href, const std::string& ifMatch) = 0;
+    virtual std::string LastError() const = 0;
+};
+
+struct SyncReport {
+    bool m_bOk = false;
+    std::string m_status;  // UTF-8, in words: what was done, or what went wrong
+    int m_nUploaded = 0, m_nDownloaded = 0, m_nDeletedRemote = 0, m_nDeletedLocal = 0, m_nMerged = 0;
+    int m_nRequests = 0;                // HTTP requests made
+    std::vector<std::string> m_merged;  // places of the memos merged in a conflict (UTF-8)
+};
+
+struct SyncSetup {
+    std::string m_calendar;    // the calendar's URL (names the state)
+    std::string m_collection;  // its path on the server, ending in "/"
+    std::string m_stateFile = SYNC_STATE_FILE;
+    std::string m_calendarFolder;  // the memo files' folder, as ReadMemoFolder takes it
+    bool m_bCautious = false;      // see PlanSync: memos were saved while the last sync ran
+};
+
+// Runs one sync with the memo folder as the current directory. A failed request stops it:
+// what was done before stays done and recorded, memo files are only ever rewritten whole.
+SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup);
+
+// A request's outcome in words (program bytes): status 0 gives the client's error.
+std::string SyncStatusWords(int status, const std::string& error);
+
+// The event body of a memo: the RSCALE rule, or for a server that refuses it (noRscale) the
+// days as an RDATE list over the calendar's years with the lunar tag that brings the rule back.
+std::string MemoEventBody(const MemoItem& memo, const std::string& uid, bool noRscale);
+// The memo of one event body (as the import maps it), or false when it is no memo.
+bool EventToMemo(const std::string& body, std::string& uid, MemoItem& memo);

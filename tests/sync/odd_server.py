@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""odd_server.py PORTFILE: a loopback web server with the replies a CalDAV server may send
+and Radicale never does. The first path segment picks the reply; the port goes to PORTFILE."""
+import http.server
+import sys
+
+EMPTY = (b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:">'
+         b'<d:sync-token>http://example/ns/sync/1</d:sync-token></d:multistatus>')
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def reply(self, status, body=b"", headers=()):
+        self.send_response(status)
+        for k, v in headers:
+            self.send_header(k, v)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def handle_any(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length:
+            self.rfile.read(length)
+        mode = self.path.strip("/").split("/")[0]
+        xml = [("Content-Type", "application/xml; charset=utf-8")]
+        if mode == "malformed":
+            self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"><d:response><d:href>', xml)
+        elif mode == "redirect":
+            self.reply(301, b"", [("Location", "http://127.0.0.1:1/elsewhere/")])
+        elif mode == "error500":
+            self.reply(500, b"boom")
+        elif mode == "huge":
+            self.reply(207, b"<d:multistatus xmlns:d='DAV:'>" + b" " * (65 << 20) + b"</d:multistatus>", xml)
+        elif mode == "ctag":
+            # A server without sync reports: getctag and ETags only, one event that never changes.
+            depth = self.headers.get("Depth")
+            if self.command == "REPORT":
+                self.reply(403)
+            elif self.command == "PROPFIND":
+                prop = (b'<cs:getctag>c1</cs:getctag>' if depth == "0" else b'<d:getetag>"e1"</d:getetag>')
+                href = b"/ctag/cal/" if depth == "0" else b"/ctag/cal/ev.ics"
+                self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:" xmlns:cs="http://calendarserver.org/ns/">'
+                           b'<d:response><d:href>' + href + b'</d:href><d:propstat><d:prop>' + prop +
+                           b'</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response></d:multistatus>', xml)
+            elif self.command == "GET":
+                self.reply(200, b"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:ev\r\n"
+                           b"DTSTAMP:20260101T000000Z\r\nDTSTART;VALUE=DATE:20261203\r\nSUMMARY:ctag\r\n"
+                           b"END:VEVENT\r\nEND:VCALENDAR\r\n", [("ETag", '"e1"')])
+            elif self.command == "PUT":
+                self.reply(201, b"", [("ETag", '"p1"')])
+            else:
+                self.reply(405)
+        elif mode == "race412":
+            # Lists an empty calendar, then refuses every write: another client was quicker.
+            self.reply(412 if self.command == "PUT" else 207, b"" if self.command == "PUT" else EMPTY, xml)
+        else:
+            self.reply(404)
+
+    do_GET = do_PUT = do_DELETE = do_PROPFIND = do_REPORT = handle_any
+
+    def log_message(self, *args):
+        pass
+
+
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+with open(sys.argv[1], "w") as f:
+    f.write(str(server.server_address[1]))
+server.serve_forever()

@@ -1,0 +1,300 @@
+// The sync against a real Radicale: each case on a fresh calendar and a fresh memo folder,
+// the server checked and changed with curl as another client would.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "memo/memo_file.h"
+#include "memo/memo_store.h"
+#include "scratch_folder.h"
+#include "sync/sync_settings.h"
+#include "sync_support.h"
+
+namespace {
+
+void SetMemo(int year, int month, int slot, const std::string& text)
+{
+    CMemoStore store;
+    ASSERT_EQ(store.Open(year, month), 0);
+    ASSERT_EQ(store.SetEntry(slot, text.data(), static_cast<int>(text.size()), 0), 0);
+}
+
+std::string GetMemo(int year, int month, int slot)
+{
+    CMemoStore store;
+    if (store.Open(year, month) != 0)
+        return "<damaged>";
+    const CMemoEntry& e = store.m_pEntries[slot];
+    return e.m_pszText ? std::string(e.m_pszText, e.m_nLength) : "";
+}
+
+// curl at the server with the test user; its output (the HTTP code last, after a "|").
+std::string Curl(const std::string& args)
+{
+    int rc = 0;
+    return Shell("curl -s -u \"$ALMANIX_DAV_USER:$ALMANIX_DAV_PASS\" -w '|%{http_code}' " + args, rc);
+}
+std::string Url(const std::string& href)
+{
+    return "\"${ALMANIX_DAV_URL%/}" + href + "\"";
+}
+std::string PutEvent(const std::string& href, const std::string& uid, const char* start, const char* summary,
+    const char* kind = "VEVENT")
+{
+    const std::string ics = std::string("BEGIN:VCALENDAR\\r\\nVERSION:2.0\\r\\nPRODID:-//phone//EN\\r\\nBEGIN:") +
+        kind + "\\r\\nUID:" + uid + "\\r\\nDTSTAMP:20260101T000000Z\\r\\nDTSTART;VALUE=DATE:" + start +
+        "\\r\\nSUMMARY:" + summary + "\\r\\nEND:" + kind + "\\r\\nEND:VCALENDAR\\r\\n";
+    return Curl("-X PUT -H 'Content-Type: text/calendar' --data-binary \"$(printf '" + ics + "')\" " + Url(href));
+}
+
+struct Case : testing::Test {
+    ScratchFolder m_folder{"sync"};
+    CCalDavClient m_client;
+    void Begin(const char* calendar)
+    {
+        ASSERT_TRUE(m_folder.PrepareMemos());
+        std::string err;
+        ASSERT_TRUE(OpenFreshCalendar(m_client, calendar, err)) << err;
+    }
+};
+
+const char kOnce[] = "once-20261207-almanix.memo.ics";
+
+}  // namespace
+
+// One memo each way, removals each way, events of no memo kind left alone, and a second sync
+// with nothing changed that only lists.
+TEST_F(Case, BothWaysAndRemovals)
+{
+    Begin("both-ways");
+    SetMemo(2026, 12, 7, "牙医");
+    SetMemo(0, 12, 8, "腊八粥");  // lunar-yearly: Radicale refuses RSCALE, so it goes as dates
+    SyncReport r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nUploaded, 2);
+    const std::string col = m_client.Collection();
+    EXPECT_NE(Curl(Url(col + kOnce)).find("SUMMARY:\xe7\x89\x99\xe5\x8c\xbb"), std::string::npos);  // 牙医, UTF-8
+    const std::string lunar = Curl(Url(col + "lunar-1208-almanix.memo.ics"));
+    EXPECT_NE(lunar.find("RDATE;VALUE=DATE:"), std::string::npos) << lunar;
+    EXPECT_NE(lunar.find("X-ALMANIX-LUNAR:12-08"), std::string::npos);
+
+    EXPECT_NE(PutEvent(col + "phone-1.ics", "phone-1", "20261210", u8"会议").find("|201"), std::string::npos);
+    EXPECT_NE(PutEvent(col + "todo-1.ics", "todo-1", "20261211", u8"买菜", "VTODO").find("|201"), std::string::npos);
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nDownloaded, 1);
+    EXPECT_EQ(GetMemo(2026, 12, 10), "会议");
+    EXPECT_EQ(GetMemo(2026, 12, 11), "");
+
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nRequests, 1);  // the listing, nothing else
+    EXPECT_EQ(r.m_nUploaded + r.m_nDownloaded + r.m_nDeletedLocal + r.m_nDeletedRemote + r.m_nMerged, 0);
+
+    EXPECT_NE(Curl("-X DELETE " + Url(col + "phone-1.ics")).find("|20"), std::string::npos);
+    SetMemo(2026, 12, 7, "");
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nDeletedLocal, 1);
+    EXPECT_EQ(r.m_nDeletedRemote, 1);
+    EXPECT_EQ(GetMemo(2026, 12, 10), "");
+    EXPECT_NE(Curl(Url(col + kOnce)).find("|404"), std::string::npos);
+    EXPECT_NE(Curl(Url(col + "todo-1.ics")).find("|200"), std::string::npos);  // never ours to delete
+    EXPECT_EQ(GetMemo(0, 12, 8), "腊八粥");
+}
+
+TEST_F(Case, ConflictKeepsBothTexts)
+{
+    Begin("conflict");
+    SetMemo(2026, 12, 7, "三点");
+    ASSERT_TRUE(SyncNow(m_client).m_bOk);
+    // Changed on both sides: the phone rewrites the event, the calendar the memo.
+    PutEvent(m_client.Collection() + kOnce, "once-20261207@almanix.memo", "20261207", u8"四点");
+    SetMemo(2026, 12, 7, "三点半");
+    SyncReport r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nMerged, 1);
+    EXPECT_EQ(GetMemo(2026, 12, 7), "四点\r\n【本机】三点半");
+    const std::string server = Curl(Url(m_client.Collection() + kOnce));
+    EXPECT_NE(server.find("\xe3\x80\x90\xe6\x9c\xac\xe6\x9c\xba\xe3\x80\x91"), std::string::npos)
+        << server;  // 【本机】
+    r = SyncNow(m_client);
+    EXPECT_EQ(r.m_nMerged + r.m_nUploaded + r.m_nDownloaded, 0);
+}
+
+// A wrong password, a server gone before and in the middle of a sync: a status in words, memo
+// files untouched, and the next sync completes without duplicates.
+TEST_F(Case, FailuresTouchNothing)
+{
+    Begin("failures");
+    for (int d = 1; d <= 6; ++d)
+        SetMemo(2026, 11, d, "记事" + std::to_string(d));
+    CCalDavClient wrong;
+    ASSERT_TRUE(wrong.Open(DavEnv("ALMANIX_DAV_URL"), DavEnv("ALMANIX_DAV_USER"), "wrong"));
+    wrong.SetCollection(m_client.Collection());
+    SyncReport r = SyncNow(wrong);
+    EXPECT_FALSE(r.m_bOk);
+    EXPECT_NE(r.m_status.find("(401)"), std::string::npos) << r.m_status;
+    EXPECT_EQ(GetFileStamp(SYNC_STATE_FILE).m_nSize, 0u);  // no state written
+
+    // The server stops after the listing and three uploads.
+    struct Stopping : ICalendarClient {
+        ICalendarClient& m_c;
+        int m_nLeft;
+        Stopping(ICalendarClient& c, int n) : m_c(c), m_nLeft(n) {}
+        int List(std::vector<ServerEntry>& e) override { return m_c.List(e); }
+        int Changes(
+            const std::string& t, std::vector<ServerEntry>& c, std::vector<std::string>& r, std::string& n) override
+        {
+            return m_c.Changes(t, c, r, n);
+        }
+        int CollectionTag(std::string& c) override { return m_c.CollectionTag(c); }
+        int Get(const std::string& h, std::string& b, std::string& e) override { return m_c.Get(h, b, e); }
+        int Put(const std::string& h, const std::string& b, const std::string& m, std::string& e) override
+        {
+            if (m_nLeft-- == 0)
+                ControlServer("stop");
+            return m_c.Put(h, b, m, e);
+        }
+        int Delete(const std::string& h, const std::string& m) override { return m_c.Delete(h, m); }
+        std::string LastError() const override { return m_c.LastError(); }
+    } stopping(m_client, 3);
+    r = RunSync(stopping, [&] {
+        SyncSetup s;
+        s.m_calendar = m_client.Origin() + m_client.Collection();
+        s.m_collection = m_client.Collection();
+        s.m_calendarFolder = DefaultCalendarFolder();
+        return s;
+    }());
+    EXPECT_FALSE(r.m_bOk);
+    EXPECT_EQ(r.m_nUploaded, 3);
+    EXPECT_FALSE(r.m_status.empty());
+    r = SyncNow(m_client);  // still down
+    EXPECT_FALSE(r.m_bOk);
+    for (int d = 1; d <= 6; ++d)
+        EXPECT_EQ(GetMemo(2026, 11, d), "记事" + std::to_string(d));
+
+    ASSERT_TRUE(ControlServer("start"));
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nUploaded, 3);
+    std::vector<ServerEntry> listing;
+    ASSERT_EQ(m_client.List(listing), 207);
+    EXPECT_EQ(listing.size(), 6u);
+}
+
+// Two memo folders (two computers) through one calendar end up with the same memos.
+TEST_F(Case, TwoFoldersConverge)
+{
+    Begin("two-folders");
+    const std::filesystem::path a = std::filesystem::current_path();
+    ScratchFolder other("sync-b");
+    ASSERT_TRUE(other.PrepareMemos());
+    const std::filesystem::path b = std::filesystem::current_path();
+    SetMemo(2026, 12, 24, "B 的记事");
+    SetMemo(2026, 12, 25, "B 的圣诞");
+    std::filesystem::current_path(a);
+    SetMemo(2026, 12, 1, "A 的记事");
+    SetMemo(2026, 12, 25, "A 的圣诞");
+    for (const auto& folder : {a, b, a}) {
+        std::filesystem::current_path(folder);
+        const SyncReport r = SyncNow(m_client);
+        ASSERT_TRUE(r.m_bOk) << r.m_status;
+    }
+    for (int day : {1, 24, 25}) {
+        std::filesystem::current_path(a);
+        const std::string inA = GetMemo(2026, 12, day);
+        std::filesystem::current_path(b);
+        EXPECT_EQ(GetMemo(2026, 12, day), inA) << day;
+        EXPECT_FALSE(inA.empty());
+    }
+    std::filesystem::current_path(a);
+    EXPECT_EQ(GetMemo(2026, 12, 25), "A 的圣诞\r\n【本机】B 的圣诞");
+}
+
+// Replies Radicale never sends, from odd_server.py: a status in words, and nothing written.
+TEST(OddReplies, StatusInWordsAndNothingWritten)
+{
+    ScratchFolder folder("sync-odd");
+    ASSERT_TRUE(folder.PrepareMemos());
+    SetMemo(2026, 12, 7, "不动");
+    const struct {
+        const char* mode;
+        const char* words;
+    } cases[] = {
+        {"malformed", "XML"},
+        {"redirect", "(301)"},
+        {"error500", "(500)"},
+        {"huge", "太大"},
+        {"race412", "(412)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        CCalDavClient client;
+        ASSERT_TRUE(client.Open(DavEnv("ALMANIX_ODD_URL") + c.mode + "/", "u", "p"));
+        client.SetCollection(std::string("/") + c.mode + "/cal/");
+        const SyncReport r = SyncNow(client);
+        EXPECT_FALSE(r.m_bOk);
+        EXPECT_NE(r.m_status.find(c.words), std::string::npos) << r.m_status;
+        EXPECT_EQ(GetMemo(2026, 12, 7), "不动");
+        if (std::string(c.mode) != "race412") {
+            EXPECT_EQ(GetFileStamp(SYNC_STATE_FILE).m_nSize, 0u);
+        }
+    }
+    // A server without sync reports: the getctag tells an unchanged calendar without a listing.
+    CCalDavClient ctagOnly;
+    ASSERT_TRUE(ctagOnly.Open(DavEnv("ALMANIX_ODD_URL") + "ctag/", "u", "p"));
+    ctagOnly.SetCollection("/ctag/cal/");
+    RemoveFile(SYNC_STATE_FILE);
+    SyncReport first = SyncNow(ctagOnly);
+    EXPECT_TRUE(first.m_bOk) << first.m_status;
+    EXPECT_EQ(first.m_nDownloaded, 1);
+    EXPECT_EQ(GetMemo(2026, 12, 3), "ctag");
+    SyncReport second = SyncNow(ctagOnly);
+    EXPECT_TRUE(second.m_bOk);
+    EXPECT_EQ(second.m_nRequests, 2);  // the refused sync report, the getctag
+    // Discovery follows redirects within the server only: the password goes nowhere else.
+    CCalDavClient redirected;
+    ASSERT_TRUE(redirected.Open(DavEnv("ALMANIX_ODD_URL") + "redirect/", "u", "p"));
+    std::string home;
+    std::vector<CalendarInfo> calendars;
+    EXPECT_EQ(redirected.Discover(home, calendars), 301);
+    // A certificate that does not verify ends the sync; it is never ignored.
+    CCalDavClient untrusted;
+    ASSERT_TRUE(untrusted.Open(DavEnv("ALMANIX_TLS_URL"), DavEnv("ALMANIX_DAV_USER"), DavEnv("ALMANIX_DAV_PASS")));
+    untrusted.SetCollection("/almanix/");
+    const SyncReport r = SyncNow(untrusted);
+    EXPECT_FALSE(r.m_bOk);
+    EXPECT_NE(r.m_status.find("安全连接"), std::string::npos) << r.m_status;
+    // Plain http is for this computer only.
+    CCalDavClient remote;
+    EXPECT_FALSE(remote.Open("http://dav.example.com/cal/", "u", "p"));
+    EXPECT_NE(remote.LastError().find("https"), std::string::npos);
+}
+
+// The stored settings keep the password encrypted for the Windows user (the worker and the
+// dialog that use them run in the end-to-end case).
+TEST(SyncSettings, PasswordIsStoredEncrypted)
+{
+    SyncSettings s;
+    s.m_server = "https://dav.example.com/";
+    s.m_user = "u";
+    s.m_password = "s3cret-pw";
+    ASSERT_EQ(SaveSyncSettings(s), 0);
+    wchar_t stored[4096] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Kestrin\\Almanix\\Sync", L"Password", RRF_RT_REG_SZ, nullptr,
+                  stored, &size),
+        ERROR_SUCCESS);
+    const std::wstring raw(stored);
+    EXPECT_EQ(raw.find(L"s3cret"), std::wstring::npos);
+    EXPECT_GT(raw.size(), 40u);
+    SyncSettings back;
+    ASSERT_TRUE(LoadSyncSettings(back));
+    EXPECT_EQ(back.m_password, s.m_password);
+    EXPECT_EQ(UnprotectPassword("00" + ProtectPassword("x").substr(2)), "");  // damaged: nothing
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Kestrin\\Almanix\\Sync");
+}
