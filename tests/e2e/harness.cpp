@@ -410,3 +410,14 @@ int Picture::Count(int l, int t, int r, int b, COLORREF c) const
         }
     return n;
 }
+
+bool WaitForOneOffMark(HWND main, HWND view, POINT cell)
+{
+    Picture pic;
+    return WaitUntil(
+        [&] {
+            Sync(main);
+            return pic.Capture(view) && pic.At(cell.x + 34, cell.y + 1) == RGB(135, 206, 250);
+        },
+        5000);
+}

@@ -101,6 +101,10 @@ inline POINT DayOfMay2024(int d)
     return {c.x + 20, c.y + 12};
 }
 
+// Waits until the screen shows day cell `cell` of the view (its top-left corner) in the
+// one-off memo colour: the month has read its memo files again and repainted.
+bool WaitForOneOffMark(HWND main, HWND view, POINT cell);
+
 // What the screen shows of a window, to probe its pixels.
 struct Picture {
     int w = 0, h = 0;

@@ -111,14 +111,7 @@ TEST(CalendarMenu, ExportImportAndAutostart)
 
     // The month was read again: day 2 now carries the one-off mark.
     HWND view = ChildWithId(main, kMonthView);
-    POINT cell = CellOfMay2024(2);
-    Picture pic;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            Sync(main);
-            return pic.Capture(view) && pic.At(cell.x + 34, cell.y + 1) == RGB(135, 206, 250);
-        },
-        5000));
+    EXPECT_TRUE(WaitForOneOffMark(main, view, CellOfMay2024(2)));
     SaveWindowPng(main, L"e2e-after-import");
 
     // The autostart entry goes and comes back with the menu's switch.

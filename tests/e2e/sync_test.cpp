@@ -76,14 +76,7 @@ TEST(Sync, DISABLED_TypedMemoAndPhoneEventBothWays)
     EXPECT_EQ(ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(8, "取快递") + MemoRecord(9, "phone")));
     SendMessageW(settings, WM_COMMAND, IDCANCEL, 0);
     // The shown month read its memos anew: the phone's day has the one-off memo's colour.
-    const POINT cell = CellOfMay2024(9);
-    Picture pic;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            Sync(main);
-            return pic.Capture(view) && pic.At(cell.x + 34, cell.y + 1) == RGB(135, 206, 250);
-        },
-        5000));
+    EXPECT_TRUE(WaitForOneOffMark(main, view, CellOfMay2024(9)));
 
     run.Kill();
 
