@@ -148,6 +148,7 @@ int CMemoStore::Reset(int maxIndex, const char* fileName)
     m_pEntries.reset();
     m_nMaxIndex = -1;
     m_szFile[0] = '\0';
+    m_stamp = FileStamp{};
     if (maxIndex < 0 || maxIndex > 0x7FFF || fileName == nullptr)
         return -1;
     const std::size_t length = std::strlen(fileName);
@@ -174,6 +175,8 @@ int CMemoStore::Load()
     if (!m_pEntries)
         return -1;
     Clear();
+    // Taken before the read: a change that lands meanwhile shows as a newer stamp later.
+    m_stamp = GetFileStamp(m_szFile);
     std::size_t size = 0;
     const std::unique_ptr<char[]> image = ReadWholeFile(m_szFile, size);
     if (!image || size <= kTagSize)
@@ -205,8 +208,11 @@ int CMemoStore::Save()
     for (int i = 0; i <= m_nMaxIndex; ++i)
         if (m_pEntries[i].m_pszText != nullptr)
             sum += kHeaderSize + m_pEntries[i].m_nLength;
-    if (sum == 0)
-        return RemoveFile(m_szFile);
+    if (sum == 0) {
+        const int result = RemoveFile(m_szFile);
+        m_stamp = GetFileStamp(m_szFile);
+        return result;
+    }
 
     const std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kTagSize + sum]);
     if (!buffer)
@@ -222,13 +228,19 @@ int CMemoStore::Save()
         std::memcpy(p, entry.m_pszText, entry.m_nLength);
         p += entry.m_nLength;
     }
-    return WriteWholeFile(m_szFile, buffer.get(), kTagSize + sum);
+    const int result = WriteWholeFile(m_szFile, buffer.get(), kTagSize + sum);
+    m_stamp = GetFileStamp(m_szFile);
+    return result;
 }
 
 int CMemoStore::SetEntry(int slot, const char* text, int length, std::uint32_t flags)
 {
-    if (!m_pEntries || slot < 0 || slot > m_nMaxIndex)
+    if (!m_pEntries || slot < 0 || slot > m_nMaxIndex || length < 0 || length > MEMO_MAX_TEXT_LENGTH)
         return -1;
+    // Another writer (the sync, another copy of the memo folder's files) changed the file since
+    // it was read: its other slots are taken from the file as it is now, not written back old.
+    if (GetFileStamp(m_szFile) != m_stamp)
+        Load();
     if (m_pEntries[slot].Set(text, length, flags) != 0)
         return -1;
     return Save();

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "memo/memo_file.h"
+
 // Memo kinds; each has its own files, slot meaning and default colour.
 inline constexpr int MEMO_KIND_ONCE = 1;          // one Gregorian date; slot = day of month
 inline constexpr int MEMO_KIND_SOLAR_YEARLY = 2;  // every year, Gregorian month and day
@@ -76,7 +78,9 @@ public:
     // -1 when the file could not be replaced or removed: it then keeps its old content,
     // while the slots keep their new values.
     int Save();
-    // Sets slot with CMemoEntry::Set and saves. -1 with slot and file unchanged when slot is
+    // Sets slot with CMemoEntry::Set and saves; when the file changed on disk since it was
+    // read or written here, its slots are read again first, so no other writer's change to
+    // another slot is undone. -1 with slot and file unchanged when slot is
     // out of range or the text is too long for a record; -1 from Save otherwise.
     int SetEntry(int slot, const char* text, int length, std::uint32_t flags);
     // Empties every slot (the file is not touched).
@@ -85,4 +89,7 @@ public:
     std::unique_ptr<CMemoEntry[]> m_pEntries;  // m_nMaxIndex + 1 slots
     char m_szFile[32] = {};                    // file name relative to the memo folder
     int m_nMaxIndex = -1;                      // 31 for a month file, 7 for the weekly file
+
+private:
+    FileStamp m_stamp;  // the file as last read or written
 };

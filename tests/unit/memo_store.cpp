@@ -263,6 +263,21 @@ TEST_F(MemoStoreTest, FailedWriteKeepsOldFileAndNewSlot)
     ExpectSlots(store, {{1, "old", 0}});
 }
 
+// Another writer (the sync's worker) changes the file between two saves of a store: its slot
+// survives the store's next save, which sets only its own slot.
+TEST_F(MemoStoreTest, AnotherWritersChangeSurvivesTheNextSave)
+{
+    CMemoStore mine, theirs, check;
+    ASSERT_EQ(mine.Open(2024, 5), 0);
+    ASSERT_EQ(mine.SetEntry(1, "mine", 4, 0), 0);
+    ASSERT_EQ(theirs.Open(2024, 5), 0);
+    ASSERT_EQ(theirs.SetEntry(9, "theirs", 6, 0), 0);
+    ASSERT_EQ(mine.SetEntry(2, "again", 5, 0), 0);
+    ExpectSlots(mine, {{1, "mine", 0}, {2, "again", 0}, {9, "theirs", 0}});
+    ASSERT_EQ(check.Open(2024, 5), 0);
+    ExpectSlots(check, {{1, "mine", 0}, {2, "again", 0}, {9, "theirs", 0}});
+}
+
 TEST_F(MemoStoreTest, FailedRemovalReportsAndKeepsFile)
 {
     CMemoStore store;
