@@ -9,6 +9,7 @@
 #include <commdlg.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "controls/label.h"
@@ -69,9 +70,11 @@ protected:
     // A "■" swatch in the memo's colour, and its size in a font of nPointSize tenths of a point.
     void CreateSwatch(CHoverButton& swatch, const RECT& rc, UINT nID, std::uint32_t dwFlags, int nKind, int nPointSize);
     SIZE SwatchSize(int nPointSize);
-    // The picker over the dialog at the memo's colour; a chosen colour goes into *pFlags.
-    // The swatch shows the colour afterwards either way.
-    void PickColor(std::uint32_t* pFlags, int nKind, CHoverButton& swatch, const COLORREF (&custom)[16]);
+    // The picker over the dialog at the memo's colour, its custom colours the dialog's memo
+    // colours and white after them; a chosen colour goes into *pFlags. The swatch shows the
+    // colour afterwards either way.
+    void PickColor(
+        std::uint32_t* pFlags, int nKind, CHoverButton& swatch, std::initializer_list<COLORREF> dialogColors);
     // False, after a warning and with the focus on the edit, when text is too long to store.
     bool CheckLength(const std::string& text, int nEditID, const char* pszWarning);
     void OnPaint();

@@ -168,8 +168,12 @@ SIZE CMemoDialogBase::SwatchSize(int nPointSize)
     return TextSize(m_hWnd, font, kSwatchText);
 }
 
-void CMemoDialogBase::PickColor(std::uint32_t* pFlags, int nKind, CHoverButton& swatch, const COLORREF (&custom)[16])
+void CMemoDialogBase::PickColor(
+    std::uint32_t* pFlags, int nKind, CHoverButton& swatch, std::initializer_list<COLORREF> dialogColors)
 {
+    COLORREF custom[16];
+    std::fill(std::begin(custom), std::end(custom), kWhite);
+    std::copy_n(dialogColors.begin(), std::min<std::size_t>(dialogColors.size(), 16), custom);
     COLORREF chosen = 0;
     if (ChooseMemoColor(m_hWnd, GetMemoColor(*pFlags, nKind), custom, &chosen))
         *pFlags = chosen | MEMO_CUSTOM_COLOR;
@@ -348,25 +352,9 @@ LRESULT CMemoDlg::OnCtrlNotify(WPARAM nID, LPARAM)
     default:
         return 0;
     }
-    const COLORREF custom[16] = {
-        GetMemoColor(m_dwOnceFlags, MEMO_KIND_ONCE),
-        GetMemoColor(m_dwSolarFlags, MEMO_KIND_SOLAR_YEARLY),
-        GetMemoColor(m_dwLunarFlags, MEMO_KIND_LUNAR_YEARLY),
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-        kWhite,
-    };
-    PickColor(pFlags, nKind, *pSwatch, custom);
+    PickColor(pFlags, nKind, *pSwatch,
+        {GetMemoColor(m_dwOnceFlags, MEMO_KIND_ONCE), GetMemoColor(m_dwSolarFlags, MEMO_KIND_SOLAR_YEARLY),
+            GetMemoColor(m_dwLunarFlags, MEMO_KIND_LUNAR_YEARLY)});
     return 0;
 }
 

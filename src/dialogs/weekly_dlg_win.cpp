@@ -8,7 +8,6 @@
 namespace {
 
 const char kSwatchText[] = "■";
-const COLORREF kWhite = RGB(255, 255, 255);
 
 const char kTooLong[] = "这条提示太长，存不下：一条提示最多 65535 字节。请删减后再按“确定”。";
 const char kNotWritten[] = "提示没能写入文件，请确认“我的记事”文件夹可以写入，再按“确定”。";
@@ -64,10 +63,7 @@ LRESULT CWeeklyDlg::OnCtrlNotify(WPARAM nID, LPARAM)
 {
     if (nID != IDC_WEEKLY_COLOR)
         return 0;
-    const COLORREF current = GetMemoColor(m_dwWeeklyFlags, MEMO_KIND_WEEKLY);
-    const COLORREF custom[16] = {current, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite,
-        kWhite, kWhite, kWhite, kWhite, kWhite, kWhite};
-    PickColor(&m_dwWeeklyFlags, MEMO_KIND_WEEKLY, m_btnColor, custom);
+    PickColor(&m_dwWeeklyFlags, MEMO_KIND_WEEKLY, m_btnColor, {GetMemoColor(m_dwWeeklyFlags, MEMO_KIND_WEEKLY)});
     return 0;
 }
 
