@@ -7,6 +7,14 @@
 
 #include "sync/sync_plan.h"
 
+// One event's body as a calendar-multiget or GET returned it.
+struct FetchedBody {
+    std::string m_href;
+    std::string m_etag;
+    std::string m_body;
+    int m_nStatus = 200;  // 404: gone from the server since the listing
+};
+
 // The requests a sync makes of one calendar. Each returns the HTTP status, or 0 when no
 // answer came (LastError says why in words).
 class ICalendarClient {
@@ -15,17 +23,25 @@ public:
     // Every event of the calendar with its ETag (a listing is 207).
     virtual int List(std::vector<ServerEntry>& events) = 0;
     // The events changed and removed since token (RFC 6578 sync-collection; an empty token: all
-    // of them), and the token now. 207; another status when the server does not offer it or no
-    // longer knows the token.
+    // of them), and the token now. 207 with newToken empty: the server answered without a
+    // sync-token, so it has no sync report after all. Another status when the server does not
+    // offer it or no longer knows the token.
     virtual int Changes(const std::string& token, std::vector<ServerEntry>& changed, std::vector<std::string>& removed,
         std::string& newToken) = 0;
     // The calendar's getctag (it changes with every change in the calendar); 207 with it.
     virtual int CollectionTag(std::string& ctag) = 0;
+    // Up to 100 events' bodies and ETags in one calendar-multiget REPORT (RFC 4791, 7.9): 207,
+    // one entry per href the server answered (m_nStatus 404 for one gone since the listing).
+    // Another status when the server does not offer it: the caller GETs each.
+    virtual int Multiget(const std::vector<std::string>& hrefs, std::vector<FetchedBody>& bodies) = 0;
     virtual int Get(const std::string& href, std::string& body, std::string& etag) = 0;
     // ifMatch empty: If-None-Match: * (the event must not exist yet). etag: the new one, when sent.
     virtual int Put(
         const std::string& href, const std::string& body, const std::string& ifMatch, std::string& etag) = 0;
     virtual int Delete(const std::string& href, const std::string& ifMatch) = 0;
+    // Whether the calendar advertises RSCALE=CHINESE in its supported-rscale-set (RFC 7529,
+    // section 5.2): 207 with the answer (false when the property is missing).
+    virtual int RscaleSupport(bool& chinese) = 0;
     virtual std::string LastError() const = 0;
 };
 
