@@ -45,8 +45,22 @@ public:
     virtual std::string LastError() const = 0;
 };
 
+// One side found empty while the other still holds what both last agreed on: the sync changes
+// nothing until the user says which side is right.
+enum class SyncQuestion {
+    None,
+    ServerEmptied,  // the calendar has no event of ours left: "清空本机记事" or "重新上传本机记事"
+    LocalEmptied,   // the memo folder has no memo left: "清空服务器上的记事" or "从服务器取回记事"
+};
+enum class SyncAnswer {
+    None,
+    EmptyBoth,  // the emptied side is right: empty the other one too
+    Refill,     // the emptied side is wrong: fill it again from the other one
+};
+
 struct SyncReport {
     bool m_bOk = false;
+    SyncQuestion m_question = SyncQuestion::None;  // then nothing was changed
     std::string m_status;  // UTF-8, in words: what was done, or what went wrong
     int m_nUploaded = 0, m_nDownloaded = 0, m_nDeletedRemote = 0, m_nDeletedLocal = 0, m_nMerged = 0;
     int m_nRequests = 0;                // HTTP requests made
@@ -56,12 +70,13 @@ struct SyncReport {
 struct SyncSetup {
     std::string m_calendar;    // the calendar's URL (names the state)
     std::string m_collection;  // its path on the server, ending in "/"
-    std::string m_stateFile = SYNC_STATE_FILE;
-    std::string m_calendarFolder;  // the memo files' folder, as ReadMemoFolder takes it
+    std::string m_stateFile;       // absolute: the sync never depends on the current folder
+    std::string m_calendarFolder;  // absolute, ending in a separator: the memo files' folder
     bool m_bCautious = false;      // see PlanSync: memos were saved while the last sync ran
+    SyncAnswer m_answer = SyncAnswer::None;  // the user's answer to the last sync's question
 };
 
-// Runs one sync with the memo folder as the current directory. A failed request stops it:
+// Runs one sync. A failed request stops it:
 // what was done before stays done and recorded, memo files are only ever rewritten whole.
 SyncReport RunSync(ICalendarClient& client, const SyncSetup& setup);
 

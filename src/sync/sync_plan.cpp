@@ -7,9 +7,6 @@
 #include <unordered_map>
 
 #include "memo/memo_store.h"
-#include "text/gbcodec.h"
-
-const char kLocalMark[] = "【本机】";
 
 namespace {
 
@@ -50,28 +47,6 @@ std::string MemoHref(const std::string& collection, const MemoItem& place)
     std::string uid = MemoUid(place);
     uid.replace(uid.find('@'), 1, "-");  // "@" is allowed in a path, but some servers quote it
     return collection + uid + ".ics";
-}
-
-std::string MergeTexts(const std::string& server, const std::string& local)
-{
-    // One text holding the other loses nothing; this also makes a merge interrupted between
-    // its two writes come out the same when the next sync merges again.
-    if (local.find(server) != std::string::npos)
-        return local;
-    if (server.find(local) != std::string::npos)
-        return server;
-    std::string out = server;
-    if (!out.empty())
-        out += "\r\n";
-    out += kLocalMark;
-    for (std::size_t i = 0; i < local.size();) {
-        const std::size_t n = almanix::GbCharLength(local, i);
-        if (out.size() + n > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH))
-            break;
-        out.append(local, i, n);
-        i += n;
-    }
-    return out;
 }
 
 std::vector<std::string> HrefsToFetch(const SyncState& state, const std::vector<ServerEntry>& listing)

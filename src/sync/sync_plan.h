@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "memo/memo_merge.h"
 #include "sync/sync_state.h"
 
 // One event in the server's listing.
@@ -60,9 +61,3 @@ std::vector<std::string> HrefsToFetch(const SyncState& state, const std::vector<
 std::vector<SyncAction> PlanSync(const std::vector<MemoItem>& local, const SyncState& state,
     const std::vector<ServerEntry>& listing, const std::vector<FetchedEvent>& fetched, const std::string& collection,
     bool cautious = false);
-
-// Server text, then the local text on a new line after a mark, cut to what a memo holds;
-// when one text holds the other already, that one.
-std::string MergeTexts(const std::string& server, const std::string& local);
-// GB18030 "【本机】": marks the local text appended in a conflict.
-extern const char kLocalMark[];
