@@ -179,24 +179,37 @@ std::string DateList(const std::vector<long>& days)
 
 void WriteEventHead(CIcalWriter& w, const MemoItem& m, const std::string& uid, long nStart, const ExportOptions& o)
 {
-    const std::string utf8 = almanix::GbToUtf8(m.m_text);
-    const std::size_t nl = utf8.find_first_of("\r\n");
     w.Line("BEGIN", "VEVENT");
     w.Line("UID", uid);
     w.Line("DTSTAMP", o.m_stamp);
     w.Line("DTSTART;VALUE=DATE", FormatDate(nStart));
+    WriteMemoText(w, m.m_text);
+    WriteMemoColour(w, m);
+    w.Line("TRANSP", "TRANSPARENT");
+}
+
+}  // namespace
+
+void WriteMemoText(CIcalWriter& w, const std::string& gbText)
+{
+    const std::string utf8 = almanix::GbToUtf8(gbText);
+    const std::size_t nl = utf8.find("\r\n");
     w.Line("SUMMARY", EscapeText(utf8.substr(0, nl)));
-    w.Line("DESCRIPTION", EscapeText(utf8));
+    if (nl == std::string::npos)
+        return;
+    w.Line("DESCRIPTION", EscapeText(utf8.substr(nl + 2)));
+    w.Line(kRestMarkName, kRestMarkValue);
+}
+
+void WriteMemoColour(CIcalWriter& w, const MemoItem& m)
+{
     w.Line("COLOR", NearestCssColor(GetMemoColor(m.m_dwFlags, m.m_nKind)));
     const std::uint32_t custom = MEMO_CUSTOM_COLOR | (m.m_dwFlags & 0xFFFFFF);
     if (m.m_dwFlags == custom)
         w.Line("X-ALMANIX-COLOR", HexColor(m.m_dwFlags));
     else if (m.m_dwFlags != 0)
         w.Line("X-ALMANIX-FLAGS", Format("%08X", static_cast<int>(m.m_dwFlags)));
-    w.Line("TRANSP", "TRANSPARENT");
 }
-
-}  // namespace
 
 const char* NearestCssColor(std::uint32_t colorref)
 {
@@ -390,8 +403,11 @@ std::uint32_t FlagsOf(const IcalComponent& ev, bool bOurs)
     return 0;
 }
 
-// The text of an event: SUMMARY and DESCRIPTION, the description alone when it begins with
-// the summary (as ours do).
+// The text of an event: SUMMARY, then DESCRIPTION on the lines below. Ours mark that their
+// DESCRIPTION holds only the lines after the summary. Without the mark, a DESCRIPTION that
+// begins with the summary repeats it (as some programs and our earlier versions write); and
+// in an event of ours whose summary no longer begins its DESCRIPTION, the summary was edited
+// elsewhere: it replaces the description's first line.
 std::string TextOf(const IcalComponent& ev)
 {
     const IcalProperty* s = ev.Find("SUMMARY");
@@ -400,8 +416,20 @@ std::string TextOf(const IcalComponent& ev)
     const std::string description = d ? UnescapeText(d->m_value) : std::string();
     if (description.empty())
         return summary;
-    if (summary.empty() || description == summary || description.compare(0, summary.size() + 2, summary + "\r\n") == 0)
+    if (summary.empty())
         return description;
+    const IcalProperty* mark = ev.Find(kRestMarkName);
+    if (!mark || mark->m_value != kRestMarkValue) {
+        if (description == summary || description.compare(0, summary.size() + 2, summary + "\r\n") == 0)
+            return description;
+        const IcalProperty* uid = ev.Find("UID");
+        const std::string domain = kUidDomain;
+        if (uid && uid->m_value.size() > domain.size() &&
+            uid->m_value.compare(uid->m_value.size() - domain.size(), domain.size(), domain) == 0) {
+            const std::size_t nl = description.find("\r\n");
+            return nl == std::string::npos ? summary : summary + description.substr(nl);
+        }
+    }
     return summary + "\r\n" + description;
 }
 

@@ -111,5 +111,14 @@ int ImportIcal(
 std::string FormatImportReport(const ImportReport& report);
 std::string FormatExportReport(const ExportReport& report);
 
+class CIcalWriter;
+// SUMMARY (the text's first line) and, for a text of several lines, DESCRIPTION with the lines
+// after it and the mark that says so, so that an edit of the summary alone reads back right.
+void WriteMemoText(CIcalWriter& w, const std::string& gbText);
+// COLOR, and X-ALMANIX-COLOR or X-ALMANIX-FLAGS where the memo's flags are not its kind's default.
+void WriteMemoColour(CIcalWriter& w, const MemoItem& m);
+inline constexpr char kRestMarkName[] = "X-ALMANIX-DESCRIPTION";
+inline constexpr char kRestMarkValue[] = "REST";
+
 // The CSS colour name nearest to a COLORREF (red in bits 0-7).
 const char* NearestCssColor(std::uint32_t colorref);

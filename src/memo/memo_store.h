@@ -87,7 +87,7 @@ public:
     void Clear();
 
     std::unique_ptr<CMemoEntry[]> m_pEntries;  // m_nMaxIndex + 1 slots
-    char m_szFile[32] = {};                    // file name relative to the memo folder
+    char m_szFile[1040] = {};  // the file: relative to the memo folder, or absolute (MAX_PATH characters of GB18030)
     int m_nMaxIndex = -1;                      // 31 for a month file, 7 for the weekly file
 
 private:

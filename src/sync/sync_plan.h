@@ -1,8 +1,14 @@
-// The decision for each memo of a sync, from three views of it: the memo folder now, the
+// The decisions of one sync, from three views of every event: the memo folder now, the
 // server now and what both last agreed on (the state). Pure: no files, no network.
+//
+// A memo slot shows every event of its place as one part (memo_parts.h); each event is a
+// record of the state with the place and the part's text both sides agreed on. So any number
+// of events share a day, an event moved elsewhere leaves its old day and joins its new one,
+// and nothing on either side is ever written over: a text changed on both sides keeps both.
 #pragma once
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "memo/memo_merge.h"
@@ -19,45 +25,61 @@ struct FetchedEvent {
     std::string m_href;
     std::string m_etag;
     std::string m_uid;
-    bool m_bMemo = false;  // its iCalendar maps to a memo (as the import maps it)
-    MemoItem m_item;       // then: the memo
+    bool m_bMemo = false;  // its iCalendar reads as one memo (as the import reads it)
+    MemoItem m_item;       // then: its place, its part's text and flags
+    std::string m_body;    // the event as the server sent it
 };
 
 enum class SyncOp {
-    Upload,        // PUT the memo: If-Match m_ifMatch, or If-None-Match: * when m_bNew
-    Download,      // write the server's memo into its slot
-    Merge,         // changed on both sides: write m_item (the merged text) and PUT it
-    DeleteRemote,  // DELETE If-Match m_ifMatch
-    DeleteLocal,   // empty the memo's slot
-    Agree,         // both sides hold the same: only the state changes
-    Forget,        // the event is gone from both sides: drop its record
-    Foreign,       // an event that is no memo: remembered, never touched
+    Create,        // PUT a new event made from m_record (If-None-Match: *)
+    Update,        // PUT the server's event with its text set to m_record's (If-Match m_ifMatch)
+    DeleteRemote,  // DELETE m_record.m_href, If-Match m_ifMatch
+    Record,        // no request: the record becomes m_record (downloaded, agreed, moved)
+    Forget,        // no request: the record of m_record.m_href is dropped
 };
 
+using MemoPlace = std::tuple<int, int, int, int>;  // kind, file year, file month, slot
+MemoPlace PlaceOf(const MemoItem& m);
+
 struct SyncAction {
-    SyncOp m_op = SyncOp::Agree;
-    MemoItem m_item;  // what both sides hold once the action is done (for Delete*: the place)
-    std::string m_href;
+    SyncOp m_op = SyncOp::Record;
+    SyncRecord m_record;    // the record once the action is done (DeleteRemote, Forget: the one dropped)
     std::string m_ifMatch;  // the ETag the server must still have
-    std::string m_etag;     // the ETag when the action needs no request (Download, Agree, Foreign)
-    std::string m_uid;
-    bool m_bNew = false;
+    std::string m_body;     // Update: the server's event as this sync fetched it ("": fetch it)
+    bool m_bMerged = false;  // both sides had changed the text: it holds both
+    bool m_bDownload = false;
+    std::vector<MemoPlace> m_needs;  // slots whose writes must have gone in first
+};
+
+// A slot the sync rewrites: only while it still holds what the sync read.
+struct SlotWrite {
+    MemoItem m_before;  // place, and the text and flags read
+    MemoItem m_after;   // what it gets (an empty text empties the slot)
+};
+
+struct SyncPlan {
+    std::vector<SlotWrite> m_writes;
+    std::vector<SyncAction> m_actions;
 };
 
 // The UID a memo's event gets when it is made by us (the same as an export's).
 std::string MemoUid(const MemoItem& place);
 // Where a new memo's event goes inside the calendar (collection ends in "/").
-std::string MemoHref(const std::string& collection, const MemoItem& place);
+std::string MemoHref(const std::string& collection, const std::string& uid);
 
 // Hrefs of the listing whose content the plan needs: unknown to the state, or with a new ETag.
 std::vector<std::string> HrefsToFetch(const SyncState& state, const std::vector<ServerEntry>& listing);
 
-// local: the memos of the folder now; fetched: the events of HrefsToFetch. One action for each
-// memo or event that needs one; memos unchanged on both sides get none.
-// cautious: the memo files may have been written from texts read before the last sync (the
-// window saved a memo while that sync ran), so a local change may undo what the sync brought:
-// a changed memo is merged with the agreed text instead of replacing it, and a memo gone
-// here comes back from the server instead of being deleted there.
-std::vector<SyncAction> PlanSync(const std::vector<MemoItem>& local, const SyncState& state,
-    const std::vector<ServerEntry>& listing, const std::vector<FetchedEvent>& fetched, const std::string& collection,
-    bool cautious = false);
+struct SyncInputs {
+    std::vector<MemoItem> m_local;          // the memos of the folder now
+    std::vector<MemoItem> m_unreadable;     // files that broke off (slot ignored): nothing there counts as removed
+    std::vector<ServerEntry> m_listing;     // every event on the server now
+    std::vector<FetchedEvent> m_fetched;    // the events of HrefsToFetch
+    std::string m_collection;
+    // The memo files may have been written from texts read before the last sync (the window
+    // saved a memo while that sync ran), so a local change may undo what the sync brought: a
+    // changed part is merged with the agreed text, and a part gone here comes back.
+    bool m_bCautious = false;
+};
+
+SyncPlan PlanSync(const SyncInputs& in, const SyncState& state);

@@ -7,7 +7,9 @@
 
 namespace {
 
-const char kMagic[] = "ALMANIX-SYNC 1";
+const char kMagic[] = "ALMANIX-SYNC 2";
+const char kMagicOld[] = "ALMANIX-SYNC 1";
+const char* const kRscaleWords[] = {"unknown", "rscale", "dates"};
 
 // Fields are tab-separated and lines end in LF, so texts escape backslash, tab, CR and LF.
 std::string Escape(const std::string& s)
@@ -93,7 +95,7 @@ bool ToInt(const std::string& s, long long lo, long long hi, long long& v)
 std::string FormatSyncState(const SyncState& state)
 {
     std::string out = std::string(kMagic) + "\t" + Escape(state.m_calendar) + "\t" +
-        (state.m_bNoRscale ? "dates" : "rscale") + "\t" + Escape(state.m_syncToken) + "\t" + Escape(state.m_ctag) +
+        kRscaleWords[static_cast<int>(state.m_rscale)] + "\t" + Escape(state.m_syncToken) + "\t" + Escape(state.m_ctag) +
         "\n";
     char head[64];
     for (const SyncRecord& r : state.m_records) {
@@ -118,11 +120,19 @@ bool ParseSyncState(const std::string& text, SyncState& state)
         const std::vector<std::string> f = Split(text.substr(pos, nl - pos));
         pos = nl + 1;
         if (first) {
-            if (f.size() != 5 || f[0] != kMagic || !Unescape(f[1], state.m_calendar) ||
+            if (f.size() != 5 || (f[0] != kMagic && f[0] != kMagicOld) || !Unescape(f[1], state.m_calendar) ||
                 !Unescape(f[3], state.m_syncToken) || !Unescape(f[4], state.m_ctag))
                 return false;
-            state.m_bNoRscale = f[2] == "dates";
+            if (f[2] == "dates")
+                state.m_rscale = SyncState::Rscale::Dates;
+            else if (f[2] == "rscale" && f[0] == kMagic)
+                state.m_rscale = SyncState::Rscale::Rules;
             first = false;
+            if (f[0] == kMagicOld) {
+                state.m_syncToken.clear();
+                state.m_ctag.clear();
+                return text.back() == '\n';
+            }
             continue;
         }
         SyncRecord r;

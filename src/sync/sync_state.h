@@ -20,7 +20,9 @@ struct SyncRecord {
 
 struct SyncState {
     std::string m_calendar;    // the calendar's URL: state of another calendar does not count
-    bool m_bNoRscale = false;  // the server refused RSCALE rules: lunar memos go as dates
+    // How lunar memos go to this calendar: as RSCALE rules only where it says it expands them
+    // (a server that merely stores them may expand them as Gregorian rules), else as dates.
+    enum class Rscale { Unknown, Rules, Dates } m_rscale = Rscale::Unknown;
     std::string m_syncToken;   // the calendar's sync-token at the last sync (RFC 6578), or empty
     std::string m_ctag;        // else its getctag then, or empty
     std::vector<SyncRecord> m_records;
@@ -29,7 +31,8 @@ struct SyncState {
 // The file's name inside the memo folder.
 inline constexpr char SYNC_STATE_FILE[] = "sync-state";
 
-// Reads path. A missing file is an empty state (0); a file that is not a state file, or one
+// Reads path. A state file of the version that kept one event per day holds no records: the
+// next sync compares everything afresh. A missing file is an empty state (0); a file that is not a state file, or one
 // of another calendar, is an empty state too but -1, so that the caller can say so.
 int LoadSyncState(const char* path, const std::string& calendar, SyncState& state);
 // Writes the whole state crash-safely (WriteWholeFile). 0 or -1.

@@ -8,7 +8,12 @@
 #include "memo/memo_store.h"
 #include "scratch_folder.h"
 #include "sync/sync_engine.h"
+#include "sync/event_patch.h"
+#include "sync/memo_parts.h"
 #include "sync/sync_schedule.h"
+#include "text/gbcodec.h"
+
+#include <map>
 
 namespace {
 
@@ -27,92 +32,140 @@ MemoItem Memo(const char* text, std::uint32_t flags = 0)
 const char kCol[] = "/u/cal/";
 const char kHref[] = "/u/cal/once-20261207-almanix.memo.ics";
 
+MemoItem At(int day, const char* text)
+{
+    MemoItem m = Memo(text);
+    m.m_nSlot = day;
+    return m;
+}
+
+std::string HrefOf(int i)
+{
+    return std::string(kCol) + "e" + std::to_string(i) + ".ics";
+}
+
+std::string Ops(const SyncPlan& plan)
+{
+    std::string ops;
+    for (const SyncAction& a : plan.m_actions)
+        ops += a.m_bMerged ? 'M' : "CUXRF"[static_cast<int>(a.m_op)];
+    return ops;
+}
+
 }  // namespace
 
-// local/agreed/server: null = absent; server "=" = as agreed (listed with the old ETag).
-TEST(SyncPlan, OneDecisionPerCombination)
+// One day's slot against the events both sides agreed on (one part each), with what the
+// server holds now for each of them ("=": as agreed, null: gone, else its new text on day 7,
+// or "@8 text": moved to day 8), and events the state does not know.
+TEST(SyncPlan, EveryEventKeepsItsOwnPart)
 {
     struct Case {
         const char* local;
-        const char* agreed;
-        const char* server;
-        SyncOp op;
-        const char* result;  // the text both sides hold afterwards
-        const char* ifMatch;
-        bool bNew;
+        std::vector<const char*> agreed, server, added;
+        const char* ops;        // C create, U update, X delete there, R record, F forget, M merged
+        const char* day7;       // the slot afterwards, when it is written
+        const char* day8 = nullptr;
         bool cautious = false;
     };
     const Case cases[] = {
-        {"a", nullptr, nullptr, SyncOp::Upload, "a", "", true},     // new here
-        {nullptr, nullptr, "s", SyncOp::Download, "s", "", false},  // new there
-        {"a", nullptr, "a", SyncOp::Agree, "a", "", false},         // same on both already
-        {"a", nullptr, "s", SyncOp::Merge, "s\r\n【本机】a", "\"2\"", false},
-        {"b", "a", "=", SyncOp::Upload, "b", "\"1\"", false},            // edited here
-        {nullptr, "a", "=", SyncOp::DeleteRemote, "a", "\"1\"", false},  // removed here
-        {"a", "a", "s", SyncOp::Download, "s", "", false},               // edited there
-        {nullptr, "a", "s", SyncOp::Download, "s", "", false},           // edit there beats removal here
-        {"b", "a", "s", SyncOp::Merge, "s\r\n【本机】b", "\"2\"", false},
-        {"b", "a", "b", SyncOp::Agree, "b", "", false},            // same edit on both
-        {"a", "a", nullptr, SyncOp::DeleteLocal, "a", "", false},  // removed there
-        {"b", "a", nullptr, SyncOp::Upload, "b", "", true},        // edit here beats removal there
-        {nullptr, "a", nullptr, SyncOp::Forget, "a", "", false},
-        // Cautious (memos saved while the last sync ran): nothing the sync brought is undone.
-        {"old", "new", "=", SyncOp::Merge, "new\r\n【本机】old", "\"1\"", false, true},
-        {"new and more", "new", "=", SyncOp::Merge, "new and more", "\"1\"", false, true},
-        {nullptr, "new", "=", SyncOp::Download, "new", "", false, true},
+        {"a", {}, {}, {}, "C", nullptr},                            // new here
+        {nullptr, {}, {}, {"s"}, "R", "s"},                         // new there
+        {"a", {}, {}, {"a"}, "R", nullptr},                         // the same on both: bound, no copy
+        {"a", {}, {}, {"s"}, "RC", "a\r\n\r\ns"},                   // first sync: both kept, each an event
+        {"a\r\nb", {}, {}, {"a", "b"}, "RR", "b\r\n\r\na"},         // two events joined by an older version
+        {"a\r\n\r\nb", {"a", "b"}, {"=", "="}, {}, "", nullptr},    // unchanged
+        {"b\r\n\r\na", {"a", "b"}, {"=", "="}, {}, "", nullptr},    // only the order
+        {"a\r\n\r\nb2", {"a", "b"}, {"=", "="}, {}, "U", nullptr},  // one part edited: that event
+        {"a\r\n\r\nb\r\n\r\nc", {"a", "b"}, {"=", "="}, {}, "C", nullptr},  // a new part: a new event
+        {"b", {"a", "b"}, {"=", "="}, {}, "X", nullptr},                    // a part removed: that event
+        {"a\r\n\r\nb", {"a", "b"}, {"=", "s"}, {}, "R", "a\r\n\r\ns"},      // edited there
+        {"a\r\n\r\nb", {"a", "b"}, {"=", nullptr}, {}, "F", "a"},           // removed there
+        {"a\r\n\r\nb", {"a", "b"}, {"=", "@8 b"}, {}, "R", "a", "b"},       // moved there
+        {"a\r\n\r\nb2", {"a", "b"}, {"=", "@8 s"}, {}, "M", "a", "s\r\n【本机】b2"},  // moved there, edited here
+        {"a\r\n\r\nb2", {"a", "b"}, {"=", "s"}, {}, "M", "a\r\n\r\ns\r\n【本机】b2"},
+        {"a\r\n\r\nb2", {"a", "b"}, {"=", "b2"}, {}, "R", nullptr},  // the same edit on both
+        {"a\r\n\r\nb2", {"a", "b"}, {"=", nullptr}, {}, "C", nullptr},  // edited here, removed there: up again
+        {"a", {"a", "b"}, {"=", "s"}, {}, "R", "a\r\n\r\ns"},           // an edit there beats a removal here
+        {"a", {"a", "b"}, {"=", nullptr}, {}, "F", nullptr},
+        {"a\r\n\r\nb", {"a"}, {"="}, {"c"}, "RC", "a\r\n\r\nb\r\n\r\nc"},  // new on both sides at once
+        // Cautious: nothing the last sync brought is undone.
+        {"old", {"new"}, {"="}, {}, "M", "new\r\n【本机】old", nullptr, true},
+        {"a", {"a", "b"}, {"=", "="}, {}, "R", "a\r\n\r\nb", nullptr, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.local ? c.local : "-") + "/" + (c.agreed ? c.agreed : "-") + "/" +
-            (c.server ? c.server : "-"));
-        std::vector<MemoItem> local;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        SyncInputs in;
+        in.m_collection = kCol;
         if (c.local)
-            local.push_back(Memo(c.local));
+            in.m_local.push_back(At(7, c.local));
         SyncState state;
-        if (c.agreed)
-            state.m_records.push_back({Memo(c.agreed), kHref, "\"1\"", MemoUid(Memo(""))});
-        std::vector<ServerEntry> listing;
-        std::vector<FetchedEvent> fetched;
-        if (c.server) {
-            const bool same = std::string(c.server) == "=";
-            listing.push_back({kHref, same ? "\"1\"" : "\"2\""});
-            if (!same)
-                fetched.push_back({kHref, "\"2\"", MemoUid(Memo("")), true, Memo(c.server)});
+        for (std::size_t k = 0; k < c.agreed.size(); ++k) {
+            state.m_records.push_back({At(7, c.agreed[k]), HrefOf(k), "\"1\"", "u" + std::to_string(k)});
+            if (!c.server[k])
+                continue;
+            const std::string now = c.server[k];
+            if (now == "=") {
+                in.m_listing.push_back({HrefOf(k), "\"1\""});
+                continue;
+            }
+            in.m_listing.push_back({HrefOf(k), "\"2\""});
+            const bool moved = now[0] == '@';
+            in.m_fetched.push_back({HrefOf(k), "\"2\"", "u" + std::to_string(k), true,
+                At(moved ? 8 : 7, moved ? now.substr(3).c_str() : now.c_str()), "BEGIN:VCALENDAR"});
         }
-        EXPECT_EQ(HrefsToFetch(state, listing).size(), fetched.size());
-        const std::vector<SyncAction> actions = PlanSync(local, state, listing, fetched, kCol, c.cautious);
-        ASSERT_EQ(actions.size(), 1u);
-        EXPECT_EQ(static_cast<int>(actions[0].m_op), static_cast<int>(c.op));
-        EXPECT_EQ(actions[0].m_item.m_text, c.result);
-        EXPECT_EQ(actions[0].m_href, kHref);
-        EXPECT_EQ(actions[0].m_ifMatch, c.ifMatch);
-        EXPECT_EQ(actions[0].m_bNew, c.bNew);
+        for (std::size_t k = 0; k < c.added.size(); ++k) {
+            const std::string href = HrefOf(100 + k);
+            in.m_listing.push_back({href, "\"9\""});
+            in.m_fetched.push_back({href, "\"9\"", "p" + std::to_string(k), true, At(7, c.added[k]), ""});
+        }
+        in.m_bCautious = c.cautious;
+        EXPECT_EQ(HrefsToFetch(state, in.m_listing).size(), in.m_fetched.size());
+        const SyncPlan plan = PlanSync(in, state);
+        EXPECT_EQ(Ops(plan), c.ops);
+        std::map<int, std::string> writes;
+        for (const SlotWrite& w : plan.m_writes)
+            writes[w.m_after.m_nSlot] = w.m_after.m_text;
+        EXPECT_EQ(writes.count(7) ? writes[7] : "(not written)", c.day7 ? c.day7 : "(not written)");
+        if (c.day8)
+            EXPECT_EQ(writes[8], c.day8);
     }
 }
 
-TEST(SyncPlan, UnchangedAndForeignEventsAreLeftAlone)
+TEST(SyncPlan, UnreadableFilesAndForeignEntriesDeleteNothing)
 {
     SyncState state;
-    state.m_records.push_back({Memo("a"), kHref, "\"1\"", "u"});
+    state.m_records.push_back({At(7, "a"), HrefOf(0), "\"1\"", "u0"});
     state.m_records.push_back({MemoItem{}, "/u/cal/todo.ics", "\"7\"", "t"});
-    const std::vector<ServerEntry> listing = {
-        {kHref, "\"1\""}, {"/u/cal/todo.ics", "\"7\""}, {"/u/cal/new.ics", "\"9\""}};
-    const std::vector<FetchedEvent> fetched = {{"/u/cal/new.ics", "\"9\"", "n", false, MemoItem{}}};
-    EXPECT_EQ(HrefsToFetch(state, listing), std::vector<std::string>{"/u/cal/new.ics"});
-    const std::vector<SyncAction> actions = PlanSync({Memo("a")}, state, listing, fetched, kCol);
-    ASSERT_EQ(actions.size(), 1u);  // only the new foreign event is remembered; nothing deleted
-    EXPECT_EQ(static_cast<int>(actions[0].m_op), static_cast<int>(SyncOp::Foreign));
-    EXPECT_EQ(actions[0].m_item.m_nKind, 0);
+    SyncInputs in;
+    in.m_collection = kCol;
+    in.m_listing = {{HrefOf(0), "\"1\""}, {"/u/cal/todo.ics", "\"7\""}, {"/u/cal/new.ics", "\"9\""}};
+    in.m_fetched = {{"/u/cal/new.ics", "\"9\"", "n", false, MemoItem{}, "BEGIN:VCALENDAR"}};
+    in.m_unreadable.push_back(Memo(""));  // day 7's file broke off before its record
+    const SyncPlan plan = PlanSync(in, state);
+    EXPECT_EQ(Ops(plan), "R");  // only the new entry that is no memo is remembered
+    EXPECT_EQ(plan.m_actions[0].m_record.m_item.m_nKind, 0);
+    EXPECT_TRUE(plan.m_writes.empty());
 }
 
-TEST(SyncPlan, MergeKeepsBothTextsOnceAndFitsAMemo)
+TEST(SyncParts, SplitJoinAndAlign)
 {
-    EXPECT_EQ(MergeTexts("s", "a"), "s\r\n【本机】a");
-    EXPECT_EQ(MergeTexts("s", "s\r\n【本机】a"), "s\r\n【本机】a");  // merged already, before a crash
-    EXPECT_EQ(MergeTexts("s and a", "a"), "s and a");
-    const std::string big(MEMO_MAX_TEXT_LENGTH - 10, 'x');
-    const std::string merged = MergeTexts(big, "中文中文中文中文");
-    EXPECT_LE(merged.size(), static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH));
-    EXPECT_EQ(merged.size() % 2, big.size() % 2);  // whole two-byte characters only
+    EXPECT_EQ(SplitParts(" a \r\nb\r\n\r\n \r\n\r\nc\r\n"), (std::vector<std::string>{"a \r\nb", "c"}));
+    EXPECT_EQ(JoinParts({"a", "", "b"}), "a\r\n\r\nb");
+    EXPECT_EQ(PartOfText("x\r\n\r\ny"), "x\r\ny");
+    struct Case {
+        std::vector<std::string> before, now;
+        std::vector<int> pair;
+    };
+    const Case cases[] = {
+        {{"a", "b"}, {"b", "a"}, {1, 0}},                      // identical texts, anywhere
+        {{"a\r\nx", "b"}, {"b", "a\r\ny"}, {1, 0}},            // a shared line
+        {{"a", "b"}, {"a", "c", "d"}, {0, -1, -1}},            // no line shared, counts differ
+        {{"a", "b"}, {"a", "c"}, {0, 1}},                      // one left on each side: an edit
+        {{"a", "b", "c"}, {"c"}, {2}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AlignParts(c.before, c.now), c.pair);
 }
 
 TEST(SyncState, FileRoundTripAndRefusals)
@@ -121,7 +174,7 @@ TEST(SyncState, FileRoundTripAndRefusals)
     ASSERT_TRUE(folder.Ready());
     SyncState state;
     state.m_calendar = "https://dav.example/u/cal/";
-    state.m_bNoRscale = true;
+    state.m_rscale = SyncState::Rscale::Dates;
     state.m_syncToken = "http://radicale.org/ns/sync/abc";
     state.m_ctag = "\"c1\"";
     state.m_records.push_back({Memo("line\r\ntab\there\\", 0xFFFFFFFFu), kHref, "\"1\"", "u"});
@@ -137,7 +190,11 @@ TEST(SyncState, FileRoundTripAndRefusals)
     std::string cut = FormatSyncState(state);
     cut.pop_back();
     EXPECT_FALSE(ParseSyncState(cut, back));
-    EXPECT_FALSE(ParseSyncState("ALMANIX-SYNC 1\tx\trscale\t\t\n5\t0\t0\t0\t0\t/h\t\t\t\n", back));  // kind 5
+    EXPECT_FALSE(ParseSyncState("ALMANIX-SYNC 2\tx\trscale\t\t\n5\t0\t0\t0\t0\t/h\t\t\t\n", back));  // kind 5
+    // The version that kept one event per day: its records count as none, its rule choice stays.
+    ASSERT_TRUE(ParseSyncState("ALMANIX-SYNC 1\tx\tdates\tt\t\n1\t7ea\tc\t7\t0\t/h\t\t\ta\n", back));
+    EXPECT_TRUE(back.m_records.empty() && back.m_syncToken.empty());
+    EXPECT_EQ(back.m_rscale, SyncState::Rscale::Dates);
 }
 
 // What goes to the server comes back as the same memo, in both forms of a lunar memo.
@@ -226,5 +283,51 @@ TEST(SyncSchedule, WhenSyncsAreDue)
             }
         }
         EXPECT_EQ(s.Due(cases[i].probe * 1000LL), cases[i].due);
+    }
+}
+
+// A memo edit changes only the text of a phone's event; every other line stays as it was.
+TEST(SyncEvent, AnEditKeepsWhatTheMemoDoesNotShow)
+{
+    const std::string phone = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\nBEGIN:VEVENT\r\n"
+                              "UID:p1\r\nDTSTART:20261207T090000\r\nDTEND:20261207T100000\r\nSUMMARY:Standup\r\n"
+                              "LOCATION:Room 5\r\nATTENDEE;CN=Li:mailto:li@example.com\r\nX-PHONE-TAG:keep\r\n"
+                              "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Reminder\r\nTRIGGER:-PT10M\r\n"
+                              "END:VALARM\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    struct Case {
+        std::string edit;  // the memo's part now (GB18030)
+        std::string text;  // what the patched event reads as
+    };
+    const Case cases[] = {
+        {"09:00 Standup moved", "09:00 Standup moved"},
+        {"09:00 Standup\r\nbring notes", "09:00 Standup\r\nbring notes"},
+        {"10:00 Standup", "09:00 10:00 Standup"},  // a time the user typed is text, not the event's time
+        {"09:00 站会", "09:00 站会"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edit);
+        const std::string body = PatchEventBody(phone, "09:00 Standup", c.edit, MEMO_KIND_ONCE, 0, false);
+        for (const char* kept : {"DTEND:20261207T100000\r\n", "LOCATION:Room 5\r\n", "ATTENDEE;CN=Li:mailto:",
+                 "X-PHONE-TAG:keep\r\n", "DESCRIPTION:Reminder\r\nTRIGGER:-PT10M\r\n", "UID:p1\r\n"})
+            EXPECT_NE(body.find(kept), std::string::npos) << kept;
+        std::string uid;
+        MemoItem back;
+        ASSERT_TRUE(EventToMemo(body, uid, back));
+        EXPECT_EQ(back.m_text, c.text);
+    }
+    // Another program edits only the summary of an event of ours: the memo's further lines stay.
+    for (const bool older : {false, true}) {
+        std::string ours = MemoEventBody(Memo("买蛋糕\r\n巧克力的"), MemoUid(Memo("")), false);
+        if (older) {  // written before the mark: DESCRIPTION repeats the summary
+            const std::size_t d = ours.find("DESCRIPTION:");
+            ours.insert(d + 12, almanix::GbToUtf8("买蛋糕") + "\\n");
+            ours.erase(ours.find("X-ALMANIX-DESCRIPTION:REST\r\n"), 28);
+        }
+        const std::size_t s = ours.find("SUMMARY:");
+        ours.replace(s, ours.find("\r\n", s) - s, "SUMMARY:" + almanix::GbToUtf8("买两个蛋糕"));
+        std::string uid;
+        MemoItem back;
+        ASSERT_TRUE(EventToMemo(ours, uid, back));
+        EXPECT_EQ(back.m_text, "买两个蛋糕\r\n巧克力的") << older;
     }
 }
