@@ -70,11 +70,39 @@ struct Slot {
     std::vector<std::string> m_parts;     // SplitParts of the local text
     std::vector<std::string> m_final;     // m_parts as they become ("" = removed)
     std::vector<bool> m_paired;           // the part belongs to a record (or was bound to an event)
+    std::vector<std::string> m_keys;      // the UID of each part's event, where it has one
     std::vector<const SyncRecord*> m_records;
     std::vector<int> m_localOf;  // per record: its part's index, or -1 when it is gone here
     bool m_bUnreadable = false;
     bool m_bChanged = false;     // something of the server's goes in
     std::uint32_t m_flags = 0;   // what the slot gets
+
+    void Add(const std::string& text, const std::string& uid)
+    {
+        m_final.push_back(text);
+        m_paired.push_back(true);
+        m_keys.push_back(uid);
+        m_bChanged = true;
+    }
+    // The parts in the order of their events' UIDs (the part before "@": ours made later
+    // follow the first), so that every computer shows a day's events alike; parts without an
+    // event keep their place at the end.
+    std::string Text() const
+    {
+        std::vector<std::size_t> order(m_final.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        auto key = [&](std::size_t i) { return m_keys[i].substr(0, m_keys[i].find('@')); };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            if (m_keys[a].empty() || m_keys[b].empty())
+                return !m_keys[a].empty() && m_keys[b].empty();
+            return key(a) < key(b);
+        });
+        std::vector<std::string> parts;
+        for (std::size_t i : order)
+            parts.push_back(m_final[i]);
+        return JoinParts(parts);
+    }
 };
 
 class CPlanner {
@@ -151,6 +179,7 @@ void CPlanner::ReadSlots()
     for (auto& [place, s] : m_slots) {
         s.m_final = s.m_parts;
         s.m_paired.assign(s.m_parts.size(), false);
+        s.m_keys.assign(s.m_parts.size(), std::string());
         std::vector<std::string> agreed;
         for (const SyncRecord* r : s.m_records)
             agreed.push_back(r->m_item.m_text);
@@ -160,6 +189,7 @@ void CPlanner::ReadSlots()
             if (pair[i] >= 0) {
                 s.m_localOf[pair[i]] = static_cast<int>(i);
                 s.m_paired[i] = true;
+                s.m_keys[i] = s.m_records[pair[i]]->m_uid;
             }
         if (!s.m_local && !s.m_records.empty())
             s.m_flags = s.m_records.front()->m_item.m_dwFlags;
@@ -176,8 +206,7 @@ void CPlanner::Arrive(const FetchedEvent& f, const std::string& text, Slot& from
             from.m_final[index].clear();
             from.m_bChanged = true;
         }
-        to.m_final.push_back(text);
-        to.m_paired.push_back(true);
+        to.Add(text, f.m_uid);
         if (!to.m_local && to.m_records.empty())
             to.m_flags = f.m_item.m_dwFlags;
     }
@@ -268,9 +297,7 @@ void CPlanner::DecideRecord(const SyncRecord& r, Slot& at, int index)
         Add(SyncOp::Record, next, "", {PlaceOf(f->m_item)});
         m_plan.m_actions.back().m_bDownload = true;
     } else if (m_in.m_bCautious) {
-        at.m_final.push_back(r.m_item.m_text);
-        at.m_paired.push_back(true);
-        at.m_bChanged = true;
+        at.Add(r.m_item.m_text, r.m_uid);
         Add(SyncOp::Record, next, "", {here});
     } else {
         Add(SyncOp::DeleteRemote, r, etag);
@@ -294,6 +321,7 @@ void CPlanner::TakeNewEvent(const FetchedEvent& f)
     for (std::size_t i = 0; i < s.m_parts.size(); ++i)
         if (!s.m_paired[i] && s.m_final[i] == text) {
             s.m_paired[i] = true;
+            s.m_keys[i] = f.m_uid;
             Add(SyncOp::Record, r);
             return;
         }
@@ -306,9 +334,7 @@ void CPlanner::TakeNewEvent(const FetchedEvent& f)
             continue;
         std::string rest = wrapped.substr(0, at) + wrapped.substr(at + text.size() + 2);
         s.m_final[i] = PartOfText(rest);
-        s.m_final.push_back(text);
-        s.m_paired.push_back(true);
-        s.m_bChanged = true;
+        s.Add(text, f.m_uid);
         Add(SyncOp::Record, r, "", {PlaceOf(f.m_item)});
         return;
     }
@@ -328,6 +354,7 @@ void CPlanner::CreateNewParts()
             MemoItem item = *s.m_local;
             item.m_text = s.m_final[i];
             const std::string uid = NewUid(item);
+            s.m_keys[i] = uid;
             std::vector<MemoPlace> needs;
             if (s.m_bChanged)
                 needs.push_back(place);
@@ -346,7 +373,7 @@ void CPlanner::WriteSlots()
             w.m_before = *s.m_local;
         std::tie(w.m_before.m_nKind, w.m_before.m_nFileYear, w.m_before.m_nFileMonth, w.m_before.m_nSlot) = place;
         w.m_after = w.m_before;
-        w.m_after.m_text = JoinParts(s.m_final);
+        w.m_after.m_text = s.Text();
         w.m_after.m_dwFlags = s.m_flags;
         if (w.m_after.m_text != w.m_before.m_text || w.m_after.m_dwFlags != w.m_before.m_dwFlags)
             m_plan.m_writes.push_back(std::move(w));

@@ -213,7 +213,7 @@ TEST_F(Case, TwoFoldersConverge)
         EXPECT_FALSE(inA.empty());
     }
     std::filesystem::current_path(a);
-    EXPECT_EQ(GetMemo(2026, 12, 25), "A 的圣诞\r\n【本机】B 的圣诞");
+    EXPECT_EQ(GetMemo(2026, 12, 25), "A 的圣诞\r\n\r\nB 的圣诞");  // each an event of its own
 }
 
 // Replies Radicale never sends, from odd_server.py: a status in words, and nothing written.

@@ -72,7 +72,7 @@ TEST(SyncPlan, EveryEventKeepsItsOwnPart)
         {nullptr, {}, {}, {"s"}, "R", "s"},                         // new there
         {"a", {}, {}, {"a"}, "R", nullptr},                         // the same on both: bound, no copy
         {"a", {}, {}, {"s"}, "RC", "a\r\n\r\ns"},                   // first sync: both kept, each an event
-        {"a\r\nb", {}, {}, {"a", "b"}, "RR", "b\r\n\r\na"},         // two events joined by an older version
+        {"a\r\nb", {}, {}, {"a", "b"}, "RR", "a\r\n\r\nb"},         // two events joined by an older version
         {"a\r\n\r\nb", {"a", "b"}, {"=", "="}, {}, "", nullptr},    // unchanged
         {"b\r\n\r\na", {"a", "b"}, {"=", "="}, {}, "", nullptr},    // only the order
         {"a\r\n\r\nb2", {"a", "b"}, {"=", "="}, {}, "U", nullptr},  // one part edited: that event
@@ -87,7 +87,8 @@ TEST(SyncPlan, EveryEventKeepsItsOwnPart)
         {"a\r\n\r\nb2", {"a", "b"}, {"=", nullptr}, {}, "C", nullptr},  // edited here, removed there: up again
         {"a", {"a", "b"}, {"=", "s"}, {}, "R", "a\r\n\r\ns"},           // an edit there beats a removal here
         {"a", {"a", "b"}, {"=", nullptr}, {}, "F", nullptr},
-        {"a\r\n\r\nb", {"a"}, {"="}, {"c"}, "RC", "a\r\n\r\nb\r\n\r\nc"},  // new on both sides at once
+        // New on both sides at once; a day's events stand in the order of their UIDs on every computer.
+        {"a\r\n\r\nb", {"a"}, {"="}, {"c"}, "RC", "b\r\n\r\nc\r\n\r\na"},
         // Cautious: nothing the last sync brought is undone.
         {"old", {"new"}, {"="}, {}, "M", "new\r\n【本机】old", nullptr, true},
         {"a", {"a", "b"}, {"=", "="}, {}, "R", "a\r\n\r\nb", nullptr, true},
