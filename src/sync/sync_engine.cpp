@@ -148,6 +148,7 @@ private:
     void WriteSlots(const SyncPlan& plan);
     bool Apply(const SyncAction& a);
     bool Create(SyncRecord r);
+    void Keep(const std::vector<SyncRecord>& rs, const std::string& etag);
     bool Update(const SyncAction& a);
     bool PutMemo(const SyncRecord& r, const std::string& ifMatch, std::string& etag, int& status);
     int Fetch(const std::string& href, std::string& body, std::string& etag);
@@ -168,7 +169,7 @@ private:
     SyncInputs m_in;
     std::string m_token, m_ctag;
     bool m_bUnchangedListing = false;  // the server said nothing changed since the last sync
-    std::unordered_map<std::string, SyncRecord> m_records;
+    std::unordered_map<std::string, std::vector<SyncRecord>> m_records;  // by event
     std::set<MemoPlace> m_blocked;  // slots the sync could not write: what depends on them waits
     std::vector<std::string> m_failures;
     std::set<std::string> m_uids;
@@ -308,9 +309,7 @@ bool CSyncRun::FetchChanged()
         for (const ServerEntry& l : m_in.m_listing)
             if (l.m_href == href && e.m_etag.empty())
                 e.m_etag = l.m_etag;
-        e.m_bMemo = EventToMemo(e.m_body, e.m_uid, e.m_item);
-        if (e.m_bMemo)
-            e.m_item.m_text = PartOfText(e.m_item.m_text);
+        EventToMemos(e.m_body, e.m_uid, e.m_items);
         m_in.m_fetched.push_back(std::move(e));
     }
     if (!gone.empty()) {
@@ -403,6 +402,14 @@ void CSyncRun::Fail(const SyncRecord& r, const char* what, int status)
     m_failures.push_back(MemoWords(r.m_item) + what + "：" + Reason(status, m_client.LastError()));
 }
 
+void CSyncRun::Keep(const std::vector<SyncRecord>& rs, const std::string& etag)
+{
+    std::vector<SyncRecord>& held = m_records[rs.front().m_href];
+    held = rs;
+    for (SyncRecord& r : held)
+        r.m_etag = etag;
+}
+
 bool CSyncRun::Create(SyncRecord r)
 {
     std::string etag;
@@ -414,11 +421,10 @@ bool CSyncRun::Create(SyncRecord r)
         const int got = Fetch(r.m_href, body, now);
         std::string uid;
         MemoItem there;
-        if (got == 200 && EventToMemo(body, uid, there) && PartOfText(there.m_text) == r.m_item.m_text &&
+        if (got == 200 && EventToMemo(body, uid, there) && there.m_text == r.m_item.m_text &&
             PlaceOf(there) == PlaceOf(r.m_item)) {
-            r.m_etag = now;
             r.m_uid = uid;
-            m_records[r.m_href] = r;
+            Keep({r}, now);
             return true;
         }
         for (int n = 2; m_uids.count(r.m_uid); ++n)
@@ -431,24 +437,24 @@ bool CSyncRun::Create(SyncRecord r)
         Fail(r, "未能上传", status);
         return status != 0 && status != 401;
     }
-    r.m_etag = etag;  // none: the next sync fetches it and finds the same text
-    m_records[r.m_href] = r;
+    Keep({r}, etag);  // no ETag: the next sync fetches it and finds the same text
     ++m_rep.m_nUploaded;
     return true;
 }
 
 bool CSyncRun::Update(const SyncAction& a)
 {
-    SyncRecord r = a.m_record;
+    const SyncRecord& r = a.First();
     auto it = m_records.find(r.m_href);
-    const bool colour = it == m_records.end() || it->second.m_item.m_dwFlags != r.m_item.m_dwFlags;
+    const bool known = it != m_records.end() && !it->second.empty();
+    const bool colour = !known || it->second.front().m_item.m_dwFlags != r.m_item.m_dwFlags;
     std::string body = a.m_body, etag = a.m_ifMatch, expected;
-    if (it != m_records.end())
-        expected = it->second.m_item.m_text;
+    if (known)
+        expected = it->second.front().m_item.m_text;
     for (int round = 0; round < 2; ++round) {
         if (body.empty()) {
             const int got = Fetch(r.m_href, body, etag);
-            if (got == 404)
+            if (got == 404 && a.m_records.size() == 1)
                 return Create(r);  // removed there meanwhile: nothing is lost
             if (got != 200) {
                 Fail(r, "未能上传", got);
@@ -456,28 +462,27 @@ bool CSyncRun::Update(const SyncAction& a)
             }
         }
         std::string uid;
-        MemoItem shown;
-        if (!EventToMemo(body, uid, shown)) {
-            // No longer one memo there: the next sync reads it afresh and nothing is sent now.
-            m_failures.push_back(MemoWords(r.m_item) + "未能上传：服务器上的日程已不再是一条记事");
+        std::vector<MemoItem> shown;
+        if (!EventToMemos(body, uid, shown) || shown.empty()) {
+            // No longer a memo there: the next sync reads it afresh and nothing is sent now.
+            m_failures.push_back(MemoWords(r.m_item) + "未能上传：服务器上的日程已不再是记事");
             return true;
         }
-        shown.m_text = PartOfText(shown.m_text);
+        const std::string& there = shown.front().m_text;
         if (round == 0 && !a.m_body.empty())
-            expected = shown.m_text;
+            expected = there;
         // Changed there since this sync looked: both texts stay.
         std::string text = r.m_item.m_text;
-        if (etag != a.m_ifMatch && shown.m_text != expected)
-            text = MergeTexts(shown.m_text, text);
-        const std::string patched =
-            PatchEventBody(body, shown.m_text, text, r.m_item.m_nKind, r.m_item.m_dwFlags, colour);
+        if (etag != a.m_ifMatch && there != expected)
+            text = MergeTexts(there, text);
+        const std::string patched = PatchEventBody(body, there, text, r.m_item.m_nKind, r.m_item.m_dwFlags, colour);
         std::string newTag;
         const int status = Count(m_client.Put(r.m_href, patched, etag, newTag));
         if (Success(status)) {
-            // A text merged only now reaches this slot with the next sync, which finds the
-            // event changed: no ETag is recorded for it.
-            r.m_etag = text == r.m_item.m_text ? newTag : std::string();
-            m_records[r.m_href] = r;
+            // A text merged only now, or an event on several days, reaches this memo folder
+            // through the next sync, which fetches the event again (no ETag recorded).
+            const bool whole = text == r.m_item.m_text && a.m_records.size() == 1;
+            Keep(a.m_records, whole ? newTag : std::string());
             ++(a.m_bMerged || text != r.m_item.m_text ? m_rep.m_nMerged : m_rep.m_nUploaded);
             return true;
         }
@@ -495,7 +500,7 @@ bool CSyncRun::Apply(const SyncAction& a)
     for (const MemoPlace& p : a.m_needs)
         if (m_blocked.count(p))
             return true;  // the slot changed here meanwhile: the next sync takes it up
-    const SyncRecord& r = a.m_record;
+    const SyncRecord& r = a.First();
     switch (a.m_op) {
     case SyncOp::Create:
         return Create(r);
@@ -513,7 +518,7 @@ bool CSyncRun::Apply(const SyncAction& a)
         return status != 0 && status != 401;
     }
     case SyncOp::Record:
-        m_records[r.m_href] = r;
+        m_records[r.m_href] = a.m_records;
         if (a.m_bDownload)
             ++m_rep.m_nDownloaded;
         return true;
@@ -535,20 +540,22 @@ int CSyncRun::SaveState(bool complete)
         s.m_syncToken = m_token;
         s.m_ctag = m_ctag;
     }
+    // The state's order first, then new events by href.
     s.m_records.clear();
+    std::set<std::string> done;
+    std::vector<std::string> hrefs;
     for (const SyncRecord& r : m_state.m_records)
-        if (auto it = m_records.find(r.m_href); it != m_records.end())
-            s.m_records.push_back(it->second);
-    std::set<std::string> kept;
-    for (const SyncRecord& r : s.m_records)
-        kept.insert(r.m_href);
-    std::vector<const SyncRecord*> added;
-    for (const auto& [href, r] : m_records)
-        if (!kept.count(href))
-            added.push_back(&r);
-    std::sort(added.begin(), added.end(), [](const SyncRecord* a, const SyncRecord* b) { return a->m_href < b->m_href; });
-    for (const SyncRecord* r : added)
-        s.m_records.push_back(*r);
+        if (done.insert(r.m_href).second)
+            hrefs.push_back(r.m_href);
+    std::vector<std::string> added;
+    for (const auto& [href, rs] : m_records)
+        if (!done.count(href))
+            added.push_back(href);
+    std::sort(added.begin(), added.end());
+    hrefs.insert(hrefs.end(), added.begin(), added.end());
+    for (const std::string& href : hrefs)
+        if (auto it = m_records.find(href); it != m_records.end())
+            s.m_records.insert(s.m_records.end(), it->second.begin(), it->second.end());
     return SaveSyncState(m_setup.m_stateFile.c_str(), s);
 }
 
@@ -561,11 +568,12 @@ SyncReport CSyncRun::Run()
     m_in.m_bCautious = m_setup.m_bCautious;
     const SyncPlan plan = PlanSync(m_in, m_state);
     for (const SyncRecord& r : m_state.m_records) {
-        m_records[r.m_href] = r;
+        m_records[r.m_href].push_back(r);
         m_uids.insert(r.m_uid);
     }
     for (const SyncAction& a : plan.m_actions)
-        m_uids.insert(a.m_record.m_uid);
+        for (const SyncRecord& r : a.m_records)
+            m_uids.insert(r.m_uid);
     const bool tokenMoved = m_token != m_state.m_syncToken || m_ctag != m_state.m_ctag;
     if (plan.m_actions.empty() && plan.m_writes.empty() && !tokenMoved && m_failures.empty()) {
         m_rep.m_bOk = true;
@@ -676,8 +684,9 @@ std::string MemoEventBody(const MemoItem& memo, const std::string& uid, bool noR
     return w.Text();
 }
 
-bool EventToMemo(const std::string& body, std::string& uid, MemoItem& memo)
+bool EventToMemos(const std::string& body, std::string& uid, std::vector<MemoItem>& memos)
 {
+    memos.clear();
     IcalComponent calendar;
     std::string error;
     if (!ParseIcal(body, calendar, error))
@@ -687,9 +696,18 @@ bool EventToMemo(const std::string& body, std::string& uid, MemoItem& memo)
         if (c.m_name == "VEVENT")
             if (const IcalProperty* p = c.Find("UID"))
                 uid = UnescapeText(p->m_value);
-    std::vector<MemoItem> memos;
     ImportReport report;
-    if (!ReadIcalMemos(body, ImportOptions{}, memos, report) || memos.size() != 1)
+    if (!ReadIcalMemos(body, ImportOptions{}, memos, report))
+        return false;
+    for (MemoItem& m : memos)
+        m.m_text = PartOfText(m.m_text);
+    return true;
+}
+
+bool EventToMemo(const std::string& body, std::string& uid, MemoItem& memo)
+{
+    std::vector<MemoItem> memos;
+    if (!EventToMemos(body, uid, memos) || memos.size() != 1)
         return false;
     memo = std::move(memos[0]);
     return true;

@@ -86,5 +86,8 @@ std::string SyncStatusWords(int status, const std::string& error);
 // The event body of a memo: the RSCALE rule, or for a server that refuses it (noRscale) the
 // days as an RDATE list over the calendar's years with the lunar tag that brings the rule back.
 std::string MemoEventBody(const MemoItem& memo, const std::string& uid, bool noRscale);
-// The memo of one event body (as the import maps it), or false when it is no memo.
+// The memos of one event's body, as the import reads them, each text as a part of its day;
+// false when the body is no calendar (an entry that is no memo gives none).
+bool EventToMemos(const std::string& body, std::string& uid, std::vector<MemoItem>& memos);
+// The memo of an event that reads as exactly one, or false.
 bool EventToMemo(const std::string& body, std::string& uid, MemoItem& memo);

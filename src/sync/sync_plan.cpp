@@ -72,7 +72,6 @@ struct Slot {
     std::vector<bool> m_paired;           // the part belongs to a record (or was bound to an event)
     std::vector<std::string> m_keys;      // the UID of each part's event, where it has one
     std::vector<const SyncRecord*> m_records;
-    std::vector<int> m_localOf;  // per record: its part's index, or -1 when it is gone here
     bool m_bUnreadable = false;
     bool m_bChanged = false;     // something of the server's goes in
     std::uint32_t m_flags = 0;   // what the slot gets
@@ -112,21 +111,31 @@ public:
 
 private:
     enum class Server { Same, Changed, Gone };
+    // One record's part here: its slot, and the part's index in it (-1: gone here, -2: in a
+    // file that broke off, so unknown).
+    struct Here {
+        Slot* m_slot = nullptr;
+        int m_index = -1;
+    };
     Slot& SlotAt(const MemoItem& place);
     void ReadSlots();
-    void DecideRecord(const SyncRecord& r, Slot& at, int localIndex);
+    void DecideEvent(const std::vector<const SyncRecord*>& recs);
     void TakeNewEvent(const FetchedEvent& f);
     void CreateNewParts();
     void WriteSlots();
     std::string NewUid(const MemoItem& place);
-    void Add(SyncOp op, const SyncRecord& r, const std::string& ifMatch = std::string(),
-        std::vector<MemoPlace> needs = {}, const std::string& body = std::string());
-    // The server's part goes into its slot: in place of local part index at from, or added.
-    void Arrive(const FetchedEvent& f, const std::string& text, Slot& from, int index);
+    SyncAction& Add(SyncOp op, std::vector<SyncRecord> records, const std::string& ifMatch = std::string(),
+        const std::string& body = std::string());
+    // The event's parts leave the slots they had here and the server's arrive: a part that
+    // stays on its place is replaced where it stands. Returns the places touched.
+    std::vector<MemoPlace> Move(const std::vector<const SyncRecord*>& recs, const std::vector<MemoItem>& items,
+        const std::string& uid);
+    std::vector<SyncRecord> RecordsOf(const FetchedEvent& f, const std::string& text = std::string()) const;
 
     const SyncInputs& m_in;
     const SyncState& m_state;
     std::map<MemoPlace, Slot> m_slots;
+    std::map<const SyncRecord*, Here> m_here;
     std::unordered_map<std::string, const ServerEntry*> m_listed;
     std::unordered_map<std::string, const FetchedEvent*> m_fetched;
     std::set<std::string> m_uids;  // every UID the calendar has, to make new ones unique
@@ -141,16 +150,15 @@ Slot& CPlanner::SlotAt(const MemoItem& place)
     return s;
 }
 
-void CPlanner::Add(SyncOp op, const SyncRecord& r, const std::string& ifMatch, std::vector<MemoPlace> needs,
-    const std::string& body)
+SyncAction& CPlanner::Add(SyncOp op, std::vector<SyncRecord> records, const std::string& ifMatch, const std::string& body)
 {
     SyncAction a;
     a.m_op = op;
-    a.m_record = r;
+    a.m_records = std::move(records);
     a.m_ifMatch = ifMatch;
-    a.m_needs = std::move(needs);
     a.m_body = body;
     m_plan.m_actions.push_back(std::move(a));
+    return m_plan.m_actions.back();
 }
 
 std::string CPlanner::NewUid(const MemoItem& place)
@@ -161,6 +169,17 @@ std::string CPlanner::NewUid(const MemoItem& place)
         uid = base.substr(0, base.find('@')) + "-" + std::to_string(n) + base.substr(base.find('@'));
     m_uids.insert(uid);
     return uid;
+}
+
+std::vector<SyncRecord> CPlanner::RecordsOf(const FetchedEvent& f, const std::string& text) const
+{
+    std::vector<SyncRecord> out;
+    for (const MemoItem& m : f.m_items) {
+        out.push_back({m, f.m_href, f.m_etag, f.m_uid});
+        if (!text.empty())
+            out.back().m_item.m_text = text;
+    }
+    return out;
 }
 
 void CPlanner::ReadSlots()
@@ -184,10 +203,11 @@ void CPlanner::ReadSlots()
         for (const SyncRecord* r : s.m_records)
             agreed.push_back(r->m_item.m_text);
         const std::vector<int> pair = AlignParts(agreed, s.m_parts);
-        s.m_localOf.assign(s.m_records.size(), -1);
+        for (const SyncRecord* r : s.m_records)
+            m_here[r] = {&s, s.m_bUnreadable ? -2 : -1};
         for (std::size_t i = 0; i < pair.size(); ++i)
             if (pair[i] >= 0) {
-                s.m_localOf[pair[i]] = static_cast<int>(i);
+                m_here[s.m_records[pair[i]]].m_index = static_cast<int>(i);
                 s.m_paired[i] = true;
                 s.m_keys[i] = s.m_records[pair[i]]->m_uid;
             }
@@ -196,112 +216,169 @@ void CPlanner::ReadSlots()
     }
 }
 
-void CPlanner::Arrive(const FetchedEvent& f, const std::string& text, Slot& from, int index)
+std::vector<MemoPlace> CPlanner::Move(
+    const std::vector<const SyncRecord*>& recs, const std::vector<MemoItem>& items, const std::string& uid)
 {
-    Slot& to = SlotAt(f.m_item);
-    if (&to == &from && index >= 0) {
-        from.m_final[index] = text;
-    } else {
-        if (index >= 0) {
-            from.m_final[index].clear();
-            from.m_bChanged = true;
+    std::set<MemoPlace> touched;
+    std::vector<bool> placed(items.size(), false);
+    for (const SyncRecord* r : recs) {
+        Here& h = m_here[r];
+        touched.insert(PlaceOf(r->m_item));
+        std::size_t k = 0;
+        while (k < items.size() && (placed[k] || PlaceOf(items[k]) != PlaceOf(r->m_item)))
+            ++k;
+        if (k < items.size() && h.m_index >= 0) {
+            h.m_slot->m_final[h.m_index] = items[k].m_text;
+            h.m_slot->m_bChanged = true;
+            placed[k] = true;
+        } else if (h.m_index >= 0) {
+            h.m_slot->m_final[h.m_index].clear();
+            h.m_slot->m_bChanged = true;
         }
-        to.Add(text, f.m_uid);
-        if (!to.m_local && to.m_records.empty())
-            to.m_flags = f.m_item.m_dwFlags;
     }
-    to.m_bChanged = true;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        touched.insert(PlaceOf(items[k]));
+        if (placed[k])
+            continue;
+        Slot& to = SlotAt(items[k]);
+        if (!to.m_local && to.m_records.empty() && to.m_final.empty())
+            to.m_flags = items[k].m_dwFlags;
+        to.Add(items[k].m_text, uid);
+    }
+    return {touched.begin(), touched.end()};
 }
 
-void CPlanner::DecideRecord(const SyncRecord& r, Slot& at, int index)
+// One event the state knows, with its records (one per place it shows on), against what the
+// server and the memo folder hold now.
+void CPlanner::DecideEvent(const std::vector<const SyncRecord*>& recs)
 {
+    const SyncRecord& r0 = *recs.front();
     const FetchedEvent* f = nullptr;
     Server server = Server::Same;
-    std::string etag = r.m_etag;
-    if (!m_listed.count(r.m_href)) {
+    std::string etag = r0.m_etag;
+    if (!m_listed.count(r0.m_href)) {
         server = Server::Gone;
-    } else if (auto it = m_fetched.find(r.m_href); it != m_fetched.end()) {
+    } else if (auto it = m_fetched.find(r0.m_href); it != m_fetched.end()) {
         f = it->second;
         etag = f->m_etag;
-        if (!f->m_bMemo)
-            server = Server::Gone;  // no longer a memo: its part leaves the slot
-        else if (PlaceOf(f->m_item) != PlaceOf(r.m_item) || f->m_item.m_text != r.m_item.m_text ||
-            f->m_item.m_dwFlags != r.m_item.m_dwFlags)
-            server = Server::Changed;
+        bool same = f->m_items.size() == recs.size();
+        for (std::size_t i = 0; same && i < recs.size(); ++i) {
+            const MemoItem& a = f->m_items[i];
+            const MemoItem& b = recs[i]->m_item;
+            same = PlaceOf(a) == PlaceOf(b) && a.m_text == b.m_text && a.m_dwFlags == b.m_dwFlags;
+        }
+        server = f->m_items.empty() ? Server::Gone : same ? Server::Same : Server::Changed;
     }
-    // A part of a file that broke off may be missing only because it was not read.
-    if (index < 0 && at.m_bUnreadable && server != Server::Gone)
-        index = -2;
-    const bool flagsChanged = at.m_local && at.m_flags != r.m_item.m_dwFlags;
-    const std::string* now = index >= 0 ? &at.m_parts[index] : nullptr;
-    const bool edited = now && (*now != r.m_item.m_text || flagsChanged);
-    const MemoPlace here = PlaceOf(r.m_item);
+    // What became of each part here.
+    std::vector<const SyncRecord*> edited, removed;
+    std::string text;  // the edits, all in one
+    for (const SyncRecord* r : recs) {
+        const Here& h = m_here[r];
+        if (h.m_index == -2)
+            continue;
+        if (h.m_index < 0) {
+            removed.push_back(r);
+            continue;
+        }
+        const std::string& now = h.m_slot->m_parts[h.m_index];
+        const bool flagsChanged = h.m_slot->m_local && h.m_slot->m_flags != r->m_item.m_dwFlags;
+        if (now == r->m_item.m_text && !flagsChanged)
+            continue;
+        edited.push_back(r);
+        text = text.empty() ? now : MergeTexts(text, now);
+    }
+    std::vector<SyncRecord> next;
+    for (const SyncRecord* r : recs) {
+        next.push_back(*r);
+        next.back().m_etag = etag;
+    }
+    auto withText = [&](std::vector<SyncRecord> rs, const std::string& t, std::uint32_t flags) {
+        for (SyncRecord& r : rs) {
+            r.m_item.m_text = t;
+            r.m_item.m_dwFlags = flags;
+        }
+        return rs;
+    };
 
-    SyncRecord next = r;
-    next.m_etag = etag;
-    if (index == -2 || (now && !edited)) {  // as agreed here
-        if (server == Server::Same) {
-            if (next.m_etag != r.m_etag)
-                Add(SyncOp::Record, next);  // a new ETag for the same text
-        } else if (server == Server::Changed) {
-            next.m_item = f->m_item;
-            Arrive(*f, f->m_item.m_text, at, index);
-            Add(SyncOp::Record, next, "", {here, PlaceOf(f->m_item)});
-            m_plan.m_actions.back().m_bDownload = true;
-        } else {
-            if (index >= 0) {
-                at.m_final[index].clear();
-                at.m_bChanged = true;
-            }
-            Add(SyncOp::Forget, r, "", {here});
-            m_plan.m_actions.back().m_bDownload = true;
-        }
-        return;
-    }
-    if (now) {  // edited here
-        next.m_item.m_text = *now;
-        next.m_item.m_dwFlags = at.m_flags;
-        if (server == Server::Gone) {
-            // Removed there while edited here: nothing is lost, it goes up again as new.
-            Add(SyncOp::Create, next);
-        } else if (server == Server::Changed) {
-            if (f->m_item.m_text == *now && PlaceOf(f->m_item) == here) {
-                next.m_item = f->m_item;
-                Add(SyncOp::Record, next);
-                return;
-            }
-            next.m_item = f->m_item;
-            next.m_item.m_text = MergeTexts(f->m_item.m_text, *now);
-            Arrive(*f, next.m_item.m_text, at, index);
-            Add(SyncOp::Update, next, f->m_etag, {here, PlaceOf(f->m_item)}, f->m_body);
-            m_plan.m_actions.back().m_bMerged = true;
-        } else if (m_in.m_bCautious) {
-            next.m_item.m_text = MergeTexts(r.m_item.m_text, *now);
-            if (next.m_item.m_text != *now) {
-                at.m_final[index] = next.m_item.m_text;
-                at.m_bChanged = true;
-            }
-            Add(SyncOp::Update, next, etag, {here}, f ? f->m_body : std::string());
-            m_plan.m_actions.back().m_bMerged = next.m_item.m_text != *now;
-        } else {
-            Add(SyncOp::Update, next, etag, {}, f ? f->m_body : std::string());
-        }
-        return;
-    }
-    // Removed here.
     if (server == Server::Gone) {
-        Add(SyncOp::Forget, r);
-    } else if (server == Server::Changed) {
-        next.m_item = f->m_item;
-        Arrive(*f, f->m_item.m_text, at, -1);
-        Add(SyncOp::Record, next, "", {PlaceOf(f->m_item)});
-        m_plan.m_actions.back().m_bDownload = true;
-    } else if (m_in.m_bCautious) {
-        at.Add(r.m_item.m_text, r.m_uid);
-        Add(SyncOp::Record, next, "", {here});
-    } else {
-        Add(SyncOp::DeleteRemote, r, etag);
+        // Gone there: its parts leave here, but a part edited here goes up again as new.
+        Move(recs, {}, r0.m_uid);
+        if (recs.size() > 1 || edited.empty()) {
+            SyncAction& a = Add(SyncOp::Forget, next);
+            a.m_bDownload = edited.size() < recs.size();
+        }
+        for (const SyncRecord* r : edited) {
+            const Here& h = m_here[r];
+            SyncRecord up = *r;
+            up.m_item.m_text = h.m_slot->m_parts[h.m_index];
+            up.m_item.m_dwFlags = h.m_slot->m_flags;
+            h.m_slot->m_final[h.m_index] = up.m_item.m_text;
+            if (recs.size() > 1) {
+                up.m_uid = NewUid(up.m_item);
+                up.m_href = MemoHref(m_in.m_collection, up.m_uid);
+                h.m_slot->m_keys[h.m_index] = up.m_uid;
+            }
+            Add(SyncOp::Create, {up});
+        }
+        return;
     }
+    if (server == Server::Changed) {
+        if (edited.empty()) {
+            // An edit there wins over a removal here: nothing is lost.
+            SyncAction& a = Add(SyncOp::Record, RecordsOf(*f));
+            a.m_needs = Move(recs, f->m_items, f->m_uid);
+            a.m_bDownload = true;
+            return;
+        }
+        const std::string& theirs = f->m_items.front().m_text;
+        if (theirs == text && f->m_items.size() == recs.size()) {
+            Add(SyncOp::Record, RecordsOf(*f));
+            return;
+        }
+        const std::string merged = MergeTexts(theirs, text);
+        std::vector<MemoItem> arriving = f->m_items;
+        for (MemoItem& m : arriving)
+            m.m_text = merged;
+        SyncAction& a = Add(SyncOp::Update, RecordsOf(*f, merged), f->m_etag, f->m_body);
+        a.m_needs = Move(recs, arriving, f->m_uid);
+        a.m_bMerged = merged != text;
+        return;
+    }
+    // The server holds what both agreed on.
+    if (edited.empty() && removed.empty()) {
+        if (etag != r0.m_etag)
+            Add(SyncOp::Record, next);  // a new ETag for the same event
+        return;
+    }
+    if (edited.empty() && removed.size() == recs.size() && !m_in.m_bCautious) {
+        Add(SyncOp::DeleteRemote, next, etag);
+        return;
+    }
+    if (edited.empty()) {
+        // Some days of an event on several, or what the last sync brought: they come back.
+        std::vector<MemoItem> items;
+        for (const SyncRecord* r : recs)
+            items.push_back(r->m_item);
+        SyncAction& a = Add(SyncOp::Record, next);
+        a.m_needs = Move(recs, items, r0.m_uid);
+        return;
+    }
+    if (m_in.m_bCautious)
+        text = MergeTexts(r0.m_item.m_text, text);
+    const Here& h0 = m_here[edited.front()];
+    const std::uint32_t flags = h0.m_slot->m_flags;
+    std::vector<SyncRecord> done = withText(next, text, flags);
+    SyncAction& a = Add(SyncOp::Update, done, etag, f ? f->m_body : std::string());
+    a.m_bMerged = edited.size() > 1 || (m_in.m_bCautious && text != h0.m_slot->m_parts[h0.m_index]);
+    // Every day of the event shows the new text.
+    std::vector<MemoItem> items;
+    for (const SyncRecord& r : done)
+        items.push_back(r.m_item);
+    bool same = true;
+    for (const SyncRecord* r : recs)
+        same = same && m_here[r].m_index >= 0 && m_here[r].m_slot->m_parts[m_here[r].m_index] == text;
+    if (!same)
+        a.m_needs = Move(recs, items, r0.m_uid);
 }
 
 // An event the state does not know. When the slot holds its text already as a part of its
@@ -309,38 +386,47 @@ void CPlanner::DecideRecord(const SyncRecord& r, Slot& at, int index)
 // part holds it among other lines (two events joined by an earlier version), those lines are.
 void CPlanner::TakeNewEvent(const FetchedEvent& f)
 {
-    SyncRecord r{f.m_item, f.m_href, f.m_etag, f.m_uid};
     m_uids.insert(f.m_uid);
-    if (!f.m_bMemo) {
-        r.m_item = MemoItem{};
-        Add(SyncOp::Record, r);
+    if (f.m_items.empty()) {
+        SyncRecord r{MemoItem{}, f.m_href, f.m_etag, f.m_uid};
+        Add(SyncOp::Record, {r});
         return;
     }
-    Slot& s = SlotAt(f.m_item);
-    const std::string& text = f.m_item.m_text;
-    for (std::size_t i = 0; i < s.m_parts.size(); ++i)
-        if (!s.m_paired[i] && s.m_final[i] == text) {
-            s.m_paired[i] = true;
-            s.m_keys[i] = f.m_uid;
-            Add(SyncOp::Record, r);
-            return;
+    std::vector<MemoPlace> needs;
+    bool arrived = false;
+    for (const MemoItem& m : f.m_items) {
+        Slot& s = SlotAt(m);
+        const std::string& text = m.m_text;
+        bool bound = false;
+        for (std::size_t i = 0; i < s.m_parts.size() && !bound; ++i)
+            if (!s.m_paired[i] && s.m_final[i] == text) {
+                s.m_paired[i] = true;
+                s.m_keys[i] = f.m_uid;
+                bound = true;
+            }
+        for (std::size_t i = 0; i < s.m_parts.size() && !bound; ++i) {
+            if (s.m_paired[i] || text.empty())
+                continue;
+            const std::string wrapped = "\r\n" + s.m_final[i] + "\r\n";
+            const std::size_t at = wrapped.find("\r\n" + text + "\r\n");
+            if (at == std::string::npos)
+                continue;
+            s.m_final[i] = PartOfText(wrapped.substr(0, at) + wrapped.substr(at + text.size() + 2));
+            s.Add(text, f.m_uid);
+            needs.push_back(PlaceOf(m));
+            bound = true;
         }
-    for (std::size_t i = 0; i < s.m_parts.size(); ++i) {
-        if (s.m_paired[i] || text.empty())
-            continue;
-        const std::string wrapped = "\r\n" + s.m_final[i] + "\r\n";
-        const std::size_t at = wrapped.find("\r\n" + text + "\r\n");
-        if (at == std::string::npos)
-            continue;
-        std::string rest = wrapped.substr(0, at) + wrapped.substr(at + text.size() + 2);
-        s.m_final[i] = PartOfText(rest);
-        s.Add(text, f.m_uid);
-        Add(SyncOp::Record, r, "", {PlaceOf(f.m_item)});
-        return;
+        if (!bound) {
+            if (!s.m_local && s.m_records.empty() && s.m_final.empty())
+                s.m_flags = m.m_dwFlags;
+            s.Add(text, f.m_uid);
+            needs.push_back(PlaceOf(m));
+            arrived = true;
+        }
     }
-    Arrive(f, text, s, -1);
-    Add(SyncOp::Record, r, "", {PlaceOf(f.m_item)});
-    m_plan.m_actions.back().m_bDownload = true;
+    SyncAction& a = Add(SyncOp::Record, RecordsOf(f));
+    a.m_needs = needs;
+    a.m_bDownload = arrived;
 }
 
 void CPlanner::CreateNewParts()
@@ -355,10 +441,9 @@ void CPlanner::CreateNewParts()
             item.m_text = s.m_final[i];
             const std::string uid = NewUid(item);
             s.m_keys[i] = uid;
-            std::vector<MemoPlace> needs;
+            SyncAction& a = Add(SyncOp::Create, {{item, MemoHref(m_in.m_collection, uid), "", uid}});
             if (s.m_bChanged)
-                needs.push_back(place);
-            Add(SyncOp::Create, {item, MemoHref(m_in.m_collection, uid), "", uid}, "", needs);
+                a.m_needs.push_back(place);
         }
     }
 }
@@ -384,27 +469,34 @@ SyncPlan CPlanner::Run()
 {
     for (const ServerEntry& e : m_in.m_listing)
         m_listed[e.m_href] = &e;
-    for (const FetchedEvent& f : m_in.m_fetched)
+    for (const FetchedEvent& f : m_in.m_fetched) {
         m_fetched[f.m_href] = &f;
-    for (const FetchedEvent& f : m_in.m_fetched)
         m_uids.insert(f.m_uid);
+    }
     ReadSlots();
-    for (auto& [place, s] : m_slots)
-        for (std::size_t k = 0; k < s.m_records.size(); ++k)
-            DecideRecord(*s.m_records[k], s, s.m_localOf[k]);
-    std::set<std::string> known;
+    // The state's records by event, in the state's order.
+    std::vector<std::string> order;
+    std::map<std::string, std::vector<const SyncRecord*>> events;
     for (const SyncRecord& r : m_state.m_records) {
-        known.insert(r.m_href);
-        if (r.IsMemo())
+        std::vector<const SyncRecord*>& e = events[r.m_href];
+        if (e.empty())
+            order.push_back(r.m_href);
+        e.push_back(&r);
+    }
+    for (const std::string& href : order) {
+        const std::vector<const SyncRecord*>& recs = events[href];
+        if (recs.front()->IsMemo()) {
+            DecideEvent(recs);
             continue;
-        auto f = m_fetched.find(r.m_href);
-        if (!m_listed.count(r.m_href))
-            Add(SyncOp::Forget, r);
+        }
+        auto f = m_fetched.find(href);
+        if (!m_listed.count(href))
+            Add(SyncOp::Forget, {*recs.front()});
         else if (f != m_fetched.end())
             TakeNewEvent(*f->second);  // an entry that is no memo, changed: perhaps one now
     }
     for (const FetchedEvent& f : m_in.m_fetched)
-        if (!known.count(f.m_href))
+        if (!events.count(f.m_href))
             TakeNewEvent(f);
     CreateNewParts();
     WriteSlots();

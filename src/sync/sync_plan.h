@@ -25,17 +25,20 @@ struct FetchedEvent {
     std::string m_href;
     std::string m_etag;
     std::string m_uid;
-    bool m_bMemo = false;  // its iCalendar reads as one memo (as the import reads it)
-    MemoItem m_item;       // then: its place, its part's text and flags
-    std::string m_body;    // the event as the server sent it
+    // The memos it reads as (as the import reads it): each a place with the part's text and
+    // flags; several for an event on several days or with changed occurrences; none for an
+    // entry that is no memo (a task, an event outside the calendar's years).
+    std::vector<MemoItem> m_items;
+    std::string m_body;  // the event as the server sent it
 };
 
+// What becomes of one event. Its records (one per place it shows on) are m_records.
 enum class SyncOp {
-    Create,        // PUT a new event made from m_record (If-None-Match: *)
-    Update,        // PUT the server's event with its text set to m_record's (If-Match m_ifMatch)
-    DeleteRemote,  // DELETE m_record.m_href, If-Match m_ifMatch
-    Record,        // no request: the record becomes m_record (downloaded, agreed, moved)
-    Forget,        // no request: the record of m_record.m_href is dropped
+    Create,        // PUT a new event made from the one record (If-None-Match: *)
+    Update,        // PUT the server's event with its text set to the records' (If-Match m_ifMatch)
+    DeleteRemote,  // DELETE the event, If-Match m_ifMatch
+    Record,        // no request: the event's records become m_records (downloaded, agreed, moved)
+    Forget,        // no request: the event's records are dropped
 };
 
 using MemoPlace = std::tuple<int, int, int, int>;  // kind, file year, file month, slot
@@ -43,7 +46,8 @@ MemoPlace PlaceOf(const MemoItem& m);
 
 struct SyncAction {
     SyncOp m_op = SyncOp::Record;
-    SyncRecord m_record;    // the record once the action is done (DeleteRemote, Forget: the one dropped)
+    std::vector<SyncRecord> m_records;  // once done (Create, Update, Record); else those dropped
+    const SyncRecord& First() const { return m_records.front(); }
     std::string m_ifMatch;  // the ETag the server must still have
     std::string m_body;     // Update: the server's event as this sync fetched it ("": fetch it)
     bool m_bMerged = false;  // both sides had changed the text: it holds both

@@ -112,13 +112,13 @@ TEST(SyncPlan, EveryEventKeepsItsOwnPart)
             }
             in.m_listing.push_back({HrefOf(k), "\"2\""});
             const bool moved = now[0] == '@';
-            in.m_fetched.push_back({HrefOf(k), "\"2\"", "u" + std::to_string(k), true,
-                At(moved ? 8 : 7, moved ? now.substr(3).c_str() : now.c_str()), "BEGIN:VCALENDAR"});
+            in.m_fetched.push_back({HrefOf(k), "\"2\"", "u" + std::to_string(k),
+                {At(moved ? 8 : 7, moved ? now.substr(3).c_str() : now.c_str())}, "BEGIN:VCALENDAR"});
         }
         for (std::size_t k = 0; k < c.added.size(); ++k) {
             const std::string href = HrefOf(100 + k);
             in.m_listing.push_back({href, "\"9\""});
-            in.m_fetched.push_back({href, "\"9\"", "p" + std::to_string(k), true, At(7, c.added[k]), ""});
+            in.m_fetched.push_back({href, "\"9\"", "p" + std::to_string(k), {At(7, c.added[k])}, ""});
         }
         in.m_bCautious = c.cautious;
         EXPECT_EQ(HrefsToFetch(state, in.m_listing).size(), in.m_fetched.size());
@@ -133,6 +133,55 @@ TEST(SyncPlan, EveryEventKeepsItsOwnPart)
     }
 }
 
+// An event on days 7 and 8 (two days of a trip, or a repeat with a changed occurrence): an
+// edit on one day is the event's, a day cleared here comes back, both cleared delete it.
+TEST(SyncPlan, AnEventOnSeveralDays)
+{
+    struct Case {
+        const char* day7;
+        const char* day8;
+        std::vector<int> serverDays;  // empty: as agreed (days 7 and 8, "trip")
+        const char* ops;
+        const char* after7;  // the slots afterwards ("-": not written)
+        const char* after8;
+        const char* after9 = "-";
+    };
+    const Case cases[] = {
+        {"trip", "trip", {}, "", "-", "-"},
+        {"trip!", "trip", {}, "U", "-", "trip!"},
+        {"trip", nullptr, {}, "R", "-", "trip"},
+        {nullptr, nullptr, {}, "X", "-", "-"},
+        {"trip", "trip", {8, 9}, "R", "", "-", "trip"},  // moved on by a day there
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        SyncInputs in;
+        in.m_collection = kCol;
+        if (c.day7)
+            in.m_local.push_back(At(7, c.day7));
+        if (c.day8)
+            in.m_local.push_back(At(8, c.day8));
+        SyncState state;
+        for (int day : {7, 8})
+            state.m_records.push_back({At(day, "trip"), HrefOf(0), "\"1\"", "u0"});
+        in.m_listing.push_back({HrefOf(0), c.serverDays.empty() ? "\"1\"" : "\"2\""});
+        if (!c.serverDays.empty()) {
+            FetchedEvent f{HrefOf(0), "\"2\"", "u0", {}, "BEGIN:VCALENDAR"};
+            for (int day : c.serverDays)
+                f.m_items.push_back(At(day, "trip"));
+            in.m_fetched.push_back(f);
+        }
+        const SyncPlan plan = PlanSync(in, state);
+        EXPECT_EQ(Ops(plan), c.ops);
+        std::map<int, std::string> writes;
+        for (const SlotWrite& w : plan.m_writes)
+            writes[w.m_after.m_nSlot] = w.m_after.m_text;
+        for (auto [day, want] : {std::pair{7, c.after7}, {8, c.after8}, {9, c.after9}})
+            EXPECT_EQ(writes.count(day) ? writes[day] : "-", want) << day;
+    }
+}
+
 TEST(SyncPlan, UnreadableFilesAndForeignEntriesDeleteNothing)
 {
     SyncState state;
@@ -141,11 +190,11 @@ TEST(SyncPlan, UnreadableFilesAndForeignEntriesDeleteNothing)
     SyncInputs in;
     in.m_collection = kCol;
     in.m_listing = {{HrefOf(0), "\"1\""}, {"/u/cal/todo.ics", "\"7\""}, {"/u/cal/new.ics", "\"9\""}};
-    in.m_fetched = {{"/u/cal/new.ics", "\"9\"", "n", false, MemoItem{}, "BEGIN:VCALENDAR"}};
+    in.m_fetched = {{"/u/cal/new.ics", "\"9\"", "n", {}, "BEGIN:VCALENDAR"}};
     in.m_unreadable.push_back(Memo(""));  // day 7's file broke off before its record
     const SyncPlan plan = PlanSync(in, state);
     EXPECT_EQ(Ops(plan), "R");  // only the new entry that is no memo is remembered
-    EXPECT_EQ(plan.m_actions[0].m_record.m_item.m_nKind, 0);
+    EXPECT_EQ(plan.m_actions[0].First().m_item.m_nKind, 0);
     EXPECT_TRUE(plan.m_writes.empty());
 }
 
