@@ -7,15 +7,16 @@ namespace {
 // Public suffixes of two labels under which people commonly register names; the rest of
 // the world registers directly under its top-level domain (".com", ".cn", ".de").
 const char* const kTwoLabelSuffixes[] = {
-    "com.cn", "net.cn", "org.cn", "gov.cn", "edu.cn", "ac.cn",                                                       //
-    "com.hk", "org.hk", "net.hk", "edu.hk", "gov.hk",                                                                //
-    "com.tw", "org.tw", "net.tw", "edu.tw", "idv.tw", "gov.tw",                                                      //
-    "com.mo", "com.sg", "edu.sg", "com.my",                                                                          //
-    "co.uk", "org.uk", "ac.uk", "gov.uk", "me.uk", "ltd.uk", "plc.uk", "co.jp", "ne.jp", "or.jp", "ac.jp", "go.jp",  //
-    "co.kr", "or.kr", "ne.kr",                                                                                       //
-    "com.au", "net.au", "org.au", "edu.au", "gov.au",                                                                //
-    "co.nz", "org.nz", "co.in", "co.za", "co.il", "co.th",                                                           //
-    "com.br", "com.mx", "com.ar", "com.tr", "com.ru",                                                                //
+    "com.cn", "net.cn", "org.cn", "gov.cn", "edu.cn", "ac.cn",          //
+    "com.hk", "org.hk", "net.hk", "edu.hk", "gov.hk",                   //
+    "com.tw", "org.tw", "net.tw", "edu.tw", "idv.tw", "gov.tw",         //
+    "com.mo", "com.sg", "edu.sg", "com.my",                             //
+    "co.uk", "org.uk", "ac.uk", "gov.uk", "me.uk", "ltd.uk", "plc.uk",  //
+    "co.jp", "ne.jp", "or.jp", "ac.jp", "go.jp",                        //
+    "co.kr", "or.kr", "ne.kr",                                          //
+    "com.au", "net.au", "org.au", "edu.au", "gov.au",                   //
+    "co.nz", "org.nz", "co.in", "co.za", "co.il", "co.th",              //
+    "com.br", "com.mx", "com.ar", "com.tr", "com.ru",                   //
 };
 
 std::string Lower(std::string s)
