@@ -97,5 +97,6 @@ SyncReport SyncNow(CCalDavClient& client)
     setup.m_calendar = client.Origin() + client.Collection();
     setup.m_collection = client.Collection();
     setup.m_calendarFolder = DefaultCalendarFolder();
+    setup.m_stateFile = SYNC_STATE_FILE;
     return RunSync(client, setup);
 }

@@ -172,6 +172,7 @@ TEST_F(Case, FailuresTouchNothing)
         s.m_calendar = m_client.Origin() + m_client.Collection();
         s.m_collection = m_client.Collection();
         s.m_calendarFolder = DefaultCalendarFolder();
+        s.m_stateFile = SYNC_STATE_FILE;
         return s;
     }());
     EXPECT_FALSE(r.m_bOk);
