@@ -69,6 +69,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                        b'<c:supported-rscale>GREGORIAN</c:supported-rscale><c:supported-rscale>CHINESE</c:supported-rscale>'
                        b'</c:supported-rscale-set></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat>'
                        b'</d:response></d:multistatus>', xml)
+        elif mode == "notoken":
+            # A sync report answered as a plain multistatus, without a sync-token.
+            self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"/>', xml)
         elif mode == "race412":
             # Lists an empty calendar, then refuses every write: another client was quicker.
             self.reply(412 if self.command == "PUT" else 207, b"" if self.command == "PUT" else EMPTY, xml)

@@ -379,8 +379,9 @@ TEST(Multistatus, ElementsByNamespace)
     EXPECT_TRUE(rs[1].m_props.empty());
 }
 
-// Replies no Radicale sends: calendar-data in CDATA, a supported-rscale-set with CHINESE.
-TEST(OddReplies, CdataBodiesAndRscale)
+// Replies no Radicale sends: calendar-data in CDATA, a supported-rscale-set with CHINESE, a
+// sync report without a sync-token (answered as it came: the sync lists instead).
+TEST(OddReplies, CdataBodiesRscaleNoToken)
 {
     CCalDavClient cdata;
     ASSERT_TRUE(cdata.Open(DavEnv("ALMANIX_ODD_URL") + "cdata/", "u", "p"));
@@ -398,6 +399,14 @@ TEST(OddReplies, CdataBodiesAndRscale)
     bool chinese = false;
     EXPECT_EQ(rscale.RscaleSupport(chinese), 207);
     EXPECT_TRUE(chinese);
+    CCalDavClient noToken;
+    ASSERT_TRUE(noToken.Open(DavEnv("ALMANIX_ODD_URL") + "notoken/", "u", "p"));
+    ASSERT_TRUE(noToken.SetCollection("/notoken/cal/"));
+    std::vector<ServerEntry> changed;
+    std::vector<std::string> removed;
+    std::string token = "old";
+    EXPECT_EQ(noToken.Changes("t1", changed, removed, token), 207);
+    EXPECT_EQ(token, "");
 }
 
 // Discovery follows the service to another of its hosts (iCloud's calendars are on
