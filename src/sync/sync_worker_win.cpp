@@ -49,7 +49,10 @@ SyncReport SyncWithSettings(bool cautious)
         settings.m_calendarName = kOwnCalendar;
         SaveSyncSettings(settings);
     }
-    client.SetCollection(settings.m_calendar);
+    if (!client.SetCollection(settings.m_calendar)) {
+        r.m_status = client.LastError();
+        return r;
+    }
     SyncSetup setup;
     setup.m_calendar = client.Origin() + client.Collection();
     setup.m_collection = client.Collection();

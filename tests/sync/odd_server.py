@@ -7,6 +7,9 @@ import sys
 EMPTY = (b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:">'
          b'<d:sync-token>http://example/ns/sync/1</d:sync-token></d:multistatus>')
 
+CDATA_BODY = (b"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTAMP:20260101T000000Z\r\n"
+              b"DTSTART;VALUE=DATE:20261203\r\nSUMMARY:a <b> & c\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
@@ -52,9 +55,64 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.reply(201, b"", [("ETag", '"p1"')])
             else:
                 self.reply(405)
+        elif mode == "elsewhere":
+            self.elsewhere(xml)
+        elif mode == "cdata":
+            # A multiget answered in CDATA sections, as some servers write it.
+            self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav">'
+                       b'<d:response><d:href>/cdata/cal/a.ics</d:href><d:propstat><d:prop><d:getetag>"a1"</d:getetag>'
+                       b'<c:calendar-data><![CDATA[' + CDATA_BODY + b']]></c:calendar-data></d:prop>'
+                       b'<d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response></d:multistatus>', xml)
+        elif mode == "rscale":
+            self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav">'
+                       b'<d:response><d:href>/rscale/cal/</d:href><d:propstat><d:prop><c:supported-rscale-set>'
+                       b'<c:supported-rscale>GREGORIAN</c:supported-rscale><c:supported-rscale>CHINESE</c:supported-rscale>'
+                       b'</c:supported-rscale-set></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat>'
+                       b'</d:response></d:multistatus>', xml)
+        elif mode == "notoken":
+            # A sync report answered as a plain multistatus, without a sync-token.
+            self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"/>', xml)
         elif mode == "race412":
             # Lists an empty calendar, then refuses every write: another client was quicker.
             self.reply(412 if self.command == "PUT" else 207, b"" if self.command == "PUT" else EMPTY, xml)
+        else:
+            self.reply(404)
+
+    def elsewhere(self, xml):
+        """Discovery that moves to another name of this computer, as iCloud moves to another host:
+        the start names a home on localhost; only a request that arrives there finds it. Of the
+        calendars there, only cal/ takes events and may be written."""
+        port = self.server.server_address[1]
+        on_home_host = self.headers.get("Host", "").startswith("localhost:")
+        ns = b'<d:multistatus xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav">'
+
+        def response(href, props):
+            return (b"<d:response><d:href>" + href + b"</d:href><d:propstat><d:prop>" + props +
+                    b"</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>")
+
+        def calendar(href, comps, privileges):
+            return response(href, b"<d:resourcetype><d:collection/><c:calendar/></d:resourcetype>"
+                            b"<d:displayname>" + href.rsplit(b"/", 2)[1] + b"</d:displayname>"
+                            b"<c:supported-calendar-component-set>" +
+                            b"".join(b'<c:comp name="%s"/>' % c for c in comps) +
+                            b"</c:supported-calendar-component-set><d:current-user-privilege-set>" +
+                            b"".join(b"<d:privilege><d:%s/></d:privilege>" % p for p in privileges) +
+                            b"</d:current-user-privilege-set>")
+        if self.path.startswith("/elsewhere/home/") and on_home_host and self.command == "PROPFIND":
+            body = ns + response(b"/elsewhere/home/", b"<d:resourcetype><d:collection/></d:resourcetype>")
+            body += calendar(b"/elsewhere/home/cal/", [b"VEVENT", b"VTODO"], [b"read", b"write"])
+            body += calendar(b"/elsewhere/home/tasks/", [b"VTODO"], [b"all"])
+            body += calendar(b"/elsewhere/home/shared/", [b"VEVENT"], [b"read"])
+            body += calendar(b"https://evil.example/cal/", [b"VEVENT"], [b"all"])
+            self.reply(207, body + b"</d:multistatus>", xml)
+        elif self.path.rstrip("/") == "/elsewhere" and self.command == "PROPFIND":
+            home = b"http://localhost:%d/elsewhere/home/" % port
+            self.reply(207, ns + response(b"/elsewhere/", b"<c:calendar-home-set><d:href>" + home +
+                                          b"</d:href></c:calendar-home-set>") + b"</d:multistatus>", xml)
+        elif self.path.rstrip("/") == "/elsewhere/far" and self.command == "PROPFIND":
+            home = b"http://127.0.0.2:%d/elsewhere/home/" % port
+            self.reply(207, ns + response(b"/elsewhere/far/", b"<c:calendar-home-set><d:href>" + home +
+                                          b"</d:href></c:calendar-home-set>") + b"</d:multistatus>", xml)
         else:
             self.reply(404)
 

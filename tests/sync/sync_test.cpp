@@ -159,7 +159,12 @@ TEST_F(Case, FailuresTouchNothing)
                 ControlServer("stop");
             return m_c.Put(h, b, m, e);
         }
+        int Multiget(const std::vector<std::string>& h, std::vector<FetchedBody>& b) override
+        {
+            return m_c.Multiget(h, b);
+        }
         int Delete(const std::string& h, const std::string& m) override { return m_c.Delete(h, m); }
+        int RscaleSupport(bool& chinese) override { return m_c.RscaleSupport(chinese); }
         std::string LastError() const override { return m_c.LastError(); }
     } stopping(m_client, 3);
     r = RunSync(stopping, [&] {
@@ -185,6 +190,60 @@ TEST_F(Case, FailuresTouchNothing)
     std::vector<ServerEntry> listing;
     ASSERT_EQ(m_client.List(listing), 207);
     EXPECT_EQ(listing.size(), 6u);
+}
+
+// A calendar-multiget gives each body byte for byte as a GET does, and says which one is gone.
+TEST_F(Case, MultigetAsGet)
+{
+    Begin("multiget");
+    const std::string col = m_client.Collection();
+    std::string longText;
+    for (int i = 0; i < 30; ++i)
+        longText += u8"会议";  // folded by the server into lines of 75 octets
+    EXPECT_NE(PutEvent(col + "a.ics", "a", "20261201", "a & <b>").find("|201"), std::string::npos);
+    EXPECT_NE(PutEvent(col + "b.ics", "b", "20261202", longText.c_str()).find("|201"), std::string::npos);
+    std::vector<FetchedBody> bodies;
+    ASSERT_EQ(m_client.Multiget({col + "a.ics", col + "b.ics", col + "gone.ics"}, bodies), 207) << m_client.LastError();
+    ASSERT_EQ(bodies.size(), 3u);
+    for (const FetchedBody& b : bodies) {
+        SCOPED_TRACE(b.m_href);
+        std::string body, etag;
+        if (b.m_href == col + "gone.ics") {
+            EXPECT_EQ(b.m_nStatus, 404);
+            continue;
+        }
+        ASSERT_EQ(m_client.Get(b.m_href, body, etag), 200);
+        EXPECT_EQ(b.m_nStatus, 200);
+        EXPECT_EQ(b.m_body, body);
+        EXPECT_EQ(b.m_etag, etag);
+    }
+    bool chinese = true;
+    EXPECT_EQ(m_client.RscaleSupport(chinese), 207);
+    EXPECT_FALSE(chinese);  // Radicale 3.1 stores no RSCALE rule
+}
+
+// Discovery offers the calendars that take events, not a task list another client made.
+TEST_F(Case, DiscoveryOffersEventCalendars)
+{
+    Begin("events");
+    std::string home;
+    std::vector<CalendarInfo> calendars;
+    ASSERT_EQ(m_client.Discover(home, calendars), 207);
+    const std::string tasks = home + "tasks-only/";
+    EXPECT_NE(Curl("-X MKCALENDAR -H 'Content-Type: application/xml' --data '<c:mkcalendar xmlns:d=\"DAV:\" "
+                   "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:set><d:prop><c:supported-calendar-component-set>"
+                   "<c:comp name=\"VTODO\"/></c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>' " +
+                  Url(tasks))
+                  .find("|201"),
+        std::string::npos);
+    ASSERT_EQ(m_client.Discover(home, calendars), 207);
+    bool events = false, todo = false;
+    for (const CalendarInfo& c : calendars) {
+        events = events || c.m_href == m_client.Collection();
+        todo = todo || c.m_href == tasks;
+    }
+    EXPECT_TRUE(events);
+    EXPECT_FALSE(todo);
 }
 
 // Two memo folders (two computers) through one calendar end up with the same memos.
@@ -298,4 +357,85 @@ TEST(SyncSettings, PasswordIsStoredEncrypted)
     EXPECT_EQ(back.m_password, s.m_password);
     EXPECT_EQ(UnprotectPassword("00" + ProtectPassword("x").substr(2)), "");  // damaged: nothing
     RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Kestrin\\Almanix\\Sync");
+}
+
+// Elements count by namespace and local name: a look-alike in another namespace is nothing.
+TEST(Multistatus, ElementsByNamespace)
+{
+    const std::string xml =
+        "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\" xmlns:x=\"urn:other\">"
+        "<d:response><d:href>/a/</d:href><d:propstat><d:prop><d:resourcetype><d:collection/><x:calendar/>"
+        "</d:resourcetype><x:getetag>\"x\"</x:getetag></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat>"
+        "</d:response><d:response><d:href>/b/</d:href><x:propstat><d:prop><d:getetag>\"y\"</d:getetag></d:prop>"
+        "<d:status>HTTP/1.1 200 OK</d:status></x:propstat><d:propstat><d:prop><d:getetag>\"z\"</d:getetag></d:prop>"
+        "<d:status>HTTP/1.1 404 Not Found</d:status></d:propstat></d:response></d:multistatus>";
+    std::vector<DavResponse> rs;
+    std::string err;
+    ASSERT_TRUE(ParseMultistatus(xml, rs, err)) << err;
+    ASSERT_EQ(rs.size(), 2u);
+    EXPECT_TRUE(rs[0].m_bCollection);
+    EXPECT_FALSE(rs[0].m_bCalendar);
+    EXPECT_EQ(rs[0].Prop("DAV:", "getetag"), nullptr);
+    EXPECT_TRUE(rs[1].m_props.empty());
+}
+
+// Replies no Radicale sends: calendar-data in CDATA, a supported-rscale-set with CHINESE, a
+// sync report without a sync-token (answered as it came: the sync lists instead).
+TEST(OddReplies, CdataBodiesRscaleNoToken)
+{
+    CCalDavClient cdata;
+    ASSERT_TRUE(cdata.Open(DavEnv("ALMANIX_ODD_URL") + "cdata/", "u", "p"));
+    ASSERT_TRUE(cdata.SetCollection("/cdata/cal/"));
+    std::vector<FetchedBody> bodies;
+    ASSERT_EQ(cdata.Multiget({"/cdata/cal/a.ics"}, bodies), 207) << cdata.LastError();
+    ASSERT_EQ(bodies.size(), 1u);
+    EXPECT_EQ(bodies[0].m_body,
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTAMP:20260101T000000Z\r\n"
+        "DTSTART;VALUE=DATE:20261203\r\nSUMMARY:a <b> & c\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    EXPECT_EQ(bodies[0].m_etag, "\"a1\"");
+    CCalDavClient rscale;
+    ASSERT_TRUE(rscale.Open(DavEnv("ALMANIX_ODD_URL") + "rscale/", "u", "p"));
+    ASSERT_TRUE(rscale.SetCollection("/rscale/cal/"));
+    bool chinese = false;
+    EXPECT_EQ(rscale.RscaleSupport(chinese), 207);
+    EXPECT_TRUE(chinese);
+    CCalDavClient noToken;
+    ASSERT_TRUE(noToken.Open(DavEnv("ALMANIX_ODD_URL") + "notoken/", "u", "p"));
+    ASSERT_TRUE(noToken.SetCollection("/notoken/cal/"));
+    std::vector<ServerEntry> changed;
+    std::vector<std::string> removed;
+    std::string token = "old";
+    EXPECT_EQ(noToken.Changes("t1", changed, removed, token), 207);
+    EXPECT_EQ(token, "");
+}
+
+// Discovery follows the service to another of its hosts (iCloud's calendars are on
+// pNN-caldav.icloud.com; here this computer's other name), and nowhere else.
+TEST(Discovery, FollowsTheServiceToAnotherHostOnly)
+{
+    const std::string odd = DavEnv("ALMANIX_ODD_URL");  // http://127.0.0.1:PORT/
+    const std::string port = odd.substr(odd.rfind(':') + 1, odd.size() - odd.rfind(':') - 2);
+    const std::string there = "http://localhost:" + port + "/elsewhere/home/";
+    CCalDavClient client;
+    ASSERT_TRUE(client.Open(odd + "elsewhere/", "u", "p"));
+    std::string home;
+    std::vector<CalendarInfo> calendars;
+    ASSERT_EQ(client.Discover(home, calendars), 207) << client.LastError();
+    EXPECT_EQ(home, there);
+    ASSERT_EQ(calendars.size(), 1u);  // not the task list, the read-only one, the one elsewhere
+    EXPECT_EQ(calendars[0].m_href, there + "cal/");
+
+    // As the worker does with the stored calendar: the requests go to its host.
+    CCalDavClient later;
+    ASSERT_TRUE(later.Open(odd + "elsewhere/", "u", "p"));
+    ASSERT_TRUE(later.SetCollection(calendars[0].m_href));
+    EXPECT_EQ(later.Origin() + later.Collection(), there + "cal/");
+    bool chinese = true;
+    EXPECT_EQ(later.RscaleSupport(chinese), 207);  // the server answers only on localhost
+    EXPECT_FALSE(later.SetCollection("http://127.0.0.2:" + port + "/x/"));
+
+    CCalDavClient outside;  // its home is on a host that is not this computer's
+    ASSERT_TRUE(outside.Open(odd + "elsewhere/far/", "u", "p"));
+    EXPECT_EQ(outside.Discover(home, calendars), 0);
+    EXPECT_NE(outside.LastError().find("127.0.0.2"), std::string::npos);
 }
