@@ -13,6 +13,9 @@
 #   "start"   the script runs start_server on the same port and answers with "started";
 #   "cmd.sh"  the script runs it with bash in the control folder (curl at the server, or
 #             phone.py, as another client would), answering with "cmd.out" and then "cmd.rc".
+# COMMAND and cmd.sh also find ALMANIX_PHONE, the path of phone.py, and cmd.sh the bash function
+#   phone CALENDAR ACTION [ARGS...]   phone.py with the server's URL, user and password
+# (for example: phone /almanix/cal/ move ev1 20261209).
 
 dav_cleanup=()
 dav_on_exit() { dav_cleanup+=("$1"); }
@@ -79,8 +82,13 @@ dav_start_on_free_port() {
   return 1
 }
 
+dav_script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 dav_run() {
   export ALMANIX_DAV_CONTROL="$dir/control"
+  export ALMANIX_PHONE="$dav_script_dir/phone.py"
+  phone() { /usr/bin/python3 "$ALMANIX_PHONE" "$ALMANIX_DAV_URL" "$ALMANIX_DAV_USER" "$ALMANIX_DAV_PASS" "$@"; }
+  export -f phone
   (
     trap - EXIT INT TERM HUP
     while :; do

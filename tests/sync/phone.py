@@ -41,8 +41,10 @@ Actions:
   raw UID                prints the event's iCalendar text as the server has it
 
 From a sync test under Wine, through the server script's control folder (sync_support's Shell):
-  Shell("/usr/bin/python3 " SRC "/tests/sync/phone.py \"$ALMANIX_DAV_URL\" \"$ALMANIX_DAV_USER\""
-        " \"$ALMANIX_DAV_PASS\" /almanix/cal/ add ev1 20261207 会议 --time 0900-1000", rc);
+the scripts (dav_common.sh) give the commands they run the bash function "phone", this program
+with the server's URL, user and password:
+  Shell("phone /almanix/cal/ add ev1 20261207 会议 --time 0900-1000 --alarm=-PT15M", rc);
+  Shell("phone /almanix/cal/ list", rc);   // the output: the listing; rc: the exit status
 """
 import argparse
 import datetime
