@@ -7,6 +7,7 @@ pkgs=(
   wine wine64 xvfb xauth x11-utils xdotool fonts-wqy-microhei imagemagick
   liblunar-date-dev libglib2.0-dev locales nginx-light radicale curl openssl
   libical-dev libicu-dev
+  xandikos cyrus-imapd cyrus-caldav sasl2-bin python3-caldav
   nsis
 )
 missing=()
@@ -25,6 +26,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   # The tests run their own web server on loopback; the package's may have started.
   if printf '%s\n' "${missing[@]}" | grep -q '^nginx'; then
     $SUDO service nginx stop >/dev/null 2>&1 || $SUDO nginx -s quit >/dev/null 2>&1 || true
+  fi
+  # The sync tests run Cyrus of their own (tests/sync/cyrus.sh); the system's is not needed.
+  if printf '%s\n' "${missing[@]}" | grep -q '^cyrus-imapd$'; then
+    $SUDO service cyrus-imapd stop >/dev/null 2>&1 || true
   fi
 fi
 

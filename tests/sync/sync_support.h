@@ -1,12 +1,13 @@
-// What the sync tests and benchmark share: the Radicale of radicale.sh, reached by the sync's
-// own client and by shell commands (curl) that the script runs for the test.
+// What the sync tests and benchmark share: the server of radicale.sh, xandikos.sh or cyrus.sh,
+// reached by the sync's own client and by shell commands (curl) that the script runs for the
+// test.
 #pragma once
 
 #include <string>
 
 #include "sync/caldav_client.h"
 
-// ALMANIX_DAV_* of radicale.sh.
+// ALMANIX_DAV_* (and ALMANIX_TLS_URL, ALMANIX_ODD_URL) of the server script; "" when unset.
 std::string DavEnv(const char* name);
 // A client on the script's server with a fresh calendar named name (MKCALENDAR); false when
 // that failed (err says why).

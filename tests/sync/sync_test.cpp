@@ -1,5 +1,6 @@
-// The sync against a real Radicale: each case on a fresh calendar and a fresh memo folder,
-// the server checked and changed with curl as another client would.
+// The sync against a real server (Radicale, Xandikos, Cyrus: the script that starts it picks
+// which): each case on a fresh calendar and a fresh memo folder, the server checked and changed
+// with curl as another client would.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -82,7 +83,13 @@ TEST_F(Case, BothWaysAndRemovals)
     EXPECT_NE(lunar.find("X-ALMANIX-LUNAR:12-08"), std::string::npos);
 
     EXPECT_NE(PutEvent(col + "phone-1.ics", "phone-1", "20261210", u8"会议").find("|201"), std::string::npos);
-    EXPECT_NE(PutEvent(col + "todo-1.ics", "todo-1", "20261211", u8"买菜", "VTODO").find("|201"), std::string::npos);
+    // A task beside the events, never a memo. A server that holds the calendar to its events
+    // (Cyrus: 403 supported-calendar-component) has no task there to leave alone.
+    const std::string todo = PutEvent(col + "todo-1.ics", "todo-1", "20261211", u8"买菜", "VTODO");
+    const bool hasTodo = todo.find("|201") != std::string::npos;
+    if (!hasTodo) {
+        EXPECT_NE(todo.find("supported-calendar-component"), std::string::npos) << todo;
+    }
     r = SyncNow(m_client);
     ASSERT_TRUE(r.m_bOk) << r.m_status;
     EXPECT_EQ(r.m_nDownloaded, 1);
@@ -102,7 +109,9 @@ TEST_F(Case, BothWaysAndRemovals)
     EXPECT_EQ(r.m_nDeletedRemote, 1);
     EXPECT_EQ(GetMemo(2026, 12, 10), "");
     EXPECT_NE(Curl(Url(col + kOnce)).find("|404"), std::string::npos);
-    EXPECT_NE(Curl(Url(col + "todo-1.ics")).find("|200"), std::string::npos);  // never ours to delete
+    if (hasTodo) {
+        EXPECT_NE(Curl(Url(col + "todo-1.ics")).find("|200"), std::string::npos);  // never ours to delete
+    }
     EXPECT_EQ(GetMemo(0, 12, 8), "腊八粥");
 }
 
@@ -278,6 +287,8 @@ TEST_F(Case, TwoFoldersConverge)
 // Replies Radicale never sends, from odd_server.py: a status in words, and nothing written.
 TEST(OddReplies, StatusInWordsAndNothingWritten)
 {
+    if (DavEnv("ALMANIX_ODD_URL").empty() || DavEnv("ALMANIX_TLS_URL").empty())
+        GTEST_SKIP() << "no odd_server.py and no TLS server beside this server (radicale.sh has them)";
     ScratchFolder folder("sync-odd");
     ASSERT_TRUE(folder.PrepareMemos());
     SetMemo(2026, 12, 7, "不动");
