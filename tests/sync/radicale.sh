@@ -60,5 +60,5 @@ for _ in $(seq 200); do [ -s "$dir/odd-port" ] && break; sleep 0.05; done
 [ -s "$dir/odd-port" ] || { echo "odd_server.py did not start"; cat "$dir/odd.log"; exit 1; }
 export ALMANIX_ODD_URL="http://127.0.0.1:$(cat "$dir/odd-port")/"
 
-export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass
+export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass ALMANIX_DAV_SERVER=radicale
 dav_run "$@"

@@ -226,9 +226,9 @@ TEST_F(Case, MultigetAsGet)
         EXPECT_EQ(b.m_body, body);
         EXPECT_EQ(b.m_etag, etag);
     }
-    bool chinese = true;
+    bool chinese = false;
     EXPECT_EQ(m_client.RscaleSupport(chinese), 207);
-    EXPECT_FALSE(chinese);  // Radicale 3.1 stores no RSCALE rule
+    EXPECT_EQ(chinese, DavEnv("ALMANIX_DAV_SERVER") == "cyrus");  // the one that expands RSCALE rules
 }
 
 // Discovery offers the calendars that take events, not a task list another client made.
@@ -239,12 +239,14 @@ TEST_F(Case, DiscoveryOffersEventCalendars)
     std::vector<CalendarInfo> calendars;
     ASSERT_EQ(m_client.Discover(home, calendars), 207);
     const std::string tasks = home + "tasks-only/";
-    EXPECT_NE(Curl("-X MKCALENDAR -H 'Content-Type: application/xml' --data '<c:mkcalendar xmlns:d=\"DAV:\" "
-                   "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:set><d:prop><c:supported-calendar-component-set>"
-                   "<c:comp name=\"VTODO\"/></c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>' " +
-                  Url(tasks))
-                  .find("|201"),
-        std::string::npos);
+    const std::string made =
+        Curl("-X MKCALENDAR -H 'Content-Type: application/xml' --data '<c:mkcalendar xmlns:d=\"DAV:\" "
+             "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:set><d:prop><c:supported-calendar-component-set>"
+             "<c:comp name=\"VTODO\"/></c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>' " +
+            Url(tasks));
+    ASSERT_NE(made.find("|201"), std::string::npos) << made;
+    // Xandikos makes the calendar but not its component set (404 in the reply): it takes events.
+    const bool tasksOnly = made.find("404") == std::string::npos;
     ASSERT_EQ(m_client.Discover(home, calendars), 207);
     bool events = false, todo = false;
     for (const CalendarInfo& c : calendars) {
@@ -252,7 +254,7 @@ TEST_F(Case, DiscoveryOffersEventCalendars)
         todo = todo || c.m_href == tasks;
     }
     EXPECT_TRUE(events);
-    EXPECT_FALSE(todo);
+    EXPECT_EQ(todo, !tasksOnly);
 }
 
 // Two memo folders (two computers) through one calendar end up with the same memos.
@@ -394,6 +396,8 @@ TEST(Multistatus, ElementsByNamespace)
 // sync report without a sync-token (answered as it came: the sync lists instead).
 TEST(OddReplies, CdataBodiesRscaleNoToken)
 {
+    if (DavEnv("ALMANIX_ODD_URL").empty())
+        GTEST_SKIP() << "no odd_server.py beside this server (radicale.sh has it)";
     CCalDavClient cdata;
     ASSERT_TRUE(cdata.Open(DavEnv("ALMANIX_ODD_URL") + "cdata/", "u", "p"));
     ASSERT_TRUE(cdata.SetCollection("/cdata/cal/"));
@@ -424,6 +428,8 @@ TEST(OddReplies, CdataBodiesRscaleNoToken)
 // pNN-caldav.icloud.com; here this computer's other name), and nowhere else.
 TEST(Discovery, FollowsTheServiceToAnotherHostOnly)
 {
+    if (DavEnv("ALMANIX_ODD_URL").empty())
+        GTEST_SKIP() << "no odd_server.py beside this server (radicale.sh has it)";
     const std::string odd = DavEnv("ALMANIX_ODD_URL");  // http://127.0.0.1:PORT/
     const std::string port = odd.substr(odd.rfind(':') + 1, odd.size() - odd.rfind(':') - 2);
     const std::string there = "http://localhost:" + port + "/elsewhere/home/";

@@ -89,5 +89,5 @@ stop_server() { dav_stop_pidfile "$dir/nginx.pid"; dav_stop_pidfile "$dir/xandik
 dav_on_exit stop_server
 dav_start_on_free_port || exit 1
 
-export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass
+export ALMANIX_DAV_URL="http://127.0.0.1:$port/" ALMANIX_DAV_USER=$user ALMANIX_DAV_PASS=$pass ALMANIX_DAV_SERVER=xandikos
 dav_run "$@"
