@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <random>
 #include <set>
 #include <unordered_map>
 
@@ -148,6 +150,7 @@ private:
     void WriteSlots(const SyncPlan& plan);
     bool Apply(const SyncAction& a);
     bool Create(SyncRecord r);
+    void Rename(SyncRecord& r);  // a new UID and name of our own, unique on the calendar
     void Keep(const std::vector<SyncRecord>& rs, const std::string& etag);
     bool Update(const SyncAction& a);
     bool PutMemo(const SyncRecord& r, const std::string& ifMatch, std::string& etag, int& status);
@@ -414,7 +417,8 @@ bool CSyncRun::Create(SyncRecord r)
 {
     std::string etag;
     int status = 0;
-    if (!PutMemo(r, "", etag, status) && status == 412) {
+    if (PutMemo(r, "", etag, status)) {
+    } else if (status == 412) {
         // The name is taken by an event this sync did not list: the same memo made by a sync
         // that was cut off, or another event; then the memo takes another name.
         std::string body, now;
@@ -427,10 +431,12 @@ bool CSyncRun::Create(SyncRecord r)
             Keep({r}, now);
             return true;
         }
-        for (int n = 2; m_uids.count(r.m_uid); ++n)
-            r.m_uid = MemoUid(r.m_item).insert(MemoUid(r.m_item).find('@'), "-x" + std::to_string(n));
-        m_uids.insert(r.m_uid);
-        r.m_href = MemoHref(m_setup.m_collection, r.m_uid);
+        Rename(r);
+        PutMemo(r, "", etag, status);
+    } else if (status == 403 || status == 409) {
+        // A server that keeps UIDs unique over all of a user's calendars (Cyrus) refuses one
+        // that another calendar of the account holds: another UID of our own.
+        Rename(r);
         PutMemo(r, "", etag, status);
     }
     if (!Success(status)) {
@@ -440,6 +446,19 @@ bool CSyncRun::Create(SyncRecord r)
     Keep({r}, etag);  // no ETag: the next sync fetches it and finds the same text
     ++m_rep.m_nUploaded;
     return true;
+}
+
+void CSyncRun::Rename(SyncRecord& r)
+{
+    static std::mt19937 random{std::random_device{}() ^ static_cast<unsigned>(std::time(nullptr))};
+    const std::string base = MemoUid(r.m_item);
+    do {
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "-%08x", static_cast<unsigned>(random()));
+        r.m_uid = base.substr(0, base.find('@')) + tag + base.substr(base.find('@'));
+    } while (m_uids.count(r.m_uid));
+    m_uids.insert(r.m_uid);
+    r.m_href = MemoHref(m_setup.m_collection, r.m_uid);
 }
 
 bool CSyncRun::Update(const SyncAction& a)

@@ -456,3 +456,89 @@ TEST(Discovery, FollowsTheServiceToAnotherHostOnly)
     EXPECT_EQ(outside.Discover(home, calendars), 0);
     EXPECT_NE(outside.LastError().find("127.0.0.2"), std::string::npos);
 }
+
+namespace {
+
+// The phone of the server script (phone.py, another real CalDAV client) on the case's calendar.
+std::string Phone(const std::string& calendar, const std::string& args)
+{
+    int rc = 0;
+    const std::string out = Shell("phone " + calendar + " " + args, rc);
+    EXPECT_EQ(rc, 0) << args << "\n" << out;
+    return out;
+}
+
+// The line of the phone's listing for an event (its main component), or "".
+std::string ListedEvent(const std::string& listing, const std::string& uid)
+{
+    for (std::size_t pos = 0; pos < listing.size();) {
+        std::size_t end = listing.find('\n', pos);
+        if (end == std::string::npos)
+            end = listing.size();
+        const std::string line = listing.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.find("\"uid\": \"" + uid + "\"") != std::string::npos &&
+            line.find("\"recurrence_id\": null") != std::string::npos)
+            return line;
+    }
+    return std::string();
+}
+
+// What the phone made and the memo does not show: everything but the texts.
+std::string NonText(const std::string& line)
+{
+    const std::size_t a = line.find("\"props\": ");
+    const std::size_t b = line.find(", \"recurrence_id\"");
+    return a == std::string::npos || b == std::string::npos ? std::string() : line.substr(a, b - a);
+}
+
+}  // namespace
+
+// The phone's events as the memos show them, each a part of its day: two on one day beside a
+// memo typed here; an edit here changes only that event's text; a move there leaves the old
+// day; a changed occurrence shows on its own day; a part removed here deletes only its event.
+TEST_F(Case, PhoneEventsKeepTheirOwnParts)
+{
+    Begin("phone");
+    const std::string cal = m_client.Collection();
+    Phone(cal, "add ev1 20261207 Standup --time 0900-1000 --location Room5 --attendee mailto:li@example.com "
+               "--alarm=-PT15M --x X-PHONE-TAG=keep");
+    Phone(cal, "add ev2 20261207 Dentist");
+    SetMemo(2026, 12, 7, "Mine");
+    SyncReport r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(GetMemo(2026, 12, 7), "09:00 Standup\r\n\r\nDentist\r\n\r\nMine");
+    const std::string before = NonText(ListedEvent(Phone(cal, "list"), "ev1"));
+    ASSERT_NE(before.find("Room5"), std::string::npos) << before;
+
+    SetMemo(2026, 12, 7, "09:00 Standup in 3F\r\n\r\nDentist\r\n\r\nMine");
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nUploaded, 1);
+    std::string listing = Phone(cal, "list");
+    EXPECT_NE(ListedEvent(listing, "ev1").find("\"summary\": \"Standup in 3F\""), std::string::npos) << listing;
+    EXPECT_EQ(NonText(ListedEvent(listing, "ev1")), before);  // times, place, attendee, alarm, X- kept
+
+    Phone(cal, "move ev2 20261208");
+    Phone(cal, "retitle ev1 Standup-new");
+    Phone(cal, "add ev3 20261209 Birthday --rrule FREQ=YEARLY");
+    Phone(cal, "override ev3 20271209 --date 20271210");
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(GetMemo(2026, 12, 7), "09:00 Standup-new\r\n\r\nMine");
+    EXPECT_EQ(GetMemo(2026, 12, 8), "Dentist");
+    EXPECT_EQ(GetMemo(1, 12, 9), "Birthday");
+    EXPECT_EQ(GetMemo(2027, 12, 10), "Birthday");
+    r = SyncNow(m_client);  // nothing left over: no 412, no second upload
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nUploaded + r.m_nDownloaded + r.m_nMerged + r.m_nDeletedRemote + r.m_nDeletedLocal, 0);
+
+    SetMemo(2026, 12, 7, "09:00 Standup-new");
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nDeletedRemote, 1);
+    listing = Phone(cal, "list");
+    EXPECT_NE(ListedEvent(listing, "ev1"), "");
+    EXPECT_NE(ListedEvent(listing, "ev2"), "");
+    EXPECT_EQ(listing.find("once-20261207"), std::string::npos) << listing;
+}
