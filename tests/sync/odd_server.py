@@ -24,8 +24,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def handle_any(self):
         length = int(self.headers.get("Content-Length") or 0)
-        if length:
-            self.rfile.read(length)
+        body = self.rfile.read(length) if length else b""
         mode = self.path.strip("/").split("/")[0]
         xml = [("Content-Type", "application/xml; charset=utf-8")]
         if mode == "malformed":
@@ -55,6 +54,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.reply(201, b"", [("ETag", '"p1"')])
             else:
                 self.reply(405)
+        elif mode == "picky":
+            # An empty calendar that says it expands lunar rules, yet refuses every event that
+            # holds one, and every event whose text says REFUSE.
+            if self.command == "PUT":
+                refused = b"RSCALE" in body or b"REFUSE" in body
+                self.reply(500 if refused else 201, b"", [] if refused else [("ETag", '"p1"')])
+            elif self.command == "PROPFIND" and self.headers.get("Depth") == "0" and b"supported-rscale-set" in body:
+                self.reply(207, b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav">'
+                           b'<d:response><d:href>/picky/cal/</d:href><d:propstat><d:prop><c:supported-rscale-set>'
+                           b'<c:supported-rscale>CHINESE</c:supported-rscale></c:supported-rscale-set></d:prop>'
+                           b'<d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response></d:multistatus>', xml)
+            else:
+                self.reply(207, EMPTY, xml)
         elif mode == "elsewhere":
             self.elsewhere(xml)
         elif mode == "cdata":

@@ -542,3 +542,24 @@ TEST_F(Case, PhoneEventsKeepTheirOwnParts)
     EXPECT_NE(ListedEvent(listing, "ev2"), "");
     EXPECT_EQ(listing.find("once-20261207"), std::string::npos) << listing;
 }
+
+// An event the server will not store is named and never stops the others; a lunar rule it
+// refuses goes again as dates.
+TEST(OddReplies, ARefusedEventStopsNoOther)
+{
+    if (DavEnv("ALMANIX_ODD_URL").empty())
+        GTEST_SKIP() << "no odd_server.py beside this server (radicale.sh has it)";
+    ScratchFolder folder("sync-picky");
+    ASSERT_TRUE(folder.PrepareMemos());
+    SetMemo(2026, 12, 7, "REFUSE me");
+    SetMemo(2026, 12, 8, "fine");
+    SetMemo(0, 8, 15, "moon");  // lunar-yearly
+    CCalDavClient client;
+    ASSERT_TRUE(client.Open(DavEnv("ALMANIX_ODD_URL") + "picky/", "u", "p"));
+    ASSERT_TRUE(client.SetCollection("/picky/cal/"));
+    const SyncReport r = SyncNow(client);
+    EXPECT_FALSE(r.m_bOk);
+    EXPECT_EQ(r.m_nUploaded, 2);
+    EXPECT_NE(r.m_status.find("记事“REFUSE me”未能上传：服务器拒收 (500)"), std::string::npos) << r.m_status;
+    EXPECT_EQ(r.m_status.find("moon"), std::string::npos) << r.m_status;
+}
