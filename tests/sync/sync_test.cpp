@@ -563,3 +563,21 @@ TEST(OddReplies, ARefusedEventStopsNoOther)
     EXPECT_NE(r.m_status.find("记事“REFUSE me”未能上传：服务器拒收 (500)"), std::string::npos) << r.m_status;
     EXPECT_EQ(r.m_status.find("moon"), std::string::npos) << r.m_status;
 }
+
+// A memo file that breaks off deletes nothing on the server, and the result names it.
+TEST_F(Case, ADamagedFileDeletesNothing)
+{
+    Begin("damaged");
+    SetMemo(2026, 12, 7, "first");
+    SetMemo(2026, 12, 8, "second");
+    ASSERT_TRUE(SyncNow(m_client).m_bOk);
+    const std::filesystem::path file = std::filesystem::current_path() / std::filesystem::u8path(u8"日历/202612");
+    std::filesystem::resize_file(file, std::filesystem::file_size(file) - 3);  // the last record cut short
+    const SyncReport r = SyncNow(m_client);
+    EXPECT_FALSE(r.m_bOk);
+    EXPECT_EQ(r.m_nDeletedRemote, 0);
+    EXPECT_NE(r.m_status.find("202612"), std::string::npos) << r.m_status;
+    std::vector<ServerEntry> listing;
+    ASSERT_EQ(m_client.List(listing), 207);
+    EXPECT_EQ(listing.size(), 2u);
+}
