@@ -145,6 +145,7 @@ public:
 private:
     bool ReadLocal();
     bool ListServer();
+    bool Gone(int status);
     bool FetchChanged();
     bool AskIfEmptied();
     void WriteSlots(const SyncPlan& plan);
@@ -172,6 +173,7 @@ private:
     SyncInputs m_in;
     std::string m_token, m_ctag;
     bool m_bUnchangedListing = false;  // the server said nothing changed since the last sync
+    bool m_bWrote = false;             // a PUT or DELETE went through
     std::unordered_map<std::string, std::vector<SyncRecord>> m_records;  // by event
     std::set<MemoPlace> m_blocked;  // slots the sync could not write: what depends on them waits
     std::vector<std::string> m_failures;
@@ -212,10 +214,8 @@ bool CSyncRun::ListServer()
         std::vector<ServerEntry> changed;
         std::vector<std::string> removed;
         status = Count(m_client.Changes(m_state.m_syncToken, changed, removed, m_token));
-        if (status == 0) {
-            Stop(status);
-            return false;
-        }
+        if (status == 0 || status == 404)
+            return Gone(status);
         if (status == 207 && !m_token.empty()) {
             std::unordered_map<std::string, std::string> now;
             for (const SyncRecord& r : m_state.m_records)
@@ -234,10 +234,8 @@ bool CSyncRun::ListServer()
     // nothing changed.
     std::vector<std::string> removed;
     status = Count(m_client.Changes("", listing, removed, m_token));
-    if (status == 0) {
-        Stop(status);
-        return false;
-    }
+    if (status == 0 || status == 404)
+        return Gone(status);
     if (status == 207 && !m_token.empty())
         return true;
     m_token.clear();
@@ -249,17 +247,20 @@ bool CSyncRun::ListServer()
         m_bUnchangedListing = true;
         return true;
     }
-    if (status == 0 || status == 401 || status == 404) {
-        m_rep.m_status = status == 404 ? "服务器上已没有这个日历（它被删除或改了地址）：请在同步设置中重新选择日历"
-                                       : SyncStatusWords(status, m_client.LastError());
-        return false;
-    }
+    if (status == 0 || status == 401 || status == 404)
+        return Gone(status);
     status = Count(m_client.List(listing));
-    if (status != 207) {
-        Stop(status);
-        return false;
-    }
+    if (status != 207)
+        return Gone(status);
     return true;
+}
+
+// A listing that failed: a calendar gone from the server (404) is told apart from an empty one.
+bool CSyncRun::Gone(int status)
+{
+    m_rep.m_status = status == 404 ? "服务器上已没有这个日历（它被删除或改了地址）：请在同步设置中重新选择日历"
+                                   : SyncStatusWords(status, m_client.LastError());
+    return false;
 }
 
 int CSyncRun::Fetch(const std::string& href, std::string& body, std::string& etag)
@@ -417,6 +418,7 @@ bool CSyncRun::Create(SyncRecord r)
 {
     std::string etag;
     int status = 0;
+    m_bWrote = true;
     if (PutMemo(r, "", etag, status)) {
     } else if (status == 412) {
         // The name is taken by an event this sync did not list: the same memo made by a sync
@@ -496,6 +498,7 @@ bool CSyncRun::Update(const SyncAction& a)
             text = MergeTexts(there, text);
         const std::string patched = PatchEventBody(body, there, text, r.m_item.m_nKind, r.m_item.m_dwFlags, colour);
         std::string newTag;
+        m_bWrote = true;
         const int status = Count(m_client.Put(r.m_href, patched, etag, newTag));
         if (Success(status)) {
             // A text merged only now, or an event on several days, reaches this memo folder
@@ -526,6 +529,7 @@ bool CSyncRun::Apply(const SyncAction& a)
     case SyncOp::Update:
         return Update(a);
     case SyncOp::DeleteRemote: {
+        m_bWrote = true;
         const int status = Count(m_client.Delete(r.m_href, a.m_ifMatch));
         if (Success(status) || status == 404) {
             m_records.erase(r.m_href);
@@ -554,10 +558,13 @@ int CSyncRun::SaveState(bool complete)
 {
     SyncState s = m_state;
     // The new token only once every change it covers is done: a sync that stops halfway asks
-    // again from the old one, and what it did already then matches by ETag.
+    // again from the old one, and what it did already then matches by ETag. A token taken
+    // before this sync wrote to the server may never report what becomes of those writes (an
+    // event made and removed again since the token is no change at all for Xandikos): the
+    // next sync then asks for everything, still in one request.
     if (complete) {
-        s.m_syncToken = m_token;
-        s.m_ctag = m_ctag;
+        s.m_syncToken = m_bWrote ? std::string() : m_token;
+        s.m_ctag = m_ctag;  // our own writes change it: the next sync lists anyway
     }
     // The state's order first, then new events by href.
     s.m_records.clear();

@@ -91,12 +91,13 @@ bool ControlServer(const char* what)
     return WaitForFile(WinPath(dir, done.c_str()), 60);
 }
 
-SyncReport SyncNow(CCalDavClient& client)
+SyncReport SyncNow(CCalDavClient& client, SyncAnswer answer)
 {
     SyncSetup setup;
     setup.m_calendar = client.Origin() + client.Collection();
     setup.m_collection = client.Collection();
     setup.m_calendarFolder = DefaultCalendarFolder();
     setup.m_stateFile = SYNC_STATE_FILE;
+    setup.m_answer = answer;
     return RunSync(client, setup);
 }

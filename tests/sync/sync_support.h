@@ -18,4 +18,4 @@ std::string Shell(const std::string& command, int& rc);
 // Stops ("stop") or starts again ("start") the server and waits until it is so.
 bool ControlServer(const char* what);
 // One sync of the memo folder (the current directory) with the client's calendar.
-SyncReport SyncNow(CCalDavClient& client);
+SyncReport SyncNow(CCalDavClient& client, SyncAnswer answer = SyncAnswer::None);

@@ -581,3 +581,41 @@ TEST_F(Case, ADamagedFileDeletesNothing)
     ASSERT_EQ(m_client.List(listing), 207);
     EXPECT_EQ(listing.size(), 2u);
 }
+
+// A calendar emptied on the phone is a question: nothing changes until the user answers, then
+// the memos go up again, or the memo folder is emptied too.
+TEST_F(Case, AnEmptiedCalendarIsAQuestion)
+{
+    Begin("emptied");
+    SetMemo(2026, 12, 7, "keep me");
+    ASSERT_TRUE(SyncNow(m_client).m_bOk);
+    const std::string cal = m_client.Collection();
+    Phone(cal, "empty");
+    SyncReport r = SyncNow(m_client);
+    EXPECT_EQ(r.m_question, SyncQuestion::ServerEmptied) << r.m_status << " " << r.m_nDeletedLocal << " "
+                                                         << r.m_nRequests;
+    EXPECT_EQ(GetMemo(2026, 12, 7), "keep me");
+    r = SyncNow(m_client, SyncAnswer::Refill);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(r.m_nUploaded, 1);
+    EXPECT_NE(Phone(cal, "list").find("keep me"), std::string::npos);
+
+    // A calendar gone altogether is not an empty one (Cyrus here answers the DELETE of a
+    // calendar with 404 "Mailbox does not exist" and keeps it).
+    if (DavEnv("ALMANIX_DAV_SERVER") != "cyrus") {
+        ASSERT_NE(Curl("-X DELETE " + Url(cal)).find("|20"), std::string::npos);
+        r = SyncNow(m_client);
+        EXPECT_FALSE(r.m_bOk);
+        EXPECT_EQ(r.m_question, SyncQuestion::None);
+        EXPECT_NE(r.m_status.find("服务器上已没有这个日历"), std::string::npos) << r.m_status;
+        EXPECT_EQ(GetMemo(2026, 12, 7), "keep me");
+    }
+
+    std::string err;
+    ASSERT_TRUE(OpenFreshCalendar(m_client, "emptied-2", err)) << err;
+    ASSERT_TRUE(SyncNow(m_client).m_bOk);
+    Phone(m_client.Collection(), "empty");
+    r = SyncNow(m_client, SyncAnswer::EmptyBoth);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(GetMemo(2026, 12, 7), "");
+}
