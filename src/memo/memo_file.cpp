@@ -72,12 +72,15 @@ int WriteWholeFile(const char* path, const void* data, std::size_t length)
     return WriteReplacing(path, static_cast<const char*>(data), length);
 }
 
-std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length)
+std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, FileStamp* stamp)
 {
     length = 0;
+    FileStamp ignored;
+    FileStamp& out = stamp ? *stamp : ignored;
+    out = FileStamp{};
     if (!g_bMemoFolderUsable || path == nullptr || *path == '\0')
         return nullptr;
-    return ReadAll(path, length);
+    return ReadAll(path, length, out);
 }
 
 FileStamp GetFileStamp(const char* path)

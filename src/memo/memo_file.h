@@ -26,10 +26,6 @@ int EnterFolder(const char* path);
 // untouched and the temporary file is gone.
 int WriteWholeFile(const char* path, const void* data, std::size_t length);
 
-// The whole file with a NUL byte appended (length does not count it), or null with length 0
-// when the file cannot be opened or read.
-std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length);
-
 // What tells a changed file from the one read before: its last write time and size. Both 0
 // when there is no such file (or it cannot be looked at).
 struct FileStamp {
@@ -38,6 +34,11 @@ struct FileStamp {
     bool operator==(const FileStamp& o) const { return m_nWriteTime == o.m_nWriteTime && m_nSize == o.m_nSize; }
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
+// The whole file with a NUL byte appended (length does not count it), or null with length 0
+// when the file cannot be opened or read. stamp, when given, gets the stamp of what was read,
+// from the open file (no second look at the folder); {} when there is no file.
+std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, FileStamp* stamp = nullptr);
+
 FileStamp GetFileStamp(const char* path);
 
 // 0 when path no longer exists afterwards (removed, or there was none), else -1.

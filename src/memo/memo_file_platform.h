@@ -20,8 +20,8 @@ std::string TempPathFor(std::string_view path);
 // Writes data to the temporary file beside path, flushes it to disk and moves it over path.
 // -1 with path untouched and no temporary file left, or 0.
 int WriteReplacing(std::string_view path, const char* data, std::size_t length);
-// The whole file with a NUL appended (length without it), or null.
-std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length);
+// The whole file with a NUL appended (length without it), or null; stamp: the open file's.
+std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length, FileStamp& stamp);
 // 0 when path is gone afterwards (also when there was none), else -1.
 int RemovePath(std::string_view path);
 // The file's last write time and size; both 0 when there is none.

@@ -98,7 +98,7 @@ int WriteReplacing(std::string_view path, const char* data, std::size_t length)
     return 0;
 }
 
-std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length)
+std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length, FileStamp& stamp)
 {
     CFd fd(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.IsValid())
@@ -106,8 +106,12 @@ std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length)
     struct stat info {};
     std::unique_ptr<char[]> buffer;
     if (fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-        static_cast<std::uint64_t>(info.st_size) < SIZE_MAX)
+        static_cast<std::uint64_t>(info.st_size) < SIZE_MAX) {
         buffer.reset(new (std::nothrow) char[static_cast<std::size_t>(info.st_size) + 1]);
+        stamp.m_nWriteTime = static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
+            static_cast<unsigned long long>(info.st_mtim.tv_nsec);
+        stamp.m_nSize = static_cast<unsigned long long>(info.st_size);
+    }
     std::size_t total = 0;
     if (buffer) {
         const auto want = static_cast<std::size_t>(info.st_size);

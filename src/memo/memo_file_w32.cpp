@@ -100,17 +100,25 @@ int WriteReplacing(std::string_view path, const char* data, std::size_t length)
     return 0;
 }
 
-std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length)
+std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length, FileStamp& stamp)
 {
     CFile file(
         CreateFileW(NativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return nullptr;
+    // Size and write time from the open file: one call, and the stamp of exactly what is read.
+    BY_HANDLE_FILE_INFORMATION info{};
     LARGE_INTEGER size{};
     std::unique_ptr<char[]> buffer;
-    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart >= 0 && static_cast<std::uint64_t>(size.QuadPart) < SIZE_MAX)
-        buffer.reset(new (std::nothrow) char[static_cast<std::size_t>(size.QuadPart) + 1]);
+    if (GetFileInformationByHandle(file.Get(), &info)) {
+        size.QuadPart = static_cast<LONGLONG>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+        stamp.m_nWriteTime = (static_cast<unsigned long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+            info.ftLastWriteTime.dwLowDateTime;
+        stamp.m_nSize = static_cast<unsigned long long>(size.QuadPart);
+        if (size.QuadPart >= 0 && static_cast<std::uint64_t>(size.QuadPart) < SIZE_MAX)
+            buffer.reset(new (std::nothrow) char[static_cast<std::size_t>(size.QuadPart) + 1]);
+    }
     std::size_t total = 0;
     if (buffer) {
         const auto want = static_cast<std::size_t>(size.QuadPart);

@@ -175,10 +175,9 @@ int CMemoStore::Load()
     if (!m_pEntries)
         return -1;
     Clear();
-    // Taken before the read: a change that lands meanwhile shows as a newer stamp later.
-    m_stamp = GetFileStamp(m_szFile);
+    // The stamp of the file as it is read: a change that lands later shows as another stamp.
     std::size_t size = 0;
-    const std::unique_ptr<char[]> image = ReadWholeFile(m_szFile, size);
+    const std::unique_ptr<char[]> image = ReadWholeFile(m_szFile, size, &m_stamp);
     if (!image || size <= kTagSize)
         return 0;
 
