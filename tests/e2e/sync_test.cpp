@@ -13,6 +13,7 @@
 #include "sync/sync_settings.h"
 #include "sync/sync_worker.h"
 #include "sync_support.h"
+#include "text/gbcodec_win.h"
 
 namespace {
 
@@ -106,10 +107,10 @@ TEST(Sync, DISABLED_TypedMemoAndPhoneEventBothWays)
     EXPECT_LT(before, 7 * 28 + 2) << "the sync ended before the kill";
     for (const wchar_t* f : {L"202406", L"202407", L"202408", L"202409", L"202410", L"202411", L"202412"})
         EXPECT_EQ(ReadBytes(CalendarFile(f)), MemoFile(records));
-    ASSERT_TRUE(SetCurrentDirectoryW(MemoFolder().c_str()));
-    const SyncReport r = SyncWithSettings();
+    const std::string memoFolder = almanix::WideToGb(MemoFolder()) + "\\";
+    const SyncReport r = SyncWithSettings(memoFolder);
     EXPECT_TRUE(r.m_bOk) << r.m_status.size();
     EXPECT_EQ(onServer(), 7 * 28 + 2);
-    const SyncReport again = SyncWithSettings();
+    const SyncReport again = SyncWithSettings(memoFolder);
     EXPECT_EQ(again.m_nUploaded + again.m_nDownloaded, 0);
 }
