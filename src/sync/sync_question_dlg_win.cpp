@@ -31,7 +31,9 @@ BOOL CSyncQuestionDlg::OnInitDialog()
     ::SetDlgItemTextW(m_hWnd, IDC_SYNC_QUESTION_TEXT, almanix::Wide(w.m_pszText).c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_SYNC_EMPTY_BOTH, almanix::Wide(w.m_pszEmptyBoth).c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_SYNC_REFILL, almanix::Wide(w.m_pszRefill).c_str());
-    return TRUE;
+    // Enter and a hasty click change nothing: the focus starts on "取消".
+    ::SetFocus(GetDlgItem(IDCANCEL));
+    return FALSE;
 }
 
 void CSyncQuestionDlg::OnEmptyBoth()

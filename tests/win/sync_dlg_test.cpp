@@ -14,6 +14,7 @@
 #include "sync/sync_dlg.h"
 #include "sync/sync_question_dlg.h"
 #include "sync/sync_settings.h"
+#include "window_png.h"
 
 namespace {
 
@@ -189,6 +190,10 @@ TEST_F(SyncDlgTest, TheQuestionsButtonsNameWhatTheyDoAndGiveTheirAnswer)
             if (!dlg)
                 return false;
             EXPECT_EQ(almanix::WindowTextWide(::GetDlgItem(dlg, c.button)), c.text);
+            if (c.question == SyncQuestion::ServerEmptied && c.button == IDC_SYNC_REFILL) {
+                ::RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                SaveWindowPng(dlg, L"sync_question");  // for people to look at
+            }
             ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(c.button, BN_CLICKED), 0);
             return true;
         }};
