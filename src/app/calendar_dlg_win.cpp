@@ -585,13 +585,13 @@ LRESULT CCalendarDlg::OnSyncDone(WPARAM, LPARAM lParam)
     SaveLastSyncResult(report->m_bOk, words);
     if (m_pSyncDlg)
         m_pSyncDlg->ShowResult(LoadLastSyncResult());
-    m_question = report->m_question;
-    AskPendingQuestion();
     // Memo files the sync rewrote: the shown month reads its memos anew.
     if (report->m_nDownloaded + report->m_nDeletedLocal + report->m_nMerged > 0 && m_pMonthView) {
         m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
         RefreshLocalItems();
     }
+    m_question = report->m_question;
+    AskPendingQuestion();
     return 0;
 }
 
