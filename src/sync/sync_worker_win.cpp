@@ -108,6 +108,9 @@ SyncReport SyncWithSettings(const std::string& memoFolder, bool cautious, SyncAn
                 r.m_status = "新建日历失败，" + RequestFaultWords(s, client.LastError());
                 return r;
             }
+            // A calendar just made holds nothing: a record of one deleted at the same address
+            // would make it look emptied.
+            RemoveFile((memoFolder + SYNC_STATE_FILE).c_str());
         }
         // Stored only while the settings are still those of this sync: a dialog cancelled
         // meanwhile put the old ones back.
