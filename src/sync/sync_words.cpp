@@ -9,6 +9,8 @@ SyncFault FaultOf(int status, const std::string& error)
         // The client's words for a refused certificate and for a name that does not resolve.
         if (error.find("证书") != std::string::npos)
             return SyncFault::Certificate;
+        if (error.find("服务器给出") != std::string::npos)  // an address the server gave
+            return SyncFault::Server;
         if (error.find("地址") != std::string::npos || error.find("https") != std::string::npos)
             return SyncFault::Address;
         return SyncFault::Server;

@@ -20,6 +20,7 @@ TEST(SyncWords, AFailureNamesThePartThatFailed)
         {0, "服务器的证书无法验证，安全连接已中止", SyncFault::Certificate},
         {0, "找不到服务器的地址", SyncFault::Address},
         {0, "只能通过 https 连接服务器（http 只用于本机）", SyncFault::Address},
+        {0, "服务器给出的地址不是一个网址", SyncFault::Server},
         {0, "服务器没有应答", SyncFault::Server},
         {0, "服务器应答超时", SyncFault::Server},
     };
