@@ -17,6 +17,7 @@
 #define IDD_CALENDAR_TAB 257
 #define IDD_WEEKLY 258
 #define IDD_SYNC 270
+#define IDD_SYNC_QUESTION 271
 
 // Main window (IDD_MAIN): template controls, then those created at run time
 #define IDC_COLLAPSE 1000
@@ -76,6 +77,10 @@
 #define IDC_SYNC_FIND 1104
 #define IDC_SYNC_NOW 1105
 #define IDC_SYNC_STATUS 1106
+// The question of a sync that found one side emptied (IDD_SYNC_QUESTION)
+#define IDC_SYNC_QUESTION_TEXT 1107
+#define IDC_SYNC_EMPTY_BOTH 1108
+#define IDC_SYNC_REFILL 1109
 #define ID_SYNC_SETTINGS 32790
 
 #ifndef IDC_STATIC

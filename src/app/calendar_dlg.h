@@ -91,7 +91,7 @@ public:
     void RestoreFromTab() override;
     // IMonthViewOwner
     void ShowTodayButton(bool show) override;
-    void RunMemoDialog(MemoDialogKind kind) override { RunMemoDialogFor(m_pMonthView.get(), this, kind); }
+    void RunMemoDialog(MemoDialogKind kind) override;
     void MemosChanged() override;
 
     void CollapseToTab();
@@ -144,9 +144,16 @@ private:
     bool m_bSocketsStarted = false;
     std::unique_ptr<CBulletinFetcher> m_pFetcher;
     // The sync with a CalDAV calendar: its worker, when it is due, the settings dialog while open.
-    bool RequestSync();
+    bool RequestSync(SyncAnswer answer = SyncAnswer::None);
+    // The question of the last sync's report, asked when no memo dialog is open.
+    void AskPendingQuestion();
     std::unique_ptr<CSyncWorker> m_pSyncWorker;
     CSyncSchedule m_syncSchedule;
     CSyncDlg* m_pSyncDlg = nullptr;
     bool m_bSavedDuringSync = false;  // the next sync is cautious (see PlanSync)
+    // Memo dialogs open now: scheduled syncs wait for them, as they hold memos read before.
+    // Embedded in the desktop the calendar stays enabled under them, so this counts them.
+    int m_nOpenMemoDialogs = 0;
+    SyncQuestion m_question = SyncQuestion::None;  // not answered yet
+    bool m_bAsking = false;                        // the question is showing
 };

@@ -19,6 +19,7 @@
 #include "text/gbcodec.h"
 #include "resource.h"
 #include "sync/sync_dlg.h"
+#include "sync/sync_question_dlg.h"
 #include "sync/sync_settings.h"
 
 int CCalendarDlg::m_nTickCount = -2;
@@ -28,12 +29,23 @@ namespace {
 const char kTitle[] = "日历2.18";
 const char kStripFace[] = "楷体_gb2312";
 
-std::string DocumentsFolder()
+std::wstring DocumentsFolder()
 {
     wchar_t path[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return std::wstring();
+    return path;
+}
+
+// "<documents>\我的记事\" in program bytes, or empty when PrepareMemoFolder found none.
+// The separator is looked for in UTF-16: a GB18030 character's second byte may be "\".
+std::string MemoFolderPath(std::wstring documents)
+{
+    if (documents.empty() || !IsMemoFolderUsable())
         return std::string();
-    return almanix::Narrow(path);
+    if (documents.back() != L'\\' && documents.back() != L'/')
+        documents += L'\\';
+    return almanix::Narrow(documents) + MEMO_FOLDER_NAME + "\\";
 }
 
 }  // namespace
@@ -62,7 +74,7 @@ BOOL CCalendarDlg::OnInitDialog()
     SetWindowText(kTitle);
     PlaceStripButtons();
     RegisterAutostart();
-    PrepareMemoFolder(DocumentsFolder().c_str());
+    PrepareMemoFolder(almanix::Narrow(DocumentsFolder()).c_str());
     m_holidayFile.Refresh();
     RestoreNotebook();
     CreateNavigation();
@@ -178,7 +190,7 @@ void CCalendarDlg::CreateBulletinLine()
 void CCalendarDlg::StartSync()
 {
     // The worker waits for its first request; the schedule asks for one at start.
-    m_pSyncWorker = std::make_unique<CSyncWorker>(m_hWnd);
+    m_pSyncWorker = std::make_unique<CSyncWorker>(m_hWnd, MemoFolderPath(DocumentsFolder()));
     m_syncSchedule.Start(static_cast<std::int64_t>(::GetTickCount64()));
 }
 
@@ -298,6 +310,13 @@ void CCalendarDlg::HideNotebook()
     WriteRegString(ALMANIX_SETTINGS_KEY, "MemoShow", "0");
 }
 
+void CCalendarDlg::RunMemoDialog(MemoDialogKind kind)
+{
+    ++m_nOpenMemoDialogs;
+    RunMemoDialogFor(m_pMonthView.get(), this, kind);
+    --m_nOpenMemoDialogs;
+}
+
 void CCalendarDlg::ShowTodayButton(bool show)
 {
     if (m_btnToday.m_hWnd)
@@ -371,8 +390,10 @@ void CCalendarDlg::OnTimer(UINT_PTR)
         RefreshLocalItems();
     }
     // A sync only while no dialog of this window is open: a memo dialog holds memos read before.
-    if (m_syncSchedule.Due(static_cast<std::int64_t>(::GetTickCount64())) && ::IsWindowEnabled(m_hWnd))
+    if (m_syncSchedule.Due(static_cast<std::int64_t>(::GetTickCount64())) && m_nOpenMemoDialogs == 0 && !m_bAsking &&
+        ::IsWindowEnabled(m_hWnd))
         RequestSync();
+    AskPendingQuestion();
     SYSTEMTIME now;
     GetClockTime(&now);
     if (now.wDay != m_nTodayDay || now.wMonth != m_nTodayMonth || now.wYear != m_nTodayYear)
@@ -530,14 +551,14 @@ void CCalendarDlg::MemosChanged()
         m_bSavedDuringSync = true;
 }
 
-bool CCalendarDlg::RequestSync()
+bool CCalendarDlg::RequestSync(SyncAnswer answer)
 {
     SyncSettings settings;
     if (!m_pSyncWorker || !LoadSyncSettings(settings) || !settings.IsSet()) {
         m_syncSchedule.Ended(static_cast<std::int64_t>(::GetTickCount64()), true);  // look again later
         return false;
     }
-    if (!m_pSyncWorker->Request(m_bSavedDuringSync))
+    if (!m_pSyncWorker->Request(m_bSavedDuringSync, answer))
         return false;
     m_bSavedDuringSync = false;
     m_syncSchedule.Began();
@@ -555,19 +576,37 @@ void CCalendarDlg::OnSyncSettings()
 LRESULT CCalendarDlg::OnSyncDone(WPARAM, LPARAM lParam)
 {
     std::unique_ptr<SyncReport> report(reinterpret_cast<SyncReport*>(lParam));
-    m_syncSchedule.Ended(static_cast<std::int64_t>(::GetTickCount64()), report->m_bOk);
+    // A question is no failure: the next sync comes a period later, or at once with an answer.
+    m_syncSchedule.Ended(
+        static_cast<std::int64_t>(::GetTickCount64()), report->m_bOk || report->m_question != SyncQuestion::None);
     std::string words = report->m_status;
     if (report->m_nMerged > 0)
         words += "；两边都改过的记事已合并，本机的文字标有【本机】";
-    SaveLastSyncResult(words);
+    SaveLastSyncResult(report->m_bOk, words);
     if (m_pSyncDlg)
-        m_pSyncDlg->ShowStatus(words);
+        m_pSyncDlg->ShowResult(LoadLastSyncResult());
     // Memo files the sync rewrote: the shown month reads its memos anew.
     if (report->m_nDownloaded + report->m_nDeletedLocal + report->m_nMerged > 0 && m_pMonthView) {
         m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
         RefreshLocalItems();
     }
+    m_question = report->m_question;
+    AskPendingQuestion();
     return 0;
+}
+
+void CCalendarDlg::AskPendingQuestion()
+{
+    // Asked once no memo dialog holds memos read before; its answer goes to a sync at once.
+    if (m_question == SyncQuestion::None || m_bAsking || m_nOpenMemoDialogs > 0)
+        return;
+    m_bAsking = true;
+    const SyncAnswer answer =
+        ::AskSyncQuestion(m_pSyncDlg ? static_cast<CWnd*>(m_pSyncDlg) : static_cast<CWnd*>(this), m_question);
+    m_bAsking = false;
+    m_question = SyncQuestion::None;
+    if (answer != SyncAnswer::None)
+        RequestSync(answer);
 }
 
 void CCalendarDlg::OnDestroy()

@@ -114,6 +114,8 @@ public:
     int m_nMonth = 0;
     int m_nDay = 0;
     CDayCell m_cell;
+    // The three memos as read at opening: OK keeps what a sync wrote into them since.
+    MemoRead m_read[3];
 
     // "2024年5月1日星期三农历三月廿三", "阳历每年5月1日", "农历每年三月廿三" (GBK): the leap
     // prefix is never shown, as the memo belongs to the lunar month of that number.

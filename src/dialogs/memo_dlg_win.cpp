@@ -220,6 +220,9 @@ CMemoDlg::CMemoDlg(CMonthModel* pModel, CWnd* pParent, CWnd* pMain)
         CopySlot(pModel->GetOnceEntry(m_nDay), m_strOnce, m_dwOnceFlags);
         CopySlot(pModel->GetSolarYearlyEntry(m_nDay), m_strSolarYearly, m_dwSolarFlags);
         CopySlot(pModel->GetLunarEntry(m_nDay), m_strLunarYearly, m_dwLunarFlags);
+        m_read[0] = {m_strOnce, m_dwOnceFlags};
+        m_read[1] = {m_strSolarYearly, m_dwSolarFlags};
+        m_read[2] = {m_strLunarYearly, m_dwLunarFlags};
     }
 }
 
@@ -381,7 +384,7 @@ int CMemoDlg::SaveToDate()
     if (m_pModel->m_nYear == m_nYear && m_pModel->m_nMonth == m_nMonth) {
         m_pModel->m_nHotDay = static_cast<std::uint16_t>(m_nDay);
         return m_pModel->SaveDayMemos(
-            m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly, m_dwLunarFlags);
+            m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly, m_dwLunarFlags, m_read);
     }
     // The date rolled over while the dialog was open and the view moved on: the memos still
     // belong to the date they were written for.
@@ -389,7 +392,7 @@ int CMemoDlg::SaveToDate()
     model.SetMonth(m_nYear, m_nMonth, 0);
     model.m_nHotDay = static_cast<std::uint16_t>(m_nDay);
     const int nFailed = model.SaveDayMemos(
-        m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly, m_dwLunarFlags);
+        m_strOnce, m_dwOnceFlags, m_strSolarYearly, m_dwSolarFlags, m_strLunarYearly, m_dwLunarFlags, m_read);
     m_pModel->SetMonth(m_pModel->m_nYear, m_pModel->m_nMonth, 0);
     return nFailed;
 }

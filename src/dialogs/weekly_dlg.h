@@ -22,6 +22,7 @@ public:
     CHoverButton m_btnColor;
     CStatic m_staticDay;
     int m_nWeekday = -1;  // the weekday the dialog edits
+    MemoRead m_read;      // the reminder as read at opening: OK keeps a sync's change since
 
     // "每周三" (GBK) for weekday 3.
     std::string FormatCaption() const;

@@ -24,6 +24,7 @@ CWeeklyDlg::CWeeklyDlg(CMonthModel* pModel, CWnd* pParent) : CMemoDialogBase(IDD
         if (pEntry->m_pszText)
             m_strWeekly.assign(pEntry->m_pszText, pEntry->m_nLength);
     }
+    m_read = {m_strWeekly, m_dwWeeklyFlags};
 }
 
 CWeeklyDlg::~CWeeklyDlg() = default;
@@ -74,7 +75,7 @@ void CWeeklyDlg::OnOK()
         return;
     if (m_pModel)
         m_pModel->m_nWeekdayCol = m_nWeekday;
-    if (!m_pModel || m_pModel->SaveWeeklyMemo(m_strWeekly, m_dwWeeklyFlags) != 0) {
+    if (!m_pModel || m_pModel->SaveWeeklyMemo(m_strWeekly, m_dwWeeklyFlags, &m_read) != 0) {
         // The dialog stays open with the text, so that nothing typed is lost unnoticed.
         ShowMemoWarning(m_hWnd, kNotWritten);
         return;

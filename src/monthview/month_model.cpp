@@ -7,6 +7,7 @@
 #include "engine/holidays.h"
 #include "engine/names.h"
 #include "engine/solar_terms.h"
+#include "memo/memo_merge.h"
 #include "monthview/navigation.h"
 
 namespace {
@@ -24,11 +25,24 @@ std::string_view DropLeadingBlanks(std::string_view text)
 }
 
 // Sets a slot from a text of any length: -1, with nothing changed, when it does not fit a
-// memo record.
-int SetSlot(CMemoStore& store, int nSlot, std::string_view text, std::uint32_t dwFlags)
+// memo record. With pRead, what the file holds now is merged in (see MemoRead).
+int SetSlot(CMemoStore& store, int nSlot, std::string_view text, std::uint32_t dwFlags, const MemoRead* pRead = nullptr)
 {
     if (text.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH))
         return -1;
+    std::string merged;  // outlives the block: text may point into it
+    if (pRead && store.m_pEntries && nSlot >= 0 && nSlot <= store.m_nMaxIndex) {
+        store.Load();
+        const CMemoEntry& now = store.m_pEntries[nSlot];
+        const std::string_view nowText =
+            now.m_pszText ? std::string_view(now.m_pszText, now.m_nLength) : std::string_view();
+        if (nowText != pRead->m_text) {
+            merged = text == pRead->m_text ? std::string(nowText) : MergeTexts(std::string(nowText), std::string(text));
+            text = merged;
+        }
+        if (now.m_dwFlags != pRead->m_dwFlags && dwFlags == pRead->m_dwFlags)
+            dwFlags = now.m_dwFlags;
+    }
     return store.SetEntry(nSlot, text.data(), static_cast<int>(text.size()), dwFlags);
 }
 
@@ -200,29 +214,32 @@ int CMonthModel::SetLunarMemo(int nDay, const char* pszText, int nLength, std::u
 }
 
 int CMonthModel::SaveDayMemos(std::string_view once, std::uint32_t dwOnceFlags, std::string_view solarYearly,
-    std::uint32_t dwSolarYearlyFlags, std::string_view lunarYearly, std::uint32_t dwLunarYearlyFlags)
+    std::uint32_t dwSolarYearlyFlags, std::string_view lunarYearly, std::uint32_t dwLunarYearlyFlags,
+    const MemoRead* pRead)
 {
     const int nDay = m_nHotDay;
     if (nDay < 1 || nDay > m_nDays)
         return SAVE_FAILED_ONCE | SAVE_FAILED_SOLAR_YEARLY | SAVE_FAILED_LUNAR_YEARLY;
     int nFailed = 0;
-    if (SetSlot(m_storeOnce, nDay, DropLeadingBlanks(once), dwOnceFlags) != 0)
+    if (SetSlot(m_storeOnce, nDay, DropLeadingBlanks(once), dwOnceFlags, pRead) != 0)
         nFailed |= SAVE_FAILED_ONCE;
-    if (SetSlot(m_storeSolarYearly, nDay, DropLeadingBlanks(solarYearly), dwSolarYearlyFlags) != 0)
+    if (SetSlot(m_storeSolarYearly, nDay, DropLeadingBlanks(solarYearly), dwSolarYearlyFlags,
+            pRead ? pRead + 1 : nullptr) != 0)
         nFailed |= SAVE_FAILED_SOLAR_YEARLY;
-    lunarYearly = DropLeadingBlanks(lunarYearly);
-    if (lunarYearly.size() > static_cast<std::size_t>(MEMO_MAX_TEXT_LENGTH) ||
-        SetLunarMemo(nDay, lunarYearly.data(), static_cast<int>(lunarYearly.size()), dwLunarYearlyFlags) != 0)
+    CMemoStore* pLunar = LunarStoreOf(nDay);
+    if (!pLunar ||
+        SetSlot(*pLunar, m_cells[nDay].m_lunar.m_nDay, DropLeadingBlanks(lunarYearly), dwLunarYearlyFlags,
+            pRead ? pRead + 2 : nullptr) != 0)
         nFailed |= SAVE_FAILED_LUNAR_YEARLY;
     Invalidate();
     return nFailed;
 }
 
-int CMonthModel::SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags)
+int CMonthModel::SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags, const MemoRead* pRead)
 {
     if (m_nWeekdayCol < 0 || m_nWeekdayCol > 6)
         return -1;
-    const int nResult = SetSlot(m_storeWeekly, m_nWeekdayCol, DropLeadingBlanks(text), dwFlags);
+    const int nResult = SetSlot(m_storeWeekly, m_nWeekdayCol, DropLeadingBlanks(text), dwFlags, pRead);
     Invalidate();
     return nResult;
 }

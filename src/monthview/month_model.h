@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "engine/lunar.h"
@@ -69,6 +70,15 @@ inline constexpr int SAVE_FAILED_ONCE = 1;
 inline constexpr int SAVE_FAILED_SOLAR_YEARLY = 2;
 inline constexpr int SAVE_FAILED_LUNAR_YEARLY = 4;
 
+// A memo slot as a memo dialog read it when it opened. Its save keeps what another writer (the
+// sync) put into the slot meanwhile: for text and flags each, the dialog's value where the
+// file still holds what was read, the file's where the dialog left it as read, and where both
+// changed the dialog's flags and both texts, the file's first (MergeTexts).
+struct MemoRead {
+    std::string m_text;
+    std::uint32_t m_dwFlags = 0;
+};
+
 class CMonthModel {
 public:
     CMonthModel() = default;
@@ -115,13 +125,16 @@ public:
     // or the SAVE_FAILED_* bits of the texts that were not stored (all three when
     // m_nHotDay is no day of the month); a text that was not stored leaves its slot and file
     // as they were, except that a failed file write leaves the new value in memory.
+    // pRead: the three slots (one-off, Gregorian-yearly, lunar-yearly) as the dialog read them
+    // (see MemoRead); null: the texts replace what the slots hold.
     int SaveDayMemos(std::string_view once, std::uint32_t dwOnceFlags, std::string_view solarYearly,
-        std::uint32_t dwSolarYearlyFlags, std::string_view lunarYearly, std::uint32_t dwLunarYearlyFlags);
+        std::uint32_t dwSolarYearlyFlags, std::string_view lunarYearly, std::uint32_t dwLunarYearlyFlags,
+        const MemoRead* pRead = nullptr);
 
     // The weekly dialog's OK for weekday m_nWeekdayCol: leading blanks are dropped, the
     // weekly slot set and the view repainted. 0, or -1 when not stored (no weekday column,
-    // text too long, file not written).
-    int SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags);
+    // text too long, file not written). pRead: as for SaveDayMemos.
+    int SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags, const MemoRead* pRead = nullptr);
 
     // The tip text of day nDay: the day's holiday ("春节 放假" or "春节 调休上班"), then the weekly,
     // one-off, Gregorian-yearly and lunar-yearly memo texts in this order, with CR LF between them. The buffer is

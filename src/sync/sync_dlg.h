@@ -15,7 +15,8 @@
 #define WM_SYNC_FOUND (WM_APP + 31)
 
 struct SyncDiscovery {
-    std::string m_error;  // program bytes; empty when found
+    std::string m_server;  // the address asked
+    std::string m_error;   // program bytes; empty when found
     std::vector<CalendarInfo> m_calendars;
 };
 
@@ -32,19 +33,27 @@ public:
 
     BOOL OnInitDialog() override;
     void OnOK() override;
-    // The owner tells the open dialog a sync's result (program bytes).
-    void ShowStatus(const std::string& words);
+    // Puts back the settings stored before the dialog opened, when "立即同步" stored others.
+    void OnCancel() override;
+    // The owner tells the open dialog a sync's result.
+    void ShowResult(const LastSyncResult& result);
 
 private:
     void OnFind();
     void OnSyncNow();
     LRESULT OnFound(WPARAM, LPARAM found);
-    // The fields into m_settings; false (and a word in the status line) when the address is missing.
+    void ShowStatus(const std::string& words);
+    // The fields into m_settings; false, with the reason in the status line, when the address
+    // or user is missing, the address is one the sync refuses, or the password is empty and
+    // the user did not confirm that the server needs none.
     bool TakeFields();
     bool Store();
 
     std::function<bool()> m_syncNow;
     SyncSettings m_settings;
+    SyncSettings m_stored;                  // as stored when the dialog opened
+    bool m_bStoredHere = false;             // settings were stored since
     std::vector<CalendarInfo> m_calendars;  // the combo's items after the first, "新建日历 Almanix"
+    std::string m_calendarsServer;          // the address they were found at
     CComboBox m_comboCalendar;
 };

@@ -3,6 +3,7 @@
 #include <memory>
 #include <thread>
 
+#include "sync/sync_words.h"
 #include "text/gbcodec.h"
 
 namespace {
@@ -21,6 +22,16 @@ void SetField(const CWnd& dlg, int id, const std::string& gb)
     ::SetDlgItemTextW(dlg.m_hWnd, id, reinterpret_cast<const wchar_t*>(almanix::GbToUtf16(gb).c_str()));
 }
 
+// A failed sync never reads like a done one.
+std::string ResultLine(const LastSyncResult& last)
+{
+    if (last.m_words.empty())
+        return "还没有同步过";
+    if (last.m_time.empty())
+        return "上次同步：" + last.m_words;  // kept by an older version, without its outcome
+    return (last.m_bOk ? "上次同步（" : "上次同步失败（") + last.m_time + "）：" + last.m_words;
+}
+
 }  // namespace
 
 CSyncDlg::CSyncDlg(CWnd* pParent, std::function<bool()> syncNow)
@@ -33,6 +44,8 @@ BOOL CSyncDlg::OnInitDialog()
     CDialog::OnInitDialog();
     m_comboCalendar.Attach(GetDlgItem(IDC_SYNC_CALENDAR));
     LoadSyncSettings(m_settings);
+    m_stored = m_settings;
+    m_calendarsServer = m_settings.m_server;
     SetField(*this, IDC_SYNC_SERVER, almanix::Utf8ToGb(m_settings.m_server.empty() ? "https://" : m_settings.m_server));
     SetField(*this, IDC_SYNC_USER, almanix::Utf8ToGb(m_settings.m_user));
     // The stored password is never shown; an empty field keeps it.
@@ -44,9 +57,13 @@ BOOL CSyncDlg::OnInitDialog()
     } else {
         m_comboCalendar.SetCurSel(0);
     }
-    const std::string last = LoadLastSyncResult();
-    ShowStatus(last.empty() ? "还没有同步过" : "上次同步：" + last);
+    ShowResult(LoadLastSyncResult());
     return TRUE;
+}
+
+void CSyncDlg::ShowResult(const LastSyncResult& result)
+{
+    ShowStatus(ResultLine(result));
 }
 
 void CSyncDlg::ShowStatus(const std::string& words)
@@ -57,13 +74,21 @@ void CSyncDlg::ShowStatus(const std::string& words)
 
 bool CSyncDlg::TakeFields()
 {
-    m_settings.m_server = Field(*this, IDC_SYNC_SERVER);
+    const std::string server = Field(*this, IDC_SYNC_SERVER);
+    // The password belongs to the address it was given for: never sent to another host.
+    if (server != m_settings.m_server) {
+        m_settings.m_password.clear();
+        m_settings.m_bNoPassword = false;
+    }
+    m_settings.m_server = server;
     m_settings.m_user = Field(*this, IDC_SYNC_USER);
     const std::string password = Field(*this, IDC_SYNC_PASSWORD);
-    if (!password.empty())
+    if (!password.empty()) {
         m_settings.m_password = password;
+        m_settings.m_bNoPassword = false;
+    }
     const int sel = m_comboCalendar.GetCurSel();
-    if (sel >= 1 && static_cast<std::size_t>(sel) <= m_calendars.size()) {
+    if (sel >= 1 && static_cast<std::size_t>(sel) <= m_calendars.size() && m_calendarsServer == server) {
         m_settings.m_calendar = m_calendars[sel - 1].m_href;
         m_settings.m_calendarName = m_calendars[sel - 1].m_name;
     } else {
@@ -74,6 +99,22 @@ bool CSyncDlg::TakeFields()
         ShowStatus("请填写服务器地址和用户名");
         return false;
     }
+    // The client's own rule: an address it would refuse is refused here, before it is stored.
+    CCalDavClient probe;
+    if (!probe.Open(m_settings.m_server, m_settings.m_user, std::string())) {
+        ShowStatus(FaultWords(SyncFault::Address, probe.LastError()));
+        return false;
+    }
+    if (m_settings.m_password.empty() && !m_settings.m_bNoPassword) {
+        const int answer = ::MessageBoxW(m_hWnd, almanix::Wide("没有填写密码。这个服务器不需要密码吗？").c_str(),
+            almanix::Wide("同步").c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+        if (answer != IDYES) {
+            ShowStatus("请填写密码");
+            ::SetFocus(GetDlgItem(IDC_SYNC_PASSWORD));
+            return false;
+        }
+        m_settings.m_bNoPassword = true;
+    }
     return true;
 }
 
@@ -81,6 +122,7 @@ bool CSyncDlg::Store()
 {
     if (!TakeFields())
         return false;
+    m_bStoredHere = true;
     if (SaveSyncSettings(m_settings) != 0) {
         ShowStatus("设置无法保存");
         return false;
@@ -97,14 +139,15 @@ void CSyncDlg::OnFind()
     const SyncSettings s = m_settings;
     std::thread([self, s] {
         auto found = std::make_unique<SyncDiscovery>();
+        found->m_server = s.m_server;
         CCalDavClient client;
         std::string home;
         if (!client.Open(s.m_server, s.m_user, s.m_password)) {
-            found->m_error = client.LastError();
+            found->m_error = "查找日历失败，" + FaultWords(SyncFault::Address, client.LastError());
         } else {
             const int status = client.Discover(home, found->m_calendars);
             if (status != 207)
-                found->m_error = "查找日历失败：" + SyncStatusWords(status > 0 ? status : 0, client.LastError());
+                found->m_error = "查找日历失败，" + RequestFaultWords(status > 0 ? status : 0, client.LastError());
         }
         if (::PostMessageW(self, WM_SYNC_FOUND, 0, reinterpret_cast<LPARAM>(found.get())))
             found.release();
@@ -119,6 +162,7 @@ LRESULT CSyncDlg::OnFound(WPARAM, LPARAM lParam)
         return 0;
     }
     m_calendars = found->m_calendars;
+    m_calendarsServer = found->m_server;
     m_comboCalendar.ResetContent();
     m_comboCalendar.AddString("新建日历 Almanix");
     int sel = 0;
@@ -143,4 +187,11 @@ void CSyncDlg::OnOK()
 {
     if (Store())
         EndDialog(IDOK);
+}
+
+void CSyncDlg::OnCancel()
+{
+    if (m_bStoredHere)
+        SaveSyncSettings(m_stored);
+    EndDialog(IDCANCEL);
 }

@@ -81,6 +81,7 @@ bool LoadSyncSettings(SyncSettings& s)
     s.m_password = UnprotectPassword(Read("Password"));
     s.m_calendar = Read("Calendar");
     s.m_calendarName = Read("CalendarName");
+    s.m_bNoPassword = s.m_password.empty() && Read("NoPassword") == "1";
     return !s.m_server.empty();
 }
 
@@ -95,23 +96,32 @@ int SaveSyncSettings(const SyncSettings& s)
     rc |= Write("Password", protectedPassword);
     rc |= Write("Calendar", s.m_calendar);
     rc |= Write("CalendarName", s.m_calendarName);
+    rc |= Write("NoPassword", s.m_password.empty() && s.m_bNoPassword ? "1" : "0");
     return rc ? -1 : 0;
 }
 
-void SaveLastSyncResult(const std::string& words)
+void SaveLastSyncResult(bool ok, const std::string& words)
 {
     SYSTEMTIME t;
     ::GetLocalTime(&t);
     char stamp[32];
-    wsprintfA(stamp, "%04u-%02u-%02u %02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
-    WriteRegString(ALMANIX_SYNC_KEY, "LastResult", (stamp + words).c_str());
+    wsprintfA(stamp, "%04u-%02u-%02u %02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
+    WriteRegString(ALMANIX_SYNC_KEY, "LastTime", stamp);
+    WriteRegString(ALMANIX_SYNC_KEY, "LastOk", ok ? "1" : "0");
+    WriteRegString(ALMANIX_SYNC_KEY, "LastResult", words.c_str());
 }
 
-std::string LoadLastSyncResult()
+LastSyncResult LoadLastSyncResult()
 {
-    std::string buf(1024, '\0');
-    if (ReadRegValue(
-            ALMANIX_SYNC_KEY, "LastResult", reinterpret_cast<BYTE*>(&buf[0]), static_cast<DWORD>(buf.size())) != 0)
-        return {};
-    return buf.c_str();
+    LastSyncResult last;
+    const auto read = [](const char* name) {
+        std::string buf(1024, '\0');
+        if (ReadRegValue(ALMANIX_SYNC_KEY, name, reinterpret_cast<BYTE*>(&buf[0]), static_cast<DWORD>(buf.size())) != 0)
+            return std::string();
+        return std::string(buf.c_str());
+    };
+    last.m_time = read("LastTime");
+    last.m_bOk = read("LastOk") == "1";
+    last.m_words = read("LastResult");
+    return last;
 }

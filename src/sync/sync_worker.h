@@ -13,17 +13,19 @@
 
 class CSyncWorker {
 public:
-    explicit CSyncWorker(HWND notify);
+    // memoFolder: the program's memo folder, absolute and ending in a separator (program
+    // bytes); empty when there is none, and then every sync fails and says so.
+    CSyncWorker(HWND notify, std::string memoFolder);
     // Waits briefly for a running sync, then leaves it to end with the process: memo files
     // are only ever replaced whole, so a sync cut off anywhere loses nothing.
     ~CSyncWorker();
     CSyncWorker(const CSyncWorker&) = delete;
     CSyncWorker& operator=(const CSyncWorker&) = delete;
 
-    // Starts a sync with the stored settings (the memo folder is the current directory).
-    // False when one is running already or no server is set.
-    // cautious: memos were saved while the last sync ran (see PlanSync).
-    bool Request(bool cautious = false);
+    // Starts a sync with the stored settings. False when one is running already.
+    // cautious: memos were saved while the last sync ran (see PlanSync); answer: the user's
+    // answer to the question of the last sync's report.
+    bool Request(bool cautious = false, SyncAnswer answer = SyncAnswer::None);
     bool Running() const;
 
 private:
@@ -31,6 +33,7 @@ private:
     std::shared_ptr<Shared> m_p;
 };
 
-// One sync with the stored settings, on the calling thread: opens the client, finds or makes
-// the calendar when none is chosen yet (and stores it), and runs the sync.
-SyncReport SyncWithSettings(bool cautious = false);
+// One sync of the memo folder memoFolder (as CSyncWorker takes it) with the stored settings, on
+// the calling thread: opens the client, finds or makes the calendar when none is chosen yet
+// (and stores it), and runs the sync. It never depends on the process's current folder.
+SyncReport SyncWithSettings(const std::string& memoFolder, bool cautious = false, SyncAnswer answer = SyncAnswer::None);

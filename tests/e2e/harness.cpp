@@ -91,11 +91,17 @@ bool AlmanixRun::Launch(bool testClock)
     std::wstring cmd = L"\"" + exe + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
-    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi)) {
-        std::fprintf(stderr, "cannot start %ls (error %lu)\n", exe.c_str(), ::GetLastError());
-        return false;
+    // Wine on a busy machine now and then refuses a start (error 1359) that works when asked again.
+    for (int attempt = 1;; ++attempt) {
+        if (::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
+            return true;
+        const DWORD error = ::GetLastError();
+        if (attempt == 2) {
+            std::fprintf(stderr, "cannot start %ls (error %lu)\n", exe.c_str(), error);
+            return false;
+        }
+        std::fprintf(stderr, "%ls did not start (error %lu), trying once more\n", exe.c_str(), error);
     }
-    return true;
 }
 
 bool AlmanixRun::Start(bool testClock)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/lunar.h"
+#include "memo/memo_merge.h"
 #include "memo/memo_store.h"
 #include "monthview/month_model.h"
 #include "monthview_support.h"
@@ -320,6 +321,58 @@ TEST_F(MonthMemoTest, MemoSlotsOfAShownDay)
     EXPECT_FALSE(CMonthModel::HasMemoText(nullptr));
     colourOnly.Set("t", 1, kGreen);
     EXPECT_TRUE(CMonthModel::HasMemoText(&colourOnly));
+}
+
+// A dialog open over a day while the sync rewrote its slots: the save keeps the sync's text and
+// the user's, the sync's first, and takes back nothing the user left alone.
+TEST_F(MonthMemoTest, DialogSaveKeepsWhatTheSyncWroteSinceItOpened)
+{
+    const std::string merged = std::string("sync\r\n") + kLocalMark + "typed";
+    struct Case {
+        const char* what;
+        std::string read, synced, typed, stored;
+        std::uint32_t syncedFlags, typedFlags, storedFlags;
+    } cases[] = {
+        {"no sync meanwhile", "old", "old", "typed", "typed", 0, 0, 0},
+        {"left alone", "old", "sync", "old", "sync", 0, 0, 0},
+        {"both changed", "old", "sync", "typed", merged, 0, 0, 0},
+        {"sync added to an empty day", "", "sync", "typed", merged, 0, 0, 0},
+        {"sync removed, user typed", "old", "", "typed", "typed", 0, 0, 0},
+        {"sync removed, left alone", "old", "", "old", "", 0, 0, 0},
+        {"sync's colour, user's text", "old", "old", "typed", "typed", kGreen, 0, kGreen},
+        {"user's colour, sync's text", "old", "sync", "old", "sync", 0, kGreen, kGreen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveMemoFiles();
+        CMonthModel model;
+        model.SetMonth(2024, 2, 0);
+        model.m_nHotDay = 10;  // lunar 1-1: one-off slot 10 of 202402, lunar slot 1 of 001
+        ASSERT_EQ(model.SaveDayMemos(c.read, 0, "", 0, c.read, 0), 0);
+        const MemoRead read[3] = {{c.read, 0}, {"", 0}, {c.read, 0}};
+        const std::vector<Record> syncOnce =
+            c.synced.empty() ? std::vector<Record>{} : std::vector<Record>{{10, c.synced, c.syncedFlags}};
+        const std::vector<Record> syncLunar =
+            c.synced.empty() ? std::vector<Record>{} : std::vector<Record>{{1, c.synced, c.syncedFlags}};
+        WriteMemoFile("202402", MemoFileBytes(syncOnce));
+        WriteMemoFile("001", MemoFileBytes(syncLunar));
+
+        EXPECT_EQ(model.SaveDayMemos(c.typed, c.typedFlags, "", 0, c.typed, c.typedFlags, read), 0);
+        const auto expected = [&](int slot) {
+            return c.stored.empty() ? std::optional<std::string>() : MemoFileBytes({{slot, c.stored, c.storedFlags}});
+        };
+        EXPECT_EQ(ReadMemoFile("202402"), expected(10));
+        EXPECT_EQ(ReadMemoFile("001"), expected(1));
+    }
+
+    // The weekly dialog saves the same way.
+    CMonthModel model;
+    model.SetMonth(2024, 2, 0);
+    model.m_nWeekdayCol = 3;
+    WriteMemoFile("week", MemoFileBytes({{3, "sync", 0}}));
+    const MemoRead read{"old", 0};
+    EXPECT_EQ(model.SaveWeeklyMemo("typed", 0, &read), 0);
+    EXPECT_EQ(ReadMemoFile("week"), MemoFileBytes({{3, merged, 0}}));
 }
 
 }  // namespace
