@@ -258,4 +258,73 @@ TEST_F(IcalExchangeTest, UnreadableLinesAndEventsAreSkippedAndTheRestTaken)
     }
 }
 
+// One event each, read in UTC+8 on 2026-05-28: the memos it becomes, on every day it shows.
+TEST_F(IcalExchangeTest, EventsBecomeMemosOnEveryDayTheyShow)
+{
+    const struct {
+        const char* lines;  // the VEVENT's properties
+        std::vector<std::string> memos;
+    } cases[] = {
+        {"DTSTART;VALUE=DATE:20240506\nRRULE:FREQ=WEEKLY;COUNT=3\nSUMMARY:c",
+            {"O 2024-05-06 c", "O 2024-05-13 c", "O 2024-05-20 c"}},
+        {"DTSTART:20240131T090000Z\nRRULE:FREQ=MONTHLY;UNTIL=20240331T090000Z;BYMONTHDAY=-1\nSUMMARY:u",
+            {"O 2024-01-31 17:00 u", "O 2024-02-29 17:00 u", "O 2024-03-31 17:00 u"}},
+        {"DTSTART;VALUE=DATE:20240506\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE,FR\nSUMMARY:w", {"W 1 w", "W 3 w", "W 5 w"}},
+        {"DTSTART;VALUE=DATE:20200229\nRRULE:FREQ=YEARLY\nSUMMARY:y", {"Y 02-29 y"}},
+        // Monday 20:00 in New York is Tuesday in Beijing.
+        {"DTSTART;TZID=America/New_York:20240506T200000\nRRULE:FREQ=WEEKLY\nSUMMARY:ny", {"W 2 08:00 ny"}},
+        {"DTSTART;VALUE=DATE:20250128\nDTEND;VALUE=DATE:20250131\nSUMMARY:s",
+            {u8"O 2025-01-28 s", u8"O 2025-01-29 s", u8"O 2025-01-30 s"}},
+        {"DTSTART:20240501T150000Z\nDURATION:PT10H\nSUMMARY:d", {"O 2024-05-01 23:00 d", "O 2024-05-02 d"}},
+        {"DTSTART:20240501T000000Z\nDTEND:20240501T160000Z\nSUMMARY:m", {"O 2024-05-01 08:00 m"}},
+        {"DTSTART;VALUE=DATE:20240506\nRRULE:FREQ=DAILY;COUNT=4\nEXDATE;VALUE=DATE:20240507,20240508\nSUMMARY:x",
+            {"O 2024-05-06 x", "O 2024-05-09 x"}},
+        {"DTSTART;VALUE=DATE:20240506\nRDATE;VALUE=DATE:20240601,20240701\nSUMMARY:r",
+            {"O 2024-05-06 r", "O 2024-06-01 r", "O 2024-07-01 r"}},
+        {"UID:o\nDTSTART;VALUE=DATE:20240506\nRRULE:FREQ=DAILY;COUNT=3\nSUMMARY:o\nEND:VEVENT\n"
+         "BEGIN:VEVENT\nUID:o\nRECURRENCE-ID;VALUE=DATE:20240507\nDTSTART;VALUE=DATE:20240510\nSUMMARY:moved\n"
+         "END:VEVENT\nBEGIN:VEVENT\nUID:o\nRECURRENCE-ID;VALUE=DATE:20240508\nSTATUS:CANCELLED",
+            {"O 2024-05-06 o", "O 2024-05-10 moved"}},
+        {"DTSTART;VALUE=DATE:20240506\nSTATUS:CANCELLED\nSUMMARY:gone", {}},
+        {"DTSTART;TZID=China Standard Time:20240506T000000\nDTEND;TZID=China Standard Time:20240507T000000\n"
+         "X-MICROSOFT-CDO-ALLDAYEVENT:TRUE\nSUMMARY:outlook",
+            {"O 2024-05-06 outlook"}},
+        {"DTSTART;TZID=Europe/London:20240115T140000\nSUMMARY:london", {"O 2024-01-15 22:00 london"}},
+        {"DTSTART;TZID=Europe/London:20240715T140000\nSUMMARY:london", {"O 2024-07-15 21:00 london"}},
+        {"DTSTART;TZID=tzone://Microsoft/Utc:20240715T140000\nSUMMARY:exchange", {"O 2024-07-15 22:00 exchange"}},
+        {"DTSTART;VALUE=DATE:20240506\nSUMMARY:  trimmed  \nDESCRIPTION:\\n\\n\nLOCATION:Room 1\\nBuilding 2 ",
+            {u8"O 2024-05-06 trimmed|地点：Room 1, Building 2"}},
+        {"DTSTART;VALUE=DATE:20240506\nSUMMARY:here\nLOCATION:Room 1\nDESCRIPTION:in Room 1",
+            {"O 2024-05-06 here|in Room 1"}},
+    };
+    for (const auto& c : cases) {
+        std::string ics = std::string("BEGIN:VCALENDAR\nBEGIN:VEVENT\n") + c.lines + "\nEND:VEVENT\nEND:VCALENDAR\n";
+        std::vector<MemoItem> memos;
+        ImportReport report;
+        ASSERT_TRUE(ReadIcalMemos(ics, Beijing(), memos, report)) << report.m_error;
+        EXPECT_EQ(Lines(memos), c.memos) << c.lines;
+        EXPECT_EQ(report.m_nUnreadable, 0) << c.lines;
+    }
+}
+
+// Endless rules no memo kind holds are spread from a year ago to two years ahead, and said so.
+TEST_F(IcalExchangeTest, EndlessRulesOfNoKindAreSpreadOverASpan)
+{
+    const std::string ics = "BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART;VALUE=DATE:20200101\nRRULE:FREQ=MONTHLY;"
+                            "INTERVAL=2;BYDAY=1MO\nSUMMARY:m\nEND:VEVENT\nEND:VCALENDAR\n";
+    std::vector<MemoItem> memos;
+    ImportReport report;
+    ASSERT_TRUE(ReadIcalMemos(ics, Beijing(), memos, report));
+    const std::vector<std::string> lines = Lines(memos);
+    ASSERT_EQ(lines.size(), 18u);  // every other month for three years
+    EXPECT_EQ(lines.front(), "O 2025-07-07 m");
+    EXPECT_EQ(lines.back(), "O 2028-05-01 m");
+    EXPECT_EQ(report.m_nSpread, 1);
+    EXPECT_EQ(
+        FormatImportSummaryZh(report), u8"无限重复的日程 1 个，按一次性记事记在 2025年5月28日至 2028年5月27日之间\n");
+    report.m_nTaken[MEMO_KIND_SOLAR_YEARLY] = 2;
+    report.m_nTaken[MEMO_KIND_WEEKLY] = 1;
+    EXPECT_EQ(FormatImportSummaryZh(report).substr(0, 51), u8"阳历每年的记事：2 条\n每周提示：1 条\n");
+}
+
 }  // namespace
