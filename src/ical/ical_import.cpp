@@ -188,8 +188,8 @@ std::string TrimText(std::string_view text)
 }
 
 // The memo text of an event (GB18030): its SUMMARY and DESCRIPTION trimmed, read as TextOf
-// reads them, then its LOCATION as a line "地点：…" unless the text names that place already.
-std::string MemoTextOf(const IcalComponent& ev)
+// reads them, then, when asked, its LOCATION as a line "地点：…" unless the text names that place.
+std::string MemoTextOf(const IcalComponent& ev, bool bLocation)
 {
     IcalComponent trimmed;
     for (const char* name : {"SUMMARY", "DESCRIPTION", kRestMarkName, "UID"}) {
@@ -201,7 +201,7 @@ std::string MemoTextOf(const IcalComponent& ev)
         }
     }
     std::string text = TrimText(TextOf(trimmed));
-    if (const IcalProperty* p = ev.Find("LOCATION")) {
+    if (const IcalProperty* p = ev.Find("LOCATION"); p && bLocation) {
         std::string place = TrimText(UnescapeText(p->m_value));
         for (std::size_t nl; (nl = place.find("\r\n")) != std::string::npos;)
             place.replace(nl, 2, ", ");
@@ -479,7 +479,7 @@ bool CEventReader::ApplyOverrides(const EventGroup& group, std::vector<Occurrenc
         }
         Occurrence o = OccurrenceAt(span, span.m_start, ov, m_ctx);
         o.m_nRuleDay = ruleDay;
-        m_texts[ov] = MemoTextOf(*ov);
+        m_texts[ov] = MemoTextOf(*ov, m_ctx.m_pOptions->m_bLocationLine);
         bChanged = bChanged || !bFound || DaysOf(o) != DaysOf(replaced) ||
             o.m_start.m_nSecs != replaced.m_start.m_nSecs || m_texts[ov] != m_texts[m_pEvent];
         occurrences.push_back(o);
@@ -546,7 +546,7 @@ bool CEventReader::Read(const EventGroup& group, ImportedEvent& out)
     std::string bad;
     if (!ReadSpan(ev, m_ctx, m_span, bad))
         return bad.empty() ? Skip(ExchangeWhy::NoStart) : Skip(ExchangeWhy::BadDate, bad);
-    m_texts[m_pEvent] = MemoTextOf(ev);
+    m_texts[m_pEvent] = MemoTextOf(ev, m_ctx.m_pOptions->m_bLocationLine);
     const Occurrence first = OccurrenceAt(m_span, m_span.m_start, m_pEvent, m_ctx);
     out.m_nFirstDay = first.m_start.m_nDay;
     if (m_texts[m_pEvent].empty() && !first.m_bTime && group.m_overrides.empty())

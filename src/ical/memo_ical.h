@@ -95,6 +95,9 @@ struct ImportOptions {
     // Now, in seconds since 1970-01-01 UTC: endless rules no memo kind holds are spread from a
     // year before it to two years after it. 0: the system clock.
     std::int64_t m_nNow = 0;
+    // LOCATION as a last line of the text, "地点：…" (unless the text names the place already).
+    // The sync leaves it out: it keeps an event's LOCATION on the server as it is.
+    bool m_bLocationLine = false;
 };
 struct ImportReport {
     std::string m_error;      // why the file was refused; nothing was written then

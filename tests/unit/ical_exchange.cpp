@@ -97,6 +97,7 @@ ImportOptions Beijing()
     ImportOptions options;
     options.m_pfnLocalOffset = Plus8;
     options.m_nNow = 1779933600;
+    options.m_bLocationLine = true;
     return options;
 }
 

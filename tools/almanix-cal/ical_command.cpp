@@ -141,6 +141,7 @@ int RunImportCommand(int argc, char** argv)
 
     ImportOptions options;
     options.m_pfnLocalOffset = LocalOffset;
+    options.m_bLocationLine = true;
     ImportReport report;
     std::vector<MemoItem> memos;
     if (!ReadIcalMemos(ics, options, memos, report)) {
