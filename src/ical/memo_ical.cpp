@@ -640,7 +640,7 @@ std::string DescribeNote(const ExchangeNote& n)
 std::string FormatImportReport(const ImportReport& r)
 {
     if (!r.m_error.empty())
-        return "not imported, the file is malformed: " + r.m_error + "\nno memo was changed\n";
+        return "not imported: " + r.m_error + "\nno memo was changed\n";
     std::string s =
         Format("taken: %d one-off, %d yearly, ", r.m_nTaken[MEMO_KIND_ONCE], r.m_nTaken[MEMO_KIND_SOLAR_YEARLY]) +
         Format("%d lunar-yearly, %d weekly", r.m_nTaken[MEMO_KIND_LUNAR_YEARLY], r.m_nTaken[MEMO_KIND_WEEKLY]) +
