@@ -38,6 +38,10 @@ bool ParseLine(std::string_view line, IcalProperty& prop)
         return false;
     prop.m_name = Upper(line.substr(0, i));
     while (line[i] == ';') {
+        if (i + 1 < line.size() && line[i + 1] == ';') {
+            ++i;  // an empty parameter
+            continue;
+        }
         const std::size_t nameStart = ++i;
         while (i < line.size() && IsNameChar(line[i]))
             ++i;
@@ -80,11 +84,6 @@ bool ParseLine(std::string_view line, IcalProperty& prop)
         return false;
     prop.m_value = std::string(line.substr(i + 1));
     return true;
-}
-
-std::string LineError(int nLine, const std::string& what)
-{
-    return "line " + std::to_string(nLine) + ": " + what;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t cp)
@@ -168,9 +167,6 @@ public:
             Problem(m_nOutsideLine, "lines outside any calendar, ignored");
     }
 
-    int FirstOutsideComponentLine() const { return m_nOutsideComponentLine; }
-    const std::string& FirstOutsideComponent() const { return m_outsideComponent; }
-
 private:
     void Problem(int nLine, const std::string& what) { m_problems.push_back({nLine, what}); }
 
@@ -181,13 +177,12 @@ private:
             return;
         }
         if (m_open.empty() && name != "VCALENDAR") {
-            if (m_nOutsideComponentLine == 0) {
-                m_nOutsideComponentLine = nAt;
-                m_outsideComponent = name;
-            }
-            Problem(nAt, "BEGIN:" + name + " outside any calendar, skipped");
-            m_nSkipDepth = 1;
-            return;
+            // A bare VEVENT (as vdir folders keep them) is read as a calendar of its own.
+            Problem(nAt, "BEGIN:" + name + " outside any calendar, read as one");
+            m_open.push_back(IcalComponent{});
+            m_open.back().m_name = "VCALENDAR";
+            m_open.back().m_nLine = nAt;
+            m_bImplicit = true;
         }
         if (m_open.size() >= kMaxDepth) {
             Problem(nAt, "components nested too deeply, skipped");
@@ -219,10 +214,14 @@ private:
             Close();
         }
         Close();
+        if (m_bImplicit && m_open.size() == 1)
+            Close();
     }
 
     void Close()
     {
+        if (m_open.size() == 1)
+            m_bImplicit = false;
         IcalComponent done = std::move(m_open.back());
         m_open.pop_back();
         if (m_open.empty())
@@ -236,8 +235,7 @@ private:
     std::vector<IcalComponent> m_open;  // the components being read, outermost first
     int m_nSkipDepth = 0;               // inside a component being skipped: its depth
     int m_nOutsideLine = 0;             // first property outside any calendar
-    int m_nOutsideComponentLine = 0;    // first component outside any calendar
-    std::string m_outsideComponent;
+    bool m_bImplicit = false;           // the outermost calendar stands for a bare component
 };
 
 }  // namespace
@@ -299,6 +297,8 @@ bool ParseIcalFile(std::string_view text, std::vector<IcalComponent>& calendars,
             line.append(physical.substr(1));  // a folded continuation
             continue;
         }
+        if (physical.empty())
+            continue;  // a blank line, even inside a folded one
         if (bHaveLine)
             reader.Line(line, nStart);
         line.assign(physical);
@@ -312,9 +312,6 @@ bool ParseIcalFile(std::string_view text, std::vector<IcalComponent>& calendars,
         return true;
     if (text.find('\0') != std::string_view::npos)
         error = "not a text file in UTF-8 or UTF-16, no calendar found";
-    else if (reader.FirstOutsideComponentLine())
-        error = LineError(reader.FirstOutsideComponentLine(),
-            "a " + reader.FirstOutsideComponent() + " without BEGIN:VCALENDAR, no calendar in the file");
     else
         error = "no BEGIN:VCALENDAR in the file";
     return false;

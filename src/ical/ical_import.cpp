@@ -30,6 +30,7 @@ constexpr std::size_t kMaxOccurrences = 5000;  // of one event: a daily rule ove
 constexpr long kMaxEventDays = 400;            // of one occurrence, each marked
 constexpr long kSpreadBack = 365;              // an endless rule is spread from a year ago
 constexpr long kSpreadAhead = 730;             // to two years ahead
+constexpr std::size_t kMaxMemos = 200000;      // of one file: a thousand daily rules spread
 
 // What every event of one calendar of the file shares.
 struct CalendarContext {
@@ -225,6 +226,7 @@ struct EventSpan {
     EventTime m_start;
     std::int64_t m_nLength = 0;
     bool m_bAllDay = false;  // Outlook's midnight start that means a day
+    std::string m_badEnd;    // a DTEND that is no date, left out
 };
 
 bool ReadSpan(const IcalComponent& ev, CalendarContext& ctx, EventSpan& span, std::string& bad)
@@ -243,12 +245,12 @@ bool ReadSpan(const IcalComponent& ev, CalendarContext& ctx, EventSpan& span, st
     span.m_nLength = s.m_bTime ? 0 : 86400;
     std::int64_t seconds = 0;
     if (const IcalProperty* end = ev.Find("DTEND")) {
+        // An end that cannot be read leaves the event its start.
         EventTime e;
-        if (!ReadTime(*end, end->m_value, span.m_bAllDay || !s.m_bTime, ctx, e)) {
-            bad = end->m_value;
-            return false;
-        }
-        span.m_nLength = s.m_bTime ? UtcOf(e) - UtcOf(s) : (e.m_nDay - s.m_nDay) * 86400L;
+        if (ReadTime(*end, end->m_value, span.m_bAllDay || !s.m_bTime, ctx, e))
+            span.m_nLength = s.m_bTime ? UtcOf(e) - UtcOf(s) : (e.m_nDay - s.m_nDay) * 86400L;
+        else
+            span.m_badEnd = end->m_value;
     } else if (const IcalProperty* d = ev.Find("DURATION"); d && ParseDuration(d->m_value, seconds)) {
         span.m_nLength = s.m_bTime ? seconds : seconds / 86400 * 86400;
     }
@@ -490,7 +492,7 @@ bool CEventReader::ApplyOverrides(const EventGroup& group, std::vector<Occurrenc
 std::string CEventReader::TextAt(const Occurrence& o, bool bFirstDay)
 {
     std::string text = m_texts[o.m_pEvent];
-    if (!o.m_bTime || !bFirstDay)
+    if (!o.m_bTime || (!bFirstDay && !text.empty()))  // an event of no text shows its time on every day
         return text;
     return Format("%02d:%02d", o.m_start.m_nSecs / 3600, o.m_start.m_nSecs / 60 % 60) + (text.empty() ? "" : " ") +
         text;
@@ -546,6 +548,8 @@ bool CEventReader::Read(const EventGroup& group, ImportedEvent& out)
     std::string bad;
     if (!ReadSpan(ev, m_ctx, m_span, bad))
         return bad.empty() ? Skip(ExchangeWhy::NoStart) : Skip(ExchangeWhy::BadDate, bad);
+    if (!m_span.m_badEnd.empty())
+        Note(ExchangeWhy::BadDate, m_span.m_badEnd);
     m_texts[m_pEvent] = MemoTextOf(ev, m_ctx.m_pOptions->m_bLocationLine);
     const Occurrence first = OccurrenceAt(m_span, m_span.m_start, m_pEvent, m_ctx);
     out.m_nFirstDay = first.m_start.m_nDay;
@@ -646,8 +650,9 @@ void LoadZones(const IcalComponent& cal, CalendarContext& ctx)
 {
     for (const IcalComponent& c : cal.m_children) {
         CIcalTimeZone z;
+        // Outlook escapes the comma of "Pacific Time (US & Canada)\, Tijuana" in TZID's value.
         if (c.m_name == "VTIMEZONE" && z.Load(c))
-            ctx.m_zones.emplace(z.Id(), std::move(z));
+            ctx.m_zones.emplace(UnescapeText(z.Id()), std::move(z));
     }
 }
 
@@ -659,7 +664,7 @@ std::vector<EventGroup> GroupEvents(const IcalComponent& cal, ImportReport& repo
     std::map<std::string, std::size_t> masters;
     std::vector<const IcalComponent*> overrides;
     for (const IcalComponent& c : cal.m_children) {
-        if (c.m_name == "VTIMEZONE")
+        if (c.m_name == "VTIMEZONE" || c.m_name == "VCALENDAR")
             continue;
         if (c.m_name != "VEVENT") {
             ++report.m_nSkipped;
@@ -708,7 +713,17 @@ bool ReadIcalEvents(
         return false;
     NoteProblems(problems, report);
     const long today = TodayOf(options);
-    for (const IcalComponent& cal : calendars) {
+    std::size_t nMemos = 0;
+    // A calendar nested in another (as some files have it) is read as one of its own.
+    std::vector<const IcalComponent*> all;
+    for (const IcalComponent& cal : calendars)
+        all.push_back(&cal);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        for (const IcalComponent& c : all[i]->m_children)
+            if (c.m_name == "VCALENDAR")
+                all.push_back(&c);
+    for (const IcalComponent* pCal : all) {
+        const IcalComponent& cal = *pCal;
         CalendarContext ctx;
         ctx.m_pOptions = &options;
         const IcalProperty* prodId = cal.Find("PRODID");
@@ -718,8 +733,16 @@ bool ReadIcalEvents(
         for (const EventGroup& group : GroupEvents(cal, report)) {
             CEventReader reader(ctx, report);
             ImportedEvent event;
-            if (reader.Read(group, event))
+            if (nMemos >= kMaxMemos) {
+                ++report.m_nSkipped;
+                report.m_notes.push_back(
+                    {group.m_pMaster->m_nLine, "", ExchangeWhy::TooManyDates, std::to_string(kMaxMemos)});
+                continue;
+            }
+            if (reader.Read(group, event)) {
+                nMemos += event.m_memos.size();
                 events.push_back(std::move(event));
+            }
         }
         for (const std::string& tzid : ctx.m_unknownZones)
             report.m_notes.push_back({cal.m_nLine, "", ExchangeWhy::UnknownZone, tzid});

@@ -291,7 +291,7 @@ std::vector<long> ExpandRecurDays(
         days.push_back(d);
         return true;
     };
-    if (nStart > nLast || !take(nStart))
+    if (!take(nStart) || nStart >= nLast)  // DTSTART is the first occurrence even after UNTIL
         return days;
     const CRecurPeriods periods(r, nStart);
     const long nEnd = std::min(nLast, nTo);

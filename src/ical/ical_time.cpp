@@ -71,7 +71,12 @@ std::vector<std::string_view> Items(std::string_view s)
     std::vector<std::string_view> items;
     for (;;) {
         const std::size_t comma = s.find(',');
-        items.push_back(s.substr(0, comma));
+        std::string_view item = s.substr(0, comma);
+        while (!item.empty() && item.front() == ' ')
+            item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ')
+            item.remove_suffix(1);
+        items.push_back(item);
         if (comma == std::string_view::npos)
             return items;
         s.remove_prefix(comma + 1);

@@ -624,7 +624,7 @@ std::string DescribeNote(const ExchangeNote& n)
     case ExchangeWhy::Unreadable:
         return "skipped: " + n.m_detail;
     case ExchangeWhy::BadDate:
-        return "skipped: '" + n.m_detail + "' is no date";
+        return "'" + n.m_detail + "' is no date, left out";
     case ExchangeWhy::Cancelled:
         return "skipped: cancelled";
     case ExchangeWhy::Spread:

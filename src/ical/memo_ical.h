@@ -53,7 +53,7 @@ enum class ExchangeWhy {
     DamagedFileKept,    // a damaged memo file is not written
     NotWritten,         // a memo file could not be saved
     Unreadable,         // a line or component of the file that could not be read: skipped (detail: why)
-    BadDate,            // a start, end or exception that is no date (detail: the value): skipped
+    BadDate,            // a start, end or further date that is no date (detail: the value): left out
     Cancelled,          // STATUS:CANCELLED: skipped
     Spread,             // an endless rule no memo kind holds: one-off memos over a span (detail: the span)
     UnknownZone,        // a TZID neither the file nor the calendar knows: read as local time (detail: TZID)
