@@ -304,6 +304,11 @@ private:
         Note(why, detail);
         return false;
     }
+    bool Begin(const EventGroup& group, ImportedEvent& out);
+    bool ReadRule(IcalRecur& r);
+    bool Occurrences(
+        const EventGroup& group, const IcalRecur* r, long nFrom, long nTo, std::vector<Occurrence>& occurrences);
+    void Spread(long nFrom, long nTo, ImportedEvent& out);
     bool Lunar(const IcalComponent& ev, long nStartDay, MemoItem& m);
     bool HeldByKind(const IcalRecur& r, const std::vector<Occurrence>& ruleOnly, ImportedEvent& out);
     void ExpandRule(const IcalRecur& r, long nFrom, long nTo, std::vector<Occurrence>& occurrences);
@@ -318,6 +323,7 @@ private:
     const IcalComponent* m_pEvent = nullptr;
     std::string m_what;
     EventSpan m_span;
+    Occurrence m_first;                                   // DTSTART's occurrence
     std::map<const IcalComponent*, std::string> m_texts;  // memo text of the master and each override
 };
 
@@ -534,7 +540,8 @@ void CEventReader::OneOffs(const std::vector<Occurrence>& occurrences, long nFro
     }
 }
 
-bool CEventReader::Read(const EventGroup& group, ImportedEvent& out)
+// The event's start, text and first occurrence; false when it gives no memo.
+bool CEventReader::Begin(const EventGroup& group, ImportedEvent& out)
 {
     m_pEvent = group.m_pMaster;
     const IcalComponent& ev = *m_pEvent;
@@ -551,89 +558,103 @@ bool CEventReader::Read(const EventGroup& group, ImportedEvent& out)
     if (!m_span.m_badEnd.empty())
         Note(ExchangeWhy::BadDate, m_span.m_badEnd);
     m_texts[m_pEvent] = MemoTextOf(ev, m_ctx.m_pOptions->m_bLocationLine);
-    const Occurrence first = OccurrenceAt(m_span, m_span.m_start, m_pEvent, m_ctx);
-    out.m_nFirstDay = first.m_start.m_nDay;
-    if (m_texts[m_pEvent].empty() && !first.m_bTime && group.m_overrides.empty())
+    m_first = OccurrenceAt(m_span, m_span.m_start, m_pEvent, m_ctx);
+    out.m_nFirstDay = m_first.m_start.m_nDay;
+    if (m_texts[m_pEvent].empty() && !m_first.m_bTime && group.m_overrides.empty())
         return Skip(ExchangeWhy::NoText);
+    return true;
+}
 
+// The rule the event repeats by, when its days can be worked out; a rule that cannot (one
+// that does not read, repeats within a day or on another calendar) leaves the first day.
+bool CEventReader::ReadRule(IcalRecur& r)
+{
+    const IcalProperty* rrule = m_pEvent->Find("RRULE");
+    if (!rrule)
+        return false;
+    if (ParseRecur(rrule->m_value, r) && (r.m_rscale.empty() || r.m_rscale == "GREGORIAN") &&
+        (r.m_freq == "DAILY" || r.m_freq == "WEEKLY" || r.m_freq == "MONTHLY" || r.m_freq == "YEARLY"))
+        return true;
+    ++m_report.m_nSimplified;
+    Note(ExchangeWhy::Simplified);
+    return false;
+}
+
+// The occurrences in nFrom..nTo less EXDATE, with the changes of the overrides; true when an
+// exception changed what the rule alone would show.
+bool CEventReader::Occurrences(
+    const EventGroup& group, const IcalRecur* r, long nFrom, long nTo, std::vector<Occurrence>& occurrences)
+{
+    if (r)
+        ExpandRule(*r, nFrom - 1, nTo + 1, occurrences);
+    else
+        occurrences.push_back(m_first);
+    const std::set<long> exdates = Exdates();
+    occurrences.erase(std::remove_if(occurrences.begin(), occurrences.end(),
+                          [&](const Occurrence& o) { return exdates.count(o.m_nRuleDay) > 0; }),
+        occurrences.end());
+    const bool bChanged = ApplyOverrides(group, occurrences);
+    return bChanged || !exdates.empty();
+}
+
+void CEventReader::Spread(long nFrom, long nTo, ImportedEvent& out)
+{
+    out.m_bSpread = true;
+    out.m_nSpreadFrom = nFrom;
+    out.m_nSpreadTo = nTo;
+    if (m_report.m_nSpread++ == 0 || nFrom < m_report.m_nSpreadFrom)
+        m_report.m_nSpreadFrom = nFrom;
+    if (m_report.m_nSpread == 1 || nTo > m_report.m_nSpreadTo)
+        m_report.m_nSpreadTo = nTo;
+    Note(ExchangeWhy::Spread, FormatDay(nFrom) + ".." + FormatDay(nTo));
+}
+
+bool CEventReader::Read(const EventGroup& group, ImportedEvent& out)
+{
+    if (!Begin(group, out))
+        return false;
     MemoItem lunar;
-    lunar.m_dwFlags = FlagsOf(ev, m_ctx.m_bOurs);
-    if (Lunar(ev, m_span.m_start.m_nDay, lunar)) {
-        lunar.m_text = TextAt(first, true);
+    lunar.m_dwFlags = FlagsOf(*m_pEvent, m_ctx.m_bOurs);
+    if (Lunar(*m_pEvent, m_span.m_start.m_nDay, lunar)) {
+        lunar.m_text = TextAt(m_first, true);
         out.m_memos.push_back(std::move(lunar));
         return true;
     }
 
-    std::vector<Occurrence> occurrences;
-    const IcalProperty* rrule = ev.Find("RRULE");
     IcalRecur r;
-    const bool bRule = rrule && ParseRecur(rrule->m_value, r);
-    const bool bDayRule = bRule && (r.m_rscale.empty() || r.m_rscale == "GREGORIAN") &&
-        (r.m_freq == "DAILY" || r.m_freq == "WEEKLY" || r.m_freq == "MONTHLY" || r.m_freq == "YEARLY");
-    if (rrule && !bDayRule) {
-        ++m_report.m_nSimplified;
-        Note(ExchangeWhy::Simplified);
-    }
-    const bool bEndless = bDayRule && !r.m_nCount && !r.m_bUntil;
-    long nFrom = LONG_MIN / 2, nTo = LONG_MAX / 2;
-    if (bEndless) {
-        nFrom = std::max(m_span.m_start.m_nDay, m_ctx.m_nToday - kSpreadBack);
-        nTo = std::max(m_ctx.m_nToday, m_span.m_start.m_nDay) + kSpreadAhead;
-    } else if (bDayRule) {
-        nFrom = DaysFromCivil(kFirstYear, 1, 1) - 2;
-        nTo = DaysFromCivil(kLastYear, 12, 31) + 2;
-    }
-    if (bDayRule)
-        ExpandRule(r, nFrom - 1, nTo + 1, occurrences);
-    else
-        occurrences.push_back(first);
-    const std::set<long> exdates = Exdates();
-    std::vector<Occurrence> kept;
-    for (const Occurrence& o : occurrences)
-        if (!exdates.count(o.m_nRuleDay))
-            kept.push_back(o);
-    const bool bExcepted = kept.size() != occurrences.size();
-    occurrences.swap(kept);
-    const bool bChanged = ApplyOverrides(group, occurrences);
-    std::vector<Occurrence> extra;
-    AddRdates(extra);
+    const bool bRule = ReadRule(r);
+    const bool bEndless = bRule && !r.m_nCount && !r.m_bUntil;
+    const long start = m_span.m_start.m_nDay;
+    // Finite rules give their days in the calendar's years, endless ones those around today.
+    const long nFrom = bEndless ? std::max(start, m_ctx.m_nToday - kSpreadBack) : DaysFromCivil(kFirstYear, 1, 1);
+    const long nTo = bEndless ? std::max(m_ctx.m_nToday, start) + kSpreadAhead : DaysFromCivil(kLastYear, 12, 31);
+    std::vector<Occurrence> occurrences, further;
+    const bool bExceptions = Occurrences(group, bRule ? &r : nullptr, nFrom, nTo, occurrences);
+    AddRdates(further);
 
-    if (bEndless && !bExcepted && !bChanged && !exdates.size()) {
-        // The first week's occurrences name a weekly memo's weekdays; a yearly memo's date is the first one's.
-        std::vector<Occurrence> firstOnes;
-        const long start = m_span.m_start.m_nDay;
+    // The first week's occurrences name a weekly memo's weekdays; a yearly memo's date is the first one's.
+    std::vector<Occurrence> firstOnes;
+    if (bEndless && !bExceptions)
         ExpandRule(r, start, start + (r.m_freq == "WEEKLY" ? 6 : 0), firstOnes);
-        if (HeldByKind(r, firstOnes, out)) {
-            OneOffs(extra, LONG_MIN / 2, LONG_MAX / 2, out);
-            return true;
-        }
-    }
-    if (bEndless) {
-        out.m_bSpread = true;
-        out.m_nSpreadFrom = nFrom;
-        out.m_nSpreadTo = nTo;
-        ++m_report.m_nSpread;
-        if (m_report.m_nSpread == 1 || nFrom < m_report.m_nSpreadFrom)
-            m_report.m_nSpreadFrom = nFrom;
-        if (m_report.m_nSpread == 1 || nTo > m_report.m_nSpreadTo)
-            m_report.m_nSpreadTo = nTo;
-        Note(ExchangeWhy::Spread, FormatDay(nFrom) + ".." + FormatDay(nTo));
+    if (bEndless && !bExceptions && HeldByKind(r, firstOnes, out)) {
+        OneOffs(further, LONG_MIN / 2, LONG_MAX / 2, out);
+    } else if (bEndless) {
+        Spread(nFrom, nTo, out);
         OneOffs(occurrences, nFrom, nTo, out);
-        OneOffs(extra, LONG_MIN / 2, LONG_MAX / 2, out);
+        OneOffs(further, LONG_MIN / 2, LONG_MAX / 2, out);
     } else {
-        occurrences.insert(occurrences.end(), extra.begin(), extra.end());
+        occurrences.insert(occurrences.end(), further.begin(), further.end());
         OneOffs(occurrences, LONG_MIN / 2, LONG_MAX / 2, out);
     }
     std::stable_sort(out.m_memos.begin(), out.m_memos.end(), [](const MemoItem& a, const MemoItem& b) {
         return std::tie(a.m_nFileYear, a.m_nFileMonth, a.m_nSlot) < std::tie(b.m_nFileYear, b.m_nFileMonth, b.m_nSlot);
     });
-    if (out.m_memos.empty()) {
-        ++m_report.m_nSkipped;
-        if (m_report.m_notes.empty() || m_report.m_notes.back().m_nLine != ev.m_nLine)
-            Note(m_texts[m_pEvent].empty() ? ExchangeWhy::NoText : ExchangeWhy::OutsideYears);
-        return false;
-    }
-    return true;
+    if (!out.m_memos.empty())
+        return true;
+    ++m_report.m_nSkipped;
+    if (m_report.m_notes.empty() || m_report.m_notes.back().m_nLine != m_pEvent->m_nLine)
+        Note(m_texts[m_pEvent].empty() ? ExchangeWhy::NoText : ExchangeWhy::OutsideYears);
+    return false;
 }
 
 // ---- reading a file
