@@ -349,7 +349,7 @@ bool CEventReader::HeldByKind(const IcalRecur& r, const std::vector<Occurrence>&
         !(r.m_rscale.empty() || r.m_rscale == "GREGORIAN") || !(r.m_skip.empty() || r.m_skip == "OMIT") ||
         first.empty())
         return false;
-    MemoItem m;
+    MemoItem m, probe;
     m.m_dwFlags = FlagsOf(*m_pEvent, m_ctx.m_bOurs);
     if (r.m_freq == "WEEKLY") {
         if (!r.m_byMonth.empty() || !r.m_byMonthDay.empty())
@@ -359,15 +359,31 @@ bool CEventReader::HeldByKind(const IcalRecur& r, const std::vector<Occurrence>&
                 return false;
         m.m_nKind = MEMO_KIND_WEEKLY;
     } else {
-        MemoItem probe;
         if (r.m_freq != "YEARLY" || !KindOfRule(r, first[0].m_nRuleDay, probe))
             return false;
         m.m_nKind = MEMO_KIND_SOLAR_YEARLY;
         m.m_nFileYear = 1;
     }
+    // A DTSTART off the rule (a Tuesday of a rule of Mondays) is a day of its own.
+    std::vector<Occurrence> onRule, offRule;
+    for (const Occurrence& o : first) {
+        int y, mo, dd;
+        CivilFromDays(o.m_nRuleDay, y, mo, dd);
+        const int wd = WeekdayOfDay(o.m_nRuleDay);
+        const bool bOn = m.m_nKind == MEMO_KIND_WEEKLY ? r.m_byDayWeekday.empty() ||
+                std::find(r.m_byDayWeekday.begin(), r.m_byDayWeekday.end(), wd) != r.m_byDayWeekday.end()
+                                                       : mo == probe.m_nFileMonth && dd == probe.m_nSlot;
+        if (!bOn && o.m_nRuleDay == m_span.m_start.m_nDay)
+            offRule.push_back(o);
+        else if (bOn && (m.m_nKind == MEMO_KIND_WEEKLY || onRule.empty()))
+            onRule.push_back(o);
+    }
+    if (onRule.empty())
+        return false;
+    OneOffs(offRule, LONG_MIN / 2, LONG_MAX / 2, out);
     // The first occurrences on the computer's clock name the slots: a weekday or a date may
     // move with the time zone, and a multi-day event holds several.
-    for (const Occurrence& o : first) {
+    for (const Occurrence& o : onRule) {
         const auto [from, to] = DaysOf(o);
         for (long d = from; d <= to && d < from + 7; ++d) {
             int y, mo, dd;
@@ -632,10 +648,11 @@ bool CEventReader::Read(const EventGroup& group, ImportedEvent& out)
     const bool bExceptions = Occurrences(group, bRule ? &r : nullptr, nFrom, nTo, occurrences);
     AddRdates(further);
 
-    // The first week's occurrences name a weekly memo's weekdays; a yearly memo's date is the first one's.
+    // The first week's occurrences name a weekly memo's weekdays; a yearly memo's date is the
+    // first year's.
     std::vector<Occurrence> firstOnes;
     if (bEndless && !bExceptions)
-        ExpandRule(r, start, start + (r.m_freq == "WEEKLY" ? 6 : 0), firstOnes);
+        ExpandRule(r, start, start + (r.m_freq == "WEEKLY" ? 6 : 366), firstOnes);
     if (bEndless && !bExceptions && HeldByKind(r, firstOnes, out)) {
         OneOffs(further, LONG_MIN / 2, LONG_MAX / 2, out);
     } else if (bEndless) {

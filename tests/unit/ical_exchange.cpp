@@ -272,6 +272,9 @@ TEST_F(IcalExchangeTest, EventsBecomeMemosOnEveryDayTheyShow)
             {"O 2024-01-31 17:00 u", "O 2024-02-29 17:00 u", "O 2024-03-31 17:00 u"}},
         {"DTSTART;VALUE=DATE:20240506\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE,FR\nSUMMARY:w", {"W 1 w", "W 3 w", "W 5 w"}},
         {"DTSTART;VALUE=DATE:20200229\nRRULE:FREQ=YEARLY\nSUMMARY:y", {"Y 02-29 y"}},
+        {"DTSTART;VALUE=DATE:20240507\nRRULE:FREQ=WEEKLY;BYDAY=MO\nSUMMARY:off", {"W 1 off", "O 2024-05-07 off"}},
+        {"DTSTART;VALUE=DATE:20240105\nRRULE:FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=15\nSUMMARY:off",
+            {"Y 03-15 off", "O 2024-01-05 off"}},
         // Monday 20:00 in New York is Tuesday in Beijing.
         {"DTSTART;TZID=America/New_York:20240506T200000\nRRULE:FREQ=WEEKLY\nSUMMARY:ny", {"W 2 08:00 ny"}},
         {"DTSTART;VALUE=DATE:20250128\nDTEND;VALUE=DATE:20250131\nSUMMARY:s",
