@@ -3,6 +3,7 @@
 #include <climits>
 #include <ctime>
 #include <map>
+#include <mutex>
 #include <set>
 #include <tuple>
 
@@ -111,12 +112,32 @@ bool IsFloating(const EventTime& t)
     return t.m_bTime && !t.m_bUtc && !t.m_pZone;
 }
 
+// The C library's offset of local time at utc; 0 where it knows none (before 1970 on Windows).
+int SystemOffset(std::int64_t utc)
+{
+    static std::mutex guard;  // localtime's result is shared by every thread
+    const std::lock_guard<std::mutex> lock(guard);
+    const std::time_t t = static_cast<std::time_t>(utc);
+    const std::tm* local = std::localtime(&t);
+    if (!local)
+        return 0;
+    const std::int64_t wall =
+        static_cast<std::int64_t>(DaysFromCivil(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday)) * 86400 +
+        local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec;
+    return static_cast<int>(wall - utc);
+}
+
+int OffsetAt(const ImportOptions& options, std::int64_t utc)
+{
+    return options.m_pfnLocalOffset ? options.m_pfnLocalOffset(utc) : SystemOffset(utc);
+}
+
 LocalTime LocalOf(const EventTime& t, const CalendarContext& ctx)
 {
     if (!t.m_bTime || IsFloating(t))
         return {t.m_nDay, t.m_nSecs};
     const std::int64_t utc = UtcOf(t);
-    const std::int64_t local = utc + (ctx.m_pOptions->m_pfnLocalOffset ? ctx.m_pOptions->m_pfnLocalOffset(utc) : 0);
+    const std::int64_t local = utc + OffsetAt(*ctx.m_pOptions, utc);
     const long day = FloorDiv(local, 86400);
     return {day, static_cast<int>(local - static_cast<std::int64_t>(day) * 86400)};
 }
@@ -734,7 +755,7 @@ std::vector<EventGroup> GroupEvents(const IcalComponent& cal, ImportReport& repo
 long TodayOf(const ImportOptions& options)
 {
     const std::int64_t now = options.m_nNow ? options.m_nNow : static_cast<std::int64_t>(std::time(nullptr));
-    const std::int64_t local = now + (options.m_pfnLocalOffset ? options.m_pfnLocalOffset(now) : 0);
+    const std::int64_t local = now + OffsetAt(options, now);
     return FloorDiv(local, 86400);
 }
 

@@ -90,7 +90,7 @@ std::string ExportIcal(const std::vector<MemoItem>& memos, const ExportOptions& 
 
 struct ImportOptions {
     // The computer's offset from UTC in seconds at an instant: every DATE-TIME is shown on its
-    // clock. Null: UTC.
+    // clock. Null: the C library's local time (the system's zone, as the sync reads events).
     int (*m_pfnLocalOffset)(std::int64_t utcSeconds) = nullptr;
     // Now, in seconds since 1970-01-01 UTC: endless rules no memo kind holds are spread from a
     // year before it to two years after it. 0: the system clock.
