@@ -243,6 +243,12 @@ TEST_F(IcalExchangeTest, UnreadableLinesAndEventsAreSkippedAndTheRestTaken)
             {2, 3, 8}},
         {"BEGIN:VCALENDAR\r\n" + good + "BEGIN:VEVENT\r\nSUMMARY:cut short\r\n", {1, 6, 6}},  // no start either
         {"BEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR  \r\nPS: sent from my phone\r\n", {7}},
+        {"BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\nBEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR\r\n", {}},
+        {"BEGIN:VCALENDAR\rBEGIN:VEVENT\rDTSTART;VALUE=DATE:20240502\rSUMMARY:good\rEND:VEVENT\rEND:VCALENDAR\r", {}},
+        {"BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20240502 \r\nSUMMARY:good\r\n"
+         "X-APPLE-STRUCTURED-LOCATION;VALUE=URI;X-ADDRESS=1 Main St\\;Town;X-TITLE=Home:geo:1,2\r\n"
+         "END:VEVENT\r\nEND:VCALENDAR\r\n",
+            {}},
         {Utf16("BEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR\r\n", false), {}},
         {Utf16("BEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR\r\n", true), {}},
     };
