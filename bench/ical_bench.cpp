@@ -1,7 +1,9 @@
 // Export and import of 10,000 memos through iCalendar: the memo folder read and written as a
-// file of events, and that file added to an empty memo folder.
+// file of events, and that file added to an empty memo folder; and the reading of a
+// real-world-sized file of 5,000 events.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -89,6 +91,61 @@ void BM_ImportIcal(benchmark::State& state)
     state.counters["memos"] = taken;
 }
 BENCHMARK(BM_ImportIcal)->Unit(benchmark::kMillisecond);
+
+// A calendar as a phone or Outlook exports it after some years: 5,000 events in a zone of the
+// file's own VTIMEZONE, meetings, all-day days, weekly series with a left-out day and a moved
+// one, birthdays, daily runs that end.
+std::string RealWorldSizedFile()
+{
+    std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//bench//EN\r\nBEGIN:VTIMEZONE\r\n"
+                      "TZID:Europe/Berlin\r\nBEGIN:DAYLIGHT\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\n"
+                      "DTSTART:19700329T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\nEND:DAYLIGHT\r\n"
+                      "BEGIN:STANDARD\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nDTSTART:19701025T030000\r\n"
+                      "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+    char buf[512];
+    for (int i = 0; i < 5000; ++i) {
+        const int day = i % 28 + 1, month = i / 28 % 12 + 1, year = 2018 + i / 336;
+        const char* rule = i % 20 == 0
+            ? "RRULE:FREQ=WEEKLY;BYDAY=MO,WE\r\nEXDATE;TZID=Europe/Berlin:%04d%02d%02dT093000\r\n"
+            : i % 33 == 0 ? "RRULE:FREQ=YEARLY\r\n"
+            : i % 50 == 0 ? "RRULE:FREQ=DAILY;COUNT=10\r\n"
+                          : "";
+        char ruleLine[128];
+        std::snprintf(ruleLine, sizeof ruleLine, rule, year, month, day);
+        if (i % 10 == 1)
+            std::snprintf(buf, sizeof buf,
+                "BEGIN:VEVENT\r\nUID:e%d@bench\r\nDTSTART;VALUE=DATE:%04d%02d%02d\r\nSUMMARY:Holiday %d\r\n%s"
+                "END:VEVENT\r\n",
+                i, year, month, day, i, ruleLine);
+        else
+            std::snprintf(buf, sizeof buf,
+                "BEGIN:VEVENT\r\nUID:e%d@bench\r\nDTSTART;TZID=Europe/Berlin:%04d%02d%02dT093000\r\n"
+                "DTEND;TZID=Europe/Berlin:%04d%02d%02dT103000\r\nSUMMARY:Meeting %d \r\nDESCRIPTION:Agenda\\n"
+                "\\n\r\nLOCATION:Room %d\r\n%sEND:VEVENT\r\n",
+                i, year, month, day, year, month, day, i, i % 40, ruleLine);
+        ics += buf;
+    }
+    return ics + "END:VCALENDAR\r\n";
+}
+
+void BM_ReadRealWorldSizedFile(benchmark::State& state)
+{
+    const std::string ics = RealWorldSizedFile();
+    ImportOptions options;
+    options.m_nNow = 1779933600;  // 2026-05-28
+    options.m_bLocationLine = true;
+    std::size_t memos = 0;
+    for (auto _ : state) {
+        std::vector<MemoItem> read;
+        ImportReport report;
+        ReadIcalMemos(ics, options, read, report);
+        memos = read.size();
+    }
+    state.counters["events"] = 5000;
+    state.counters["memos"] = static_cast<double>(memos);
+    state.counters["bytes"] = static_cast<double>(ics.size());
+}
+BENCHMARK(BM_ReadRealWorldSizedFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,7 +6,7 @@ pkgs=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth x11-utils xdotool fonts-wqy-microhei imagemagick
   liblunar-date-dev libglib2.0-dev locales nginx-light radicale curl openssl
-  libical-dev libicu-dev
+  libical-dev libicu-dev python3-icalendar python3-dateutil
   xandikos cyrus-imapd cyrus-caldav sasl2-bin python3-caldav
   nsis
 )

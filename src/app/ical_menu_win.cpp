@@ -116,7 +116,7 @@ int LocalOffset(std::int64_t utcSeconds)
 std::string Counts(const int counts[5])
 {
     char buf[160];
-    std::snprintf(buf, sizeof buf, "一次性 %d 条，公历每年 %d 条，农历每年 %d 条，每周 %d 条", counts[MEMO_KIND_ONCE],
+    std::snprintf(buf, sizeof buf, "一次性 %d 条，阳历每年 %d 条，农历每年 %d 条，每周 %d 条", counts[MEMO_KIND_ONCE],
         counts[MEMO_KIND_SOLAR_YEARLY], counts[MEMO_KIND_LUNAR_YEARLY], counts[MEMO_KIND_WEEKLY]);
     return buf;
 }
@@ -152,6 +152,18 @@ const char* Reason(ExchangeWhy why)
         return "记事文件已损坏，未改动";
     case ExchangeWhy::NotWritten:
         return "记事文件无法保存";
+    case ExchangeWhy::Unreadable:
+        return "无法读出，已跳过";
+    case ExchangeWhy::BadDate:
+        return "日期无法读出，已跳过";
+    case ExchangeWhy::Cancelled:
+        return "已取消，已跳过";
+    case ExchangeWhy::Spread:
+        return "无限重复，按一次性记事记在前后几年";
+    case ExchangeWhy::UnknownZone:
+        return "时区不明，按本机时间读";
+    case ExchangeWhy::TooManyDates:
+        return "日期太多，只取前面的";
     }
     return "";
 }
@@ -165,7 +177,9 @@ std::string Notes(const std::vector<ExchangeNote>& notes)
         char line[32] = "";
         if (n.m_nLine)
             std::snprintf(line, sizeof line, "第 %d 行 ", n.m_nLine);
-        s += std::string("\r\n") + line + almanix::Utf8ToGb(n.m_what.substr(0, 60)) + "：" + Reason(n.m_why);
+        const std::string what = n.m_what.empty() ? n.m_detail : n.m_what;
+        s += std::string("\r\n") + line + almanix::Utf8ToGb(what.substr(0, 60)) + (what.empty() ? "" : "：") +
+            Reason(n.m_why);
     }
     if (notes.size() > kShown)
         s += "\r\n……";
@@ -235,19 +249,18 @@ bool ImportMemosWithDialog(HWND owner)
     }
     ImportOptions options;
     options.m_pfnLocalOffset = LocalOffset;
+    options.m_bLocationLine = true;
     ImportReport report;
     std::vector<MemoItem> memos;
     if (!ReadIcalMemos(ics, options, memos, report)) {
-        Report(owner, "文件格式有误，没有导入任何记事。\r\n" + almanix::Utf8ToGb(report.m_error), MB_ICONERROR);
+        Report(owner, "文件中没有日历，没有导入任何记事。\r\n" + almanix::Utf8ToGb(report.m_error), MB_ICONERROR);
         return false;
     }
     AddMemosToFolder(memos, DefaultCalendarFolder(), report);
-    char extra[256];
-    std::snprintf(extra, sizeof extra,
-        "（其中 %d 条接在原有记事之后）。\r\n已有相同内容、未重复导入 %d 条；只取第一次 %d 条；跳过 %d 条；截短 %d "
-        "条。",
-        report.m_nAppended, report.m_nAlreadyThere, report.m_nSimplified, report.m_nSkipped, report.m_nCut);
-    Report(owner, "已导入：" + Counts(report.m_nTaken) + extra + Notes(report.m_notes),
+    std::string summary;  // GB18030 has no 0x0A inside a character
+    for (char c : almanix::Utf8ToGb(FormatImportSummaryZh(report)))
+        summary += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    Report(owner, "已导入：\r\n" + summary + Notes(report.m_notes),
         report.m_nFailedFiles ? MB_ICONWARNING : MB_ICONINFORMATION);
     int taken = 0;
     for (int n : report.m_nTaken)

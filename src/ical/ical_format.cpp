@@ -1,6 +1,7 @@
 #include "ical/ical_format.h"
 
 #include <cctype>
+#include <cstdint>
 
 namespace {
 
@@ -17,7 +18,14 @@ std::string Upper(std::string_view s)
 
 bool IsNameChar(char c)
 {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+}
+
+// A colon inside an unquoted parameter value that begins a URI's "//" (Exchange writes
+// TZID=tzone://Microsoft/Utc unquoted) belongs to the parameter, not to the value.
+bool ColonInParameter(std::string_view line, std::size_t i)
+{
+    return line.compare(i, 3, "://") == 0;
 }
 
 // Splits one unfolded line into a property; false when it has no name or no colon.
@@ -30,6 +38,10 @@ bool ParseLine(std::string_view line, IcalProperty& prop)
         return false;
     prop.m_name = Upper(line.substr(0, i));
     while (line[i] == ';') {
+        if (i + 1 < line.size() && line[i + 1] == ';') {
+            ++i;  // an empty parameter
+            continue;
+        }
         const std::size_t nameStart = ++i;
         while (i < line.size() && IsNameChar(line[i]))
             ++i;
@@ -38,7 +50,8 @@ bool ParseLine(std::string_view line, IcalProperty& prop)
         std::string name = Upper(line.substr(nameStart, i - nameStart));
         std::string value;
         ++i;
-        // A parameter may list several values; each may be quoted, and only quotes hide ; : ,
+        // A parameter may list several values; each may be quoted, and quotes hide ; : ,
+        // Unquoted, a backslash keeps the next character in the value (Apple's "\;").
         for (;;) {
             if (i < line.size() && line[i] == '"') {
                 const std::size_t close = line.find('"', i + 1);
@@ -48,8 +61,12 @@ bool ParseLine(std::string_view line, IcalProperty& prop)
                 i = close + 1;
             } else {
                 const std::size_t start = i;
-                while (i < line.size() && line[i] != ';' && line[i] != ':' && line[i] != ',' && line[i] != '"')
+                while (i < line.size() && line[i] != ';' && line[i] != ',' &&
+                    (line[i] != ':' || ColonInParameter(line, i))) {
+                    if (line[i] == '\\' && i + 1 < line.size())
+                        ++i;
                     ++i;
+                }
                 value.append(line.substr(start, i - start));
             }
             if (i < line.size() && line[i] == ',') {
@@ -69,10 +86,157 @@ bool ParseLine(std::string_view line, IcalProperty& prop)
     return true;
 }
 
-std::string LineError(int nLine, const char* what)
+void AppendUtf8(std::string& out, std::uint32_t cp)
 {
-    return "line " + std::to_string(nLine) + ": " + what;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
 }
+
+// UTF-16 (Notepad's "Unicode" and "Unicode big endian") to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes, bool bBigEndian)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](std::size_t at) -> std::uint32_t {
+        const auto a = static_cast<unsigned char>(bytes[at]), b = static_cast<unsigned char>(bytes[at + 1]);
+        return bBigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (cp >= 0xD800 && cp < 0xE000) {
+            cp = 0xFFFD;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+// Reads the logical lines of a file into calendars: the state of one tolerant read.
+class CIcalReader {
+public:
+    CIcalReader(std::vector<IcalComponent>& calendars, std::vector<IcalProblem>& problems)
+        : m_calendars(calendars), m_problems(problems)
+    {
+    }
+
+    void Line(std::string_view logical, int nAt)
+    {
+        while (!logical.empty() && (logical.back() == ' ' || logical.back() == '\t'))
+            logical.remove_suffix(1);
+        if (logical.empty())
+            return;  // blank lines are tolerated
+        IcalProperty prop;
+        if (!ParseLine(logical, prop)) {
+            Problem(nAt, "not a property (NAME:value), skipped");
+            return;
+        }
+        prop.m_nLine = nAt;
+        if (prop.m_name == "BEGIN")
+            Begin(Upper(prop.m_value), nAt);
+        else if (prop.m_name == "END")
+            End(Upper(prop.m_value), nAt);
+        else if (m_nSkipDepth == 0 && !m_open.empty())
+            m_open.back().m_props.push_back(std::move(prop));
+        else if (m_nSkipDepth == 0 && m_nOutsideLine == 0)
+            m_nOutsideLine = nAt;
+    }
+
+    void Finish()
+    {
+        while (!m_open.empty()) {
+            Problem(m_open.back().m_nLine, "BEGIN:" + m_open.back().m_name + " is never ended");
+            Close();
+        }
+        if (m_nOutsideLine)
+            Problem(m_nOutsideLine, "lines outside any calendar, ignored");
+    }
+
+private:
+    void Problem(int nLine, const std::string& what) { m_problems.push_back({nLine, what}); }
+
+    void Begin(const std::string& name, int nAt)
+    {
+        if (m_nSkipDepth > 0) {
+            ++m_nSkipDepth;
+            return;
+        }
+        if (m_open.empty() && name != "VCALENDAR") {
+            // A bare VEVENT (as vdir folders keep them) is read as a calendar of its own.
+            Problem(nAt, "BEGIN:" + name + " outside any calendar, read as one");
+            m_open.push_back(IcalComponent{});
+            m_open.back().m_name = "VCALENDAR";
+            m_open.back().m_nLine = nAt;
+            m_bImplicit = true;
+        }
+        if (m_open.size() >= kMaxDepth) {
+            Problem(nAt, "components nested too deeply, skipped");
+            m_nSkipDepth = 1;
+            return;
+        }
+        m_open.push_back(IcalComponent{});
+        m_open.back().m_name = name;
+        m_open.back().m_nLine = nAt;
+    }
+
+    void End(const std::string& name, int nAt)
+    {
+        if (m_nSkipDepth > 0) {
+            --m_nSkipDepth;
+            return;
+        }
+        std::size_t depth = m_open.size();
+        while (depth > 0 && m_open[depth - 1].m_name != name)
+            --depth;
+        if (depth == 0) {
+            Problem(nAt,
+                m_open.empty() ? "END:" + name + " outside any calendar, ignored"
+                               : "END:" + name + " does not close " + m_open.back().m_name + ", ignored");
+            return;
+        }
+        while (m_open.size() > depth) {
+            Problem(m_open.back().m_nLine, "BEGIN:" + m_open.back().m_name + " is never ended");
+            Close();
+        }
+        Close();
+        if (m_bImplicit && m_open.size() == 1)
+            Close();
+    }
+
+    void Close()
+    {
+        if (m_open.size() == 1)
+            m_bImplicit = false;
+        IcalComponent done = std::move(m_open.back());
+        m_open.pop_back();
+        if (m_open.empty())
+            m_calendars.push_back(std::move(done));
+        else
+            m_open.back().m_children.push_back(std::move(done));
+    }
+
+    std::vector<IcalComponent>& m_calendars;
+    std::vector<IcalProblem>& m_problems;
+    std::vector<IcalComponent> m_open;  // the components being read, outermost first
+    int m_nSkipDepth = 0;               // inside a component being skipped: its depth
+    int m_nOutsideLine = 0;             // first property outside any calendar
+    bool m_bImplicit = false;           // the outermost calendar stands for a bare component
+};
 
 }  // namespace
 
@@ -92,75 +256,35 @@ const IcalProperty* IcalComponent::Find(std::string_view name) const
     return nullptr;
 }
 
-bool ParseIcal(std::string_view text, IcalComponent& calendar, std::string& error)
+bool ParseIcalFile(std::string_view text, std::vector<IcalComponent>& calendars, std::vector<IcalProblem>& problems,
+    std::string& error)
 {
-    calendar = IcalComponent{};
+    calendars.clear();
+    problems.clear();
     error.clear();
+    std::string converted;
+    const bool bLittle = text.substr(0, 2) == "\xFF\xFE";
+    if (bLittle || text.substr(0, 2) == "\xFE\xFF") {
+        converted = Utf16ToUtf8(text.substr(2), !bLittle);
+        text = converted;
+    } else if (text.size() >= 4 && text[0] != '\0' && text[1] == '\0' && text[3] == '\0') {
+        converted = Utf16ToUtf8(text, false);  // UTF-16 without its BOM
+        text = converted;
+    }
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
+    // Old Macintosh files end their lines with CR alone.
+    const char eol =
+        text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos ? '\r' : '\n';
 
-    std::vector<IcalComponent> open;  // the components being read, outermost first
-    bool bDone = false;
+    CIcalReader reader(calendars, problems);
     std::string line;
     int nLine = 0;   // physical line being read
     int nStart = 0;  // physical line where the logical line began
-    std::size_t pos = 0;
-
-    auto handle = [&](std::string_view logical, int nAt) -> bool {
-        if (logical.empty())
-            return true;  // blank lines are tolerated
-        IcalProperty prop;
-        if (!ParseLine(logical, prop)) {
-            error = LineError(nAt, "not a property (NAME:value)");
-            return false;
-        }
-        prop.m_nLine = nAt;
-        if (prop.m_name == "BEGIN") {
-            if (bDone) {
-                error = LineError(nAt, "content after the end of the calendar");
-                return false;
-            }
-            const std::string name = Upper(prop.m_value);
-            if (open.empty() && name != "VCALENDAR") {
-                error = LineError(nAt, "the file does not begin with BEGIN:VCALENDAR");
-                return false;
-            }
-            if (open.size() >= kMaxDepth) {
-                error = LineError(nAt, "components nested too deeply");
-                return false;
-            }
-            open.push_back(IcalComponent{});
-            open.back().m_name = name;
-            open.back().m_nLine = nAt;
-            return true;
-        }
-        if (open.empty()) {
-            error = LineError(
-                nAt, bDone ? "content after the end of the calendar" : "the file does not begin with BEGIN:VCALENDAR");
-            return false;
-        }
-        if (prop.m_name == "END") {
-            if (Upper(prop.m_value) != open.back().m_name) {
-                error = LineError(nAt, ("END:" + prop.m_value + " does not close " + open.back().m_name).c_str());
-                return false;
-            }
-            IcalComponent done = std::move(open.back());
-            open.pop_back();
-            if (open.empty()) {
-                calendar = std::move(done);
-                bDone = true;
-            } else {
-                open.back().m_children.push_back(std::move(done));
-            }
-            return true;
-        }
-        open.back().m_props.push_back(std::move(prop));
-        return true;
-    };
-
     bool bHaveLine = false;
+    std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
+        std::size_t end = text.find(eol, pos);
         const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
         if (end == std::string_view::npos)
             end = text.size();
@@ -173,20 +297,37 @@ bool ParseIcal(std::string_view text, IcalComponent& calendar, std::string& erro
             line.append(physical.substr(1));  // a folded continuation
             continue;
         }
-        if (bHaveLine && !handle(line, nStart))
-            return false;
+        if (physical.empty())
+            continue;  // a blank line, even inside a folded one
+        if (bHaveLine)
+            reader.Line(line, nStart);
         line.assign(physical);
         nStart = nLine;
         bHaveLine = true;
     }
-    if (bHaveLine && !handle(line, nStart))
+    if (bHaveLine)
+        reader.Line(line, nStart);
+    reader.Finish();
+    if (!calendars.empty())
+        return true;
+    if (text.find('\0') != std::string_view::npos)
+        error = "not a text file in UTF-8 or UTF-16, no calendar found";
+    else
+        error = "no BEGIN:VCALENDAR in the file";
+    return false;
+}
+
+bool ParseIcal(std::string_view text, IcalComponent& calendar, std::string& error)
+{
+    std::vector<IcalComponent> calendars;
+    std::vector<IcalProblem> problems;
+    calendar = IcalComponent{};
+    if (!ParseIcalFile(text, calendars, problems, error))
         return false;
-    if (!bDone) {
-        error = open.empty()
-            ? std::string("no BEGIN:VCALENDAR in the file")
-            : LineError(open.back().m_nLine, ("BEGIN:" + open.back().m_name + " is never ended").c_str());
-        return false;
-    }
+    calendar = std::move(calendars[0]);
+    for (std::size_t i = 1; i < calendars.size(); ++i)
+        for (IcalComponent& c : calendars[i].m_children)
+            calendar.m_children.push_back(std::move(c));
     return true;
 }
 

@@ -30,10 +30,22 @@ struct IcalComponent {
     const IcalProperty* Find(std::string_view name) const;
 };
 
-// Reads a whole iCalendar file: UTF-8 (an initial BOM is skipped), CR LF or LF alone, folded
-// lines unfolded. True with the one top-level VCALENDAR; false with a message naming the line
-// when the file is not a well-formed calendar (no VCALENDAR, a line without a name or a
-// colon, BEGIN and END that do not pair, nesting deeper than 16, more than one calendar).
+// A line or component a tolerant read passed over, for the report.
+struct IcalProblem {
+    int m_nLine = 0;  // from 1
+    std::string m_what;
+};
+
+// Reads every VCALENDAR of a file, tolerantly: UTF-8 (an initial BOM is skipped) or UTF-16
+// with its BOM (converted), CR LF, LF or CR alone, folded lines unfolded, trailing blanks of a
+// line dropped. A line that is no property, an END that closes nothing open, a component
+// nested deeper than 16 or standing outside any calendar is skipped and listed in problems;
+// a component left open is closed where its parent ends (or at the end of the file) and
+// listed too. False, with error saying why, only when the file holds no calendar at all.
+bool ParseIcalFile(std::string_view text, std::vector<IcalComponent>& calendars, std::vector<IcalProblem>& problems,
+    std::string& error);
+// ParseIcalFile with the components of every calendar of the file gathered under the first
+// one (whose properties it keeps); the problems are dropped.
 bool ParseIcal(std::string_view text, IcalComponent& calendar, std::string& error);
 
 // TEXT values: backslash, semicolon and comma escaped, line breaks (CR LF, LF or CR) as "\n",

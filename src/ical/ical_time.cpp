@@ -1,5 +1,8 @@
 #include "ical/ical_time.h"
 
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,7 +71,12 @@ std::vector<std::string_view> Items(std::string_view s)
     std::vector<std::string_view> items;
     for (;;) {
         const std::size_t comma = s.find(',');
-        items.push_back(s.substr(0, comma));
+        std::string_view item = s.substr(0, comma);
+        while (!item.empty() && item.front() == ' ')
+            item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ')
+            item.remove_suffix(1);
+        items.push_back(item);
         if (comma == std::string_view::npos)
             return items;
         s.remove_prefix(comma + 1);
@@ -126,6 +134,59 @@ std::string FormatDate(long nDays)
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
     return buf;
+}
+
+int WeekdayOfDay(long nDays)
+{
+    return WeekdayOfDays(nDays);
+}
+
+bool ParseDuration(std::string_view v, std::int64_t& seconds)
+{
+    bool bNeg = false;
+    if (!v.empty() && (v[0] == '+' || v[0] == '-')) {
+        bNeg = v[0] == '-';
+        v.remove_prefix(1);
+    }
+    if (v.size() < 3 || (v[0] != 'P' && v[0] != 'p'))
+        return false;
+    seconds = 0;
+    bool bTime = false, bAny = false;
+    std::int64_t n = -1;
+    for (std::size_t i = 1; i < v.size(); ++i) {
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(v[i])));
+        if (c >= '0' && c <= '9') {
+            n = (n < 0 ? 0 : n) * 10 + (c - '0');
+            if (n > 100000000)
+                return false;
+            continue;
+        }
+        if (c == 'T' && n < 0 && !bTime) {
+            bTime = true;
+            continue;
+        }
+        std::int64_t unit = 0;
+        if (!bTime && c == 'W')
+            unit = 7 * 86400;
+        else if (!bTime && c == 'D')
+            unit = 86400;
+        else if (bTime && c == 'H')
+            unit = 3600;
+        else if (bTime && c == 'M')
+            unit = 60;
+        else if (bTime && c == 'S')
+            unit = 1;
+        if (unit == 0 || n < 0)
+            return false;
+        seconds += n * unit;
+        n = -1;
+        bAny = true;
+    }
+    if (!bAny || n >= 0)
+        return false;
+    if (bNeg)
+        seconds = -seconds;
+    return true;
 }
 
 std::int64_t SecondsOf(const IcalDateTime& dt)
@@ -200,8 +261,20 @@ bool ParseRecur(std::string_view value, IcalRecur& r)
                 r.m_byDayOrdinal.push_back(ordinal);
             }
         } else if (name == "WKST") {
-            if (WeekdayOf(Upper(val)) < 0)
+            r.m_nWkst = WeekdayOf(Upper(val));
+            if (r.m_nWkst < 0)
                 return false;
+        } else if (name == "BYYEARDAY" || name == "BYWEEKNO" || name == "BYSETPOS") {
+            std::vector<int>& list = name == "BYYEARDAY" ? r.m_byYearDay
+                : name == "BYWEEKNO"                     ? r.m_byWeekNo
+                                                         : r.m_bySetPos;
+            const int nMax = name == "BYWEEKNO" ? 53 : 366;
+            for (std::string_view item : Items(val)) {
+                int n;
+                if (!Integer(item, n) || n == 0 || n < -nMax || n > nMax)
+                    return false;
+                list.push_back(n);
+            }
         } else {
             r.m_bOtherParts = true;
         }
@@ -283,7 +356,8 @@ bool CIcalTimeZone::LastOnset(const Part& part, std::int64_t t, std::int64_t& on
     if (!part.m_bRule)
         return bFound;
     int year, month, day;
-    const std::int64_t local = t + part.m_nFrom;
+    // A rule that ended (UNTIL) has its last onset in UNTIL's year, however long ago.
+    const std::int64_t local = (part.m_bUntil ? std::min(t, part.m_nUntil) : t) + part.m_nFrom;
     CivilFromDays(static_cast<long>(local / 86400 - (local % 86400 < 0 ? 1 : 0)), year, month, day);
     for (int y = year; y >= year - 1 && y >= part.m_start.m_nYear; --y) {
         if (part.m_nMonth < 1 || part.m_nMonth > 12)

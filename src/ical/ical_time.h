@@ -20,6 +20,10 @@ struct IcalDateTime {
 bool ParseDateTime(std::string_view value, IcalDateTime& dt);
 // "YYYYMMDD" of a day count.
 std::string FormatDate(long nDays);
+// A DURATION value ("P1D", "-PT1H30M", "P2W") in seconds; false when malformed.
+bool ParseDuration(std::string_view value, std::int64_t& seconds);
+// 0 = Sunday .. 6 of a day count.
+int WeekdayOfDay(long nDays);
 
 // A recurrence rule, the parts the memo mapping needs; every other part is counted as other.
 struct IcalRecur {
@@ -35,10 +39,28 @@ struct IcalRecur {
     std::vector<int> m_byMonthDay;
     std::vector<int> m_byDayWeekday;  // 0 = Sunday .. 6
     std::vector<int> m_byDayOrdinal;  // parallel: 0 when none, else -53..53
-    bool m_bOtherParts = false;       // BYSETPOS, BYWEEKNO, BYYEARDAY, BYHOUR, ...
+    std::vector<int> m_byYearDay;     // -366..366, not 0
+    std::vector<int> m_byWeekNo;      // -53..53, not 0
+    std::vector<int> m_bySetPos;      // -366..366, not 0
+    int m_nWkst = 1;                  // the day weeks begin on, 0 = Sunday
+    bool m_bOtherParts = false;       // BYHOUR, BYMINUTE, BYSECOND, parts of later standards
+    // Parts beyond a plain FREQ with BYMONTH, BYMONTHDAY and BYDAY.
+    bool HasRareParts() const
+    {
+        return m_bOtherParts || !m_byYearDay.empty() || !m_byWeekNo.empty() || !m_bySetPos.empty();
+    }
 };
 // False for a value that is not a rule (no FREQ, unknown FREQ, a malformed number).
 bool ParseRecur(std::string_view value, IcalRecur& recur);
+
+// The days of a Gregorian rule's occurrences (RFC 5545, at most one a day: parts below a day
+// are not expanded) that lie in nFrom..nTo, ascending. The rule runs on its start's own wall
+// clock: nStart is DTSTART's day, which is always the first occurrence and counts for COUNT;
+// nLast is the last day UNTIL lets an occurrence start on (LONG_MAX without UNTIL). At most
+// nMax days are returned (*pbCut set when more were due); a rule that cannot end never runs
+// for more than 200,000 of its periods.
+std::vector<long> ExpandRecurDays(
+    const IcalRecur& recur, long nStart, long nLast, long nFrom, long nTo, std::size_t nMax, bool* pbCut = nullptr);
 
 // One VTIMEZONE, enough to say which offset from UTC holds at an instant.
 class CIcalTimeZone {
@@ -49,6 +71,13 @@ public:
     // the part whose last onset at or before the instant is latest; before every onset, the
     // earliest part's offset before it.
     int OffsetAt(std::int64_t utcSeconds) const;
+    // UTC seconds of a wall-clock time of the zone (seconds since 1970-01-01 read as UTC).
+    std::int64_t UtcOf(std::int64_t wallSeconds) const;
+    // A zone known by its name alone, for a TZID without its VTIMEZONE: common IANA names, the
+    // Windows names Outlook and Exchange write ("China Standard Time", "tzone://Microsoft/Utc"),
+    // names with a vendor prefix ("/mozilla.org/20050126_1/Europe/London"), and fixed offsets
+    // ("(UTC+08:00) Beijing", "Etc/GMT-8"). Today's rules only; false for an unknown name.
+    bool LoadKnown(std::string_view tzid);
     const std::string& Id() const { return m_id; }
 
 private:

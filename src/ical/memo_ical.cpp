@@ -10,9 +10,30 @@
 #include "ical/ical_format.h"
 #include "ical/ical_time.h"
 #include "ical/lunar_rule.h"
+#include "ical/memo_ical_detail.h"
 #include "memo/memo_file.h"
 #include "memo/memo_store.h"
 #include "text/gbcodec.h"
+
+using namespace ical_detail;
+
+namespace ical_detail {
+
+std::string Format(const char* pattern, int a, int b, int c)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, pattern, a, b, c);
+    return buf;
+}
+
+std::string FormatDay(long nDays)
+{
+    int y, m, d;
+    CivilFromDays(nDays, y, m, d);
+    return Format("%04d-%02d-%02d", y, m, d);
+}
+
+}  // namespace ical_detail
 
 namespace {
 
@@ -26,17 +47,8 @@ const CssColor kCssColors[] = {
 
 const char kProdId[] = "-//Kestrin//Almanix 2.18//ZH";
 const char kUidDomain[] = "@almanix.memo";
-constexpr int kFirstYear = 1900;
-constexpr int kLastYear = 2049;
 
 const char* const kByDay[7] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
-
-std::string Format(const char* pattern, int a, int b = 0, int c = 0)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, a, b, c);
-    return buf;
-}
 
 // Where a memo lives, for notes: "one-off 2024-05-01", "lunar-yearly 08-15", "weekly 3".
 std::string PlaceOf(const MemoItem& m)
@@ -345,13 +357,6 @@ std::string ExportIcal(const std::vector<MemoItem>& memos, const ExportOptions& 
 
 namespace {
 
-struct EventContext {
-    const IcalComponent* m_pCalendar;
-    const CIcalTimeZone* m_pAuthorZone;  // for UTC times; null: options or UTC
-    const ImportOptions* m_pOptions;
-    bool m_bOurs;  // written by this program
-};
-
 bool ParseColor(std::string_view hex, std::uint32_t& colorref)
 {
     if (hex.size() != 7 || hex[0] != '#')
@@ -373,6 +378,10 @@ bool ParseColor(std::string_view hex, std::uint32_t& colorref)
     colorref = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
     return true;
 }
+
+}  // namespace
+
+namespace ical_detail {
 
 std::uint32_t FlagsOf(const IcalComponent& ev, bool bOurs)
 {
@@ -433,46 +442,10 @@ std::string TextOf(const IcalComponent& ev)
     return summary + "\r\n" + description;
 }
 
-// The start of an event as its author's calendar shows it: the local date, and the time
-// ("HH:MM") of a timed event. False with a reason when the value is unusable.
-bool StartOf(const IcalProperty& p, const EventContext& ctx, long& nDay, std::string& time, std::string& why)
-{
-    IcalDateTime dt;
-    if (!ParseDateTime(p.m_value, dt)) {
-        why = "start '" + p.m_value + "' is no date";
-        return false;
-    }
-    const std::string* value = p.Param("VALUE");
-    if (value && *value == "DATE" && dt.m_bTime) {
-        why = "start '" + p.m_value + "' is no date";
-        return false;
-    }
-    if (dt.m_bUtc) {
-        const std::int64_t t = SecondsOf(dt);
-        int offset = 0;
-        if (ctx.m_pAuthorZone)
-            offset = ctx.m_pAuthorZone->OffsetAt(t);
-        else if (ctx.m_pOptions->m_pfnLocalOffset)
-            offset = ctx.m_pOptions->m_pfnLocalOffset(t);
-        const std::int64_t local = t + offset;
-        const long days = static_cast<long>(local / 86400 - (local % 86400 < 0 ? 1 : 0));
-        const int secs = static_cast<int>(local - static_cast<std::int64_t>(days) * 86400);
-        CivilFromDays(days, dt.m_nYear, dt.m_nMonth, dt.m_nDay);
-        dt.m_nHour = secs / 3600;
-        dt.m_nMinute = secs / 60 % 60;
-    }
-    // A TZID or floating time is the author's wall clock already.
-    nDay = DaysFromCivil(dt.m_nYear, dt.m_nMonth, dt.m_nDay);
-    time.clear();
-    if (dt.m_bTime)
-        time = Format("%02d:%02d", dt.m_nHour, dt.m_nMinute);
-    return true;
-}
-
-// What kind of memo a rule is; false when it is none of ours (it is then simplified).
+// What kind of memo an endless rule is; false when it is none of ours.
 bool KindOfRule(const IcalRecur& r, long nStart, MemoItem& m)
 {
-    if (r.m_nInterval != 1 || r.m_nCount != 0 || r.m_bUntil || r.m_bOtherParts)
+    if (r.m_nInterval != 1 || r.m_nCount != 0 || r.m_bUntil || r.m_bOtherParts || r.HasRareParts())
         return false;
     int y, mo, d;
     CivilFromDays(nStart, y, mo, d);
@@ -550,137 +523,7 @@ bool JoinText(std::string& base, const std::string& text)
     return true;
 }
 
-using SlotKey = std::tuple<int, int, int, int>;  // kind, file year, file month, slot
-
-SlotKey KeyOf(const MemoItem& m)
-{
-    return {m.m_nKind, m.m_nFileYear, m.m_nFileMonth, m.m_nSlot};
-}
-
-}  // namespace
-
-bool ReadIcalMemos(
-    std::string_view ics, const ImportOptions& options, std::vector<MemoItem>& memos, ImportReport& report)
-{
-    report = ImportReport{};
-    memos.clear();
-    IcalComponent cal;
-    if (!ParseIcal(ics, cal, report.m_error))
-        return false;
-
-    const IcalProperty* prodId = cal.Find("PRODID");
-    EventContext ctx{&cal, nullptr, &options, prodId && prodId->m_value.find("Almanix") != std::string::npos};
-    std::vector<CIcalTimeZone> zones;
-    for (const IcalComponent& c : cal.m_children) {
-        CIcalTimeZone z;
-        if (c.m_name == "VTIMEZONE" && z.Load(c))
-            zones.push_back(std::move(z));
-    }
-    // UTC times are shown in the author's zone: the one the file names, else its only one.
-    if (const IcalProperty* wr = cal.Find("X-WR-TIMEZONE")) {
-        for (const CIcalTimeZone& z : zones)
-            if (z.Id() == wr->m_value)
-                ctx.m_pAuthorZone = &z;
-    }
-    if (!ctx.m_pAuthorZone && zones.size() == 1)
-        ctx.m_pAuthorZone = &zones[0];
-
-    std::map<SlotKey, std::size_t> index;  // slot -> position in memos
-    for (const IcalComponent& ev : cal.m_children) {
-        if (ev.m_name == "VTIMEZONE")
-            continue;
-        const IcalProperty* summary = ev.Find("SUMMARY");
-        const std::string what = summary ? UnescapeText(summary->m_value) : ev.m_name;
-        auto note = [&](ExchangeWhy why, const std::string& detail = std::string()) {
-            report.m_notes.push_back({ev.m_nLine, what, why, detail});
-        };
-        if (ev.m_name != "VEVENT") {
-            ++report.m_nSkipped;
-            note(ExchangeWhy::NotAnEvent, ev.m_name);
-            continue;
-        }
-        const IcalProperty* start = ev.Find("DTSTART");
-        if (!start) {
-            ++report.m_nSkipped;
-            note(ExchangeWhy::NoStart);
-            continue;
-        }
-        long nDay = 0;
-        std::string time, why;
-        if (!StartOf(*start, ctx, nDay, time, why)) {
-            report.m_error = "line " + std::to_string(start->m_nLine) + ": " + why;
-            memos.clear();
-            return false;
-        }
-        std::string text = almanix::Utf8ToGb(TextOf(ev));
-        if (!time.empty())
-            text = time + (text.empty() ? "" : " ") + text;
-        if (text.empty()) {
-            ++report.m_nSkipped;
-            note(ExchangeWhy::NoText);
-            continue;
-        }
-
-        MemoItem m;
-        m.m_dwFlags = FlagsOf(ev, ctx.m_bOurs);
-        m.m_text = std::move(text);
-        bool bTaken = false;
-        int lunarMonth, lunarDay;
-        const IcalProperty* rrule = ev.Find("RRULE");
-        const IcalProperty* lunarTag = ev.Find("X-ALMANIX-LUNAR");
-        if (lunarTag && ParseLunarTag(lunarTag->m_value, lunarMonth, lunarDay)) {
-            m.m_nKind = MEMO_KIND_LUNAR_YEARLY;
-            m.m_nFileMonth = lunarMonth;
-            m.m_nSlot = lunarDay;
-            bTaken = true;
-        } else if (rrule) {
-            IcalRecur r;
-            if (ParseRecur(rrule->m_value, r) && KindOfRule(r, nDay, m)) {
-                bTaken = true;
-            } else {
-                ++report.m_nSimplified;
-                note(ExchangeWhy::Simplified);
-            }
-        } else if (ev.Find("RDATE")) {
-            ++report.m_nSimplified;
-            note(ExchangeWhy::FurtherDates);
-        } else if (ev.Find("RECURRENCE-ID")) {
-            note(ExchangeWhy::ChangedOccurrence);
-        }
-        if (!bTaken) {
-            int y, mo, d;
-            CivilFromDays(nDay, y, mo, d);
-            if (y < kFirstYear || y > kLastYear) {
-                ++report.m_nSkipped;
-                note(ExchangeWhy::OutsideYears, Format("%04d-%02d-%02d", y, mo, d));
-                continue;
-            }
-            m.m_nKind = MEMO_KIND_ONCE;
-            m.m_nFileYear = y;
-            m.m_nFileMonth = mo;
-            m.m_nSlot = d;
-            const IcalProperty* end = ev.Find("DTEND");
-            IcalDateTime endDate;
-            if (end && time.empty() && ParseDateTime(end->m_value, endDate) && !endDate.m_bTime &&
-                DaysFromCivil(endDate.m_nYear, endDate.m_nMonth, endDate.m_nDay) > nDay + 1)
-                note(ExchangeWhy::SeveralDays);
-        }
-        const auto it = index.find(KeyOf(m));
-        if (it == index.end()) {
-            index.emplace(KeyOf(m), memos.size());
-            memos.push_back(std::move(m));
-            continue;
-        }
-        // Several events on one memo (an expanded lunar memo, two events on a day): one text.
-        MemoItem& held = memos[it->second];
-        // Texts are cut to a memo's size when they are added to the folder.
-        if (!JoinText(held.m_text, m.m_text))
-            continue;
-        if (!(held.m_dwFlags & MEMO_CUSTOM_COLOR))
-            held.m_dwFlags = m.m_dwFlags;
-    }
-    return true;
-}
+}  // namespace ical_detail
 
 int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& folder, ImportReport& report)
 {
@@ -778,6 +621,18 @@ std::string DescribeNote(const ExchangeNote& n)
         return "not changed: the memo file is damaged";
     case ExchangeWhy::NotWritten:
         return "not written: the file could not be saved";
+    case ExchangeWhy::Unreadable:
+        return "skipped: " + n.m_detail;
+    case ExchangeWhy::BadDate:
+        return "'" + n.m_detail + "' is no date, left out";
+    case ExchangeWhy::Cancelled:
+        return "skipped: cancelled";
+    case ExchangeWhy::Spread:
+        return "repeats without end in a way no memo does: taken on its days from " + n.m_detail;
+    case ExchangeWhy::UnknownZone:
+        return "time zone '" + n.m_detail + "' is unknown: its times read as local times";
+    case ExchangeWhy::TooManyDates:
+        return "more than " + n.m_detail + " dates: the first ones taken";
     }
     return std::string();
 }
@@ -785,15 +640,20 @@ std::string DescribeNote(const ExchangeNote& n)
 std::string FormatImportReport(const ImportReport& r)
 {
     if (!r.m_error.empty())
-        return "not imported, the file is malformed: " + r.m_error + "\nno memo was changed\n";
+        return "not imported: " + r.m_error + "\nno memo was changed\n";
     std::string s =
         Format("taken: %d one-off, %d yearly, ", r.m_nTaken[MEMO_KIND_ONCE], r.m_nTaken[MEMO_KIND_SOLAR_YEARLY]) +
         Format("%d lunar-yearly, %d weekly", r.m_nTaken[MEMO_KIND_LUNAR_YEARLY], r.m_nTaken[MEMO_KIND_WEEKLY]) +
         Format(" (%d added below an existing text)\n", r.m_nAppended);
     if (r.m_nAlreadyThere)
         s += Format("already there, not added again: %d\n", r.m_nAlreadyThere);
+    if (r.m_nSpread)
+        s += Format("endless repeats taken as one-off memos from ", r.m_nSpread) + FormatDay(r.m_nSpreadFrom) + " to " +
+            FormatDay(r.m_nSpreadTo) + Format(": %d\n", r.m_nSpread);
     if (r.m_nSimplified)
         s += Format("repeating events taken on their first day only: %d\n", r.m_nSimplified);
+    if (r.m_nUnreadable)
+        s += Format("lines that could not be read, skipped: %d\n", r.m_nUnreadable);
     if (r.m_nSkipped)
         s += Format("skipped: %d\n", r.m_nSkipped);
     if (r.m_nCut)
@@ -801,7 +661,42 @@ std::string FormatImportReport(const ImportReport& r)
     if (r.m_nFailedFiles)
         s += Format("memo files not written: %d\n", r.m_nFailedFiles);
     for (const ExchangeNote& n : r.m_notes)
-        s += (n.m_nLine ? Format("line %d: ", n.m_nLine) : std::string()) + n.m_what + ": " + DescribeNote(n) + "\n";
+        s += (n.m_nLine ? Format("line %d: ", n.m_nLine) : std::string()) + (n.m_what.empty() ? "" : n.m_what + ": ") +
+            DescribeNote(n) + "\n";
+    return s;
+}
+
+std::string FormatImportSummaryZh(const ImportReport& r)
+{
+    const struct {
+        int nCount;
+        const char* pszWhat;
+    } lines[] = {
+        {r.m_nTaken[MEMO_KIND_ONCE], u8"一次性记事"},
+        {r.m_nTaken[MEMO_KIND_SOLAR_YEARLY], u8"阳历每年的记事"},
+        {r.m_nTaken[MEMO_KIND_LUNAR_YEARLY], u8"农历每年的记事"},
+        {r.m_nTaken[MEMO_KIND_WEEKLY], u8"每周提示"},
+        {r.m_nAppended, u8"接在原有记事之后"},
+        {r.m_nAlreadyThere, u8"已有相同内容，未重复导入"},
+        {r.m_nSimplified, u8"重复方式无法读出，只取第一次"},
+        {r.m_nSkipped, u8"跳过的日程"},
+        {r.m_nUnreadable, u8"无法读出、已跳过的行"},
+        {r.m_nCut, u8"内容过长、已截短"},
+        {r.m_nFailedFiles, u8"无法保存的记事文件"},
+    };
+    std::string s;
+    for (const auto& line : lines)
+        if (line.nCount)
+            s += std::string(line.pszWhat) + Format(u8"：%d 条\n", line.nCount);
+    if (r.m_nSpread) {
+        int y1, m1, d1, y2, m2, d2;
+        CivilFromDays(r.m_nSpreadFrom, y1, m1, d1);
+        CivilFromDays(r.m_nSpreadTo, y2, m2, d2);
+        s += Format(u8"无限重复的日程 %d 个，", r.m_nSpread) + Format(u8"按一次性记事记在 %d年%d月%d日", y1, m1, d1) +
+            Format(u8"至 %d年%d月%d日之间\n", y2, m2, d2);
+    }
+    if (s.empty())
+        s = u8"文件中没有可导入的日程\n";
     return s;
 }
 

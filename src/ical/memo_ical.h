@@ -6,8 +6,13 @@
 // RSCALE=CHINESE rules whose RDATE and EXDATE lists make a reader on ICU's Chinese calendar
 // expand exactly the days the calendar shows the memo (leap months, 30th days, the few months
 // where ICU and the published calendar differ), or, on request, one dated event per day.
-// Import: the whole file is read and checked before anything is written; imported texts
-// never replace a memo but are added to it as a new line.
+// Import: the whole file is read before anything is written; a line or event that cannot be
+// read is skipped and noted, the rest is taken. Every day the file's calendar shows an event
+// on gets it, as far as the memo kinds hold it: finite repeats and multi-day events as one-off
+// memos on each of their days, endless weekly and yearly rules as weekly (one per weekday)
+// and yearly memos, other endless rules as one-off memos over a span around today. Times are
+// moved into the computer's zone. Imported texts never replace a memo but are added to it as
+// a new line.
 #pragma once
 
 #include <cstdint>
@@ -39,14 +44,20 @@ enum class ExchangeWhy {
     NoStart,            // skipped
     NoText,             // skipped
     OutsideYears,       // a date outside 1900-2049: skipped
-    Simplified,         // a rule no memo kind has: its first day taken
-    FurtherDates,       // RDATE without a rule: its first day taken
-    ChangedOccurrence,  // RECURRENCE-ID: taken as a one-off memo
-    SeveralDays,        // taken on its first day
+    Simplified,         // a rule that cannot be read or repeats within a day: its first day taken
+    FurtherDates,       // no longer given
+    ChangedOccurrence,  // no longer given
+    SeveralDays,        // no longer given
     Cut,                // text cut to fit a memo
     MemoFull,           // no room left in the memo: not added
     DamagedFileKept,    // a damaged memo file is not written
     NotWritten,         // a memo file could not be saved
+    Unreadable,         // a line or component of the file that could not be read: skipped (detail: why)
+    BadDate,            // a start, end or further date that is no date (detail: the value): left out
+    Cancelled,          // STATUS:CANCELLED: skipped
+    Spread,             // an endless rule no memo kind holds: one-off memos over a span (detail: the span)
+    UnknownZone,        // a TZID neither the file nor the calendar knows: read as local time (detail: TZID)
+    TooManyDates,       // more occurrences or days than an event may give: the first ones taken
 };
 
 // Something the exchange did not take as it was, for the report.
@@ -78,9 +89,15 @@ struct ExportReport {
 std::string ExportIcal(const std::vector<MemoItem>& memos, const ExportOptions& options, ExportReport& report);
 
 struct ImportOptions {
-    // Offset from UTC in seconds at an instant, for times given in UTC by a file that does
-    // not say its author's time zone; null: UTC.
+    // The computer's offset from UTC in seconds at an instant: every DATE-TIME is shown on its
+    // clock. Null: the C library's local time (the system's zone, as the sync reads events).
     int (*m_pfnLocalOffset)(std::int64_t utcSeconds) = nullptr;
+    // Now, in seconds since 1970-01-01 UTC: endless rules no memo kind holds are spread from a
+    // year before it to two years after it. 0: the system clock.
+    std::int64_t m_nNow = 0;
+    // LOCATION as a last line of the text, "地点：…" (unless the text names the place already).
+    // The sync leaves it out: it keeps an event's LOCATION on the server as it is.
+    bool m_bLocationLine = false;
 };
 struct ImportReport {
     std::string m_error;      // why the file was refused; nothing was written then
@@ -89,12 +106,28 @@ struct ImportReport {
     int m_nAlreadyThere = 0;  // texts already present in their memo: not added again
     int m_nSimplified = 0;    // rules taken as a one-off memo of their first occurrence
     int m_nSkipped = 0;       // events or components not taken at all
-    int m_nCut = 0;           // texts cut to fit a memo
-    int m_nFailedFiles = 0;   // memo files that could not be written
+    int m_nUnreadable = 0;    // lines and components of the file that could not be read
+    int m_nSpread = 0;        // endless rules taken as one-off memos over a span
+    long m_nSpreadFrom = 0;   // the first and last day of those spans (days since 1970-01-01)
+    long m_nSpreadTo = 0;
+    int m_nCut = 0;          // texts cut to fit a memo
+    int m_nFailedFiles = 0;  // memo files that could not be written
     std::vector<ExchangeNote> m_notes;
 };
-// Reads and checks a whole file. True with its memos (texts of one slot joined by CR LF, not
-// yet cut to a memo's size), false with m_error when the file is malformed.
+// One event of a file (with its changed and cancelled occurrences) as the import takes it.
+struct ImportedEvent {
+    int m_nLine = 0;  // where it begins
+    std::string m_uid;
+    long m_nFirstDay = 0;    // its first day on the computer's clock (days since 1970-01-01)
+    bool m_bSpread = false;  // an endless rule taken over m_nSpreadFrom..m_nSpreadTo only
+    long m_nSpreadFrom = 0, m_nSpreadTo = 0;
+    std::vector<MemoItem> m_memos;  // in day order; texts not yet cut to a memo's size
+};
+// Reads a whole file event by event. False, with m_error, only when it holds no calendar.
+bool ReadIcalEvents(
+    std::string_view ics, const ImportOptions& options, std::vector<ImportedEvent>& events, ImportReport& report);
+// ReadIcalEvents, with the events' memos gathered by slot: texts of one slot joined by CR LF,
+// not yet cut to a memo's size.
 bool ReadIcalMemos(
     std::string_view ics, const ImportOptions& options, std::vector<MemoItem>& memos, ImportReport& report);
 // Adds memos to the memo files below the current directory, one write per file: a slot
@@ -103,12 +136,16 @@ bool ReadIcalMemos(
 // character boundary. 0, or -1 when a file could not be written or was damaged (it is then
 // left as it was).
 int AddMemosToFolder(const std::vector<MemoItem>& memos, const std::string& calendarFolder, ImportReport& report);
-// ReadIcalMemos, then AddMemosToFolder when the file was well-formed. 0 or -1.
+// ReadIcalMemos, then AddMemosToFolder when the file held a calendar. 0 or -1.
 int ImportIcal(
     std::string_view ics, const std::string& calendarFolder, const ImportOptions& options, ImportReport& report);
 
 // Plain-text (UTF-8, English) summaries for the command line.
 std::string FormatImportReport(const ImportReport& report);
+// What an import took, for the user (UTF-8, Chinese, one line per kind whose count is not
+// zero, in the memo dialogs' words: 一次性, 阳历每年, 农历每年, 每周), then what it spread, skipped
+// or cut.
+std::string FormatImportSummaryZh(const ImportReport& report);
 std::string FormatExportReport(const ExportReport& report);
 
 class CIcalWriter;

@@ -91,7 +91,7 @@ TEST(CalendarMenu, ExportImportAndAutostart)
     ASSERT_NE(save, nullptr);
     SaveWindowPng(save, L"e2e-export-dialog");
     ChooseFile(save, kExportPath);
-    EXPECT_NE(TakeReport(run).find(L"一次性 1 条，公历每年 0 条，农历每年 1 条"), std::wstring::npos);
+    EXPECT_NE(TakeReport(run).find(L"一次性 1 条，阳历每年 0 条，农历每年 1 条"), std::wstring::npos);
     const std::string ics = ReadBytes(kExportPath);
     EXPECT_NE(ics.find("UID:once-20240501@almanix.memo"), std::string::npos) << ics;
     EXPECT_NE(ics.find("RRULE:RSCALE=CHINESE;FREQ=YEARLY;BYMONTH=8;BYMONTHDAY=15"), std::string::npos);
@@ -105,7 +105,7 @@ TEST(CalendarMenu, ExportImportAndAutostart)
     HWND open = WaitForFileDialog(run);
     ASSERT_NE(open, nullptr);
     ChooseFile(open, kImportPath);
-    EXPECT_NE(TakeReport(run).find(L"一次性 2 条"), std::wstring::npos);
+    EXPECT_NE(TakeReport(run).find(L"一次性记事：2 条"), std::wstring::npos);
     EXPECT_EQ(
         ReadBytes(CalendarFile(L"202405")), MemoFile(MemoRecord(1, "劳动节聚餐\r\nLunch") + MemoRecord(2, "补班")));
 

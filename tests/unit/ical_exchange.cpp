@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -85,56 +86,85 @@ TEST_F(IcalExchangeTest, ExportThenImportIntoAnEmptyFolderGivesTheSameFiles)
     EXPECT_EQ(FolderBytes(b), FolderBytes(a));
 }
 
-// Files written by libical and by ical.js: folding, escapes, TZID and UTC times in their
-// author's zone (across summer time), VALUE=DATE, LF-only line ends, rules of every kind.
+int Plus8(std::int64_t)
+{
+    return 8 * 3600;
+}
+
+// The options of a computer in UTC+8 on 2026-05-28 (ten o'clock in the morning there).
+ImportOptions Beijing()
+{
+    ImportOptions options;
+    options.m_pfnLocalOffset = Plus8;
+    options.m_nNow = 1779933600;
+    options.m_bLocationLine = true;
+    return options;
+}
+
+// Memos as short lines: "O 2024-05-01 text", "Y 03-15 text", "L 04-17 text", "W 3 text" (UTF-8,
+// line breaks as "|").
+std::vector<std::string> Lines(const std::vector<MemoItem>& memos)
+{
+    std::vector<std::string> lines;
+    for (const MemoItem& m : memos) {
+        char place[32];
+        if (m.m_nKind == MEMO_KIND_ONCE)
+            std::snprintf(place, sizeof place, "O %04d-%02d-%02d ", m.m_nFileYear, m.m_nFileMonth, m.m_nSlot);
+        else if (m.m_nKind == MEMO_KIND_WEEKLY)
+            std::snprintf(place, sizeof place, "W %d ", m.m_nSlot);
+        else
+            std::snprintf(place, sizeof place, "%c %02d-%02d ", m.m_nKind == MEMO_KIND_SOLAR_YEARLY ? 'Y' : 'L',
+                m.m_nFileMonth, m.m_nSlot);
+        std::string text = almanix::GbToUtf8(m.m_text);
+        for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
+            text.replace(at, 2, "|");
+        lines.push_back(place + text);
+    }
+    return lines;
+}
+
+// Files written by libical and by ical.js: folding, escapes, TZID and UTC times moved into the
+// computer's zone (across summer time), VALUE=DATE, LF-only line ends, rules of every kind.
 TEST_F(IcalExchangeTest, SampleFilesWrittenByOtherPrograms)
 {
-    using Memo = std::tuple<int, int, int, int, std::string>;  // kind, file year, month, slot, text
-    const std::vector<Memo> shanghai = {
-        {MEMO_KIND_ONCE, 2024, 5, 2, "00:30 Team call"},
-        {MEMO_KIND_ONCE, 2024, 6, 10, u8"端午节; 放假, 回家\r\n带粽子 \\ 咸蛋"},
-        {MEMO_KIND_SOLAR_YEARLY, 1, 3, 15, u8"妈妈生日"},
-        {MEMO_KIND_WEEKLY, 0, 0, 3, u8"健身"},
-        {MEMO_KIND_ONCE, 2024, 7, 7,
-            u8"读书会\r\n读书会：这是一段很长的中文说明，用来检查折行不会切断一个字。这是一段很长的中文说明，用来检查折"
-            u8"行不会切断一个字。"
-            u8"这是一段很长的中文说明，用来检查折行不会切断一个字。这是一段很长的中文说明，用来检查折行不会切断一个字"
-            u8"。"},
-        {MEMO_KIND_ONCE, 2024, 2, 1, "Pay rent"},
-        {MEMO_KIND_ONCE, 2024, 10, 1, u8"旅行"},
-    };
+    const std::string longText = u8"读书会|读书会：这是一段很长的中文说明，用来检查折行不会切断一个字。"
+                                 u8"这是一段很长的中文说明，用来检查折行不会切断一个字。"
+                                 u8"这是一段很长的中文说明，用来检查折行不会切断一个字。"
+                                 u8"这是一段很长的中文说明，用来检查折行不会切断一个字。";
+    const std::vector<std::string> shanghai = {"O 2024-05-02 00:30 Team call",
+        u8"O 2024-06-10 端午节; 放假, 回家|带粽子 \\ 咸蛋", u8"Y 03-15 妈妈生日", u8"W 3 健身",
+        "O 2024-07-07 " + longText, u8"O 2024-10-01 旅行", u8"O 2024-10-02 旅行", u8"O 2024-10-03 旅行",
+        u8"O 2024-10-04 旅行", u8"O 2024-10-05 旅行", u8"O 2024-10-06 旅行", u8"O 2024-10-07 旅行"};
     const struct {
         const char* file;
-        std::vector<Memo> memos;
-        int nSimplified, nSkipped;
+        std::vector<std::string> memos;  // of the events not spread over a span
+        int nSpread, nSkipped;
     } cases[] = {
         {"icaljs_shanghai.ics", shanghai, 1, 0},
         {"icaljs_shanghai_lf.ics", shanghai, 1, 0},
         {"icaljs_newyork.ics",
-            {{MEMO_KIND_ONCE, 2024, 3, 10, "23:30 Late show"}, {MEMO_KIND_ONCE, 2024, 6, 30, "23:00 Summer call"},
-                {MEMO_KIND_ONCE, 2024, 1, 14, "22:00 Winter call"},
-                {MEMO_KIND_ONCE, 2024, 4, 2, "07:15 Floating breakfast"}},
+            {"O 2024-03-11 11:30 Late show", "O 2024-07-01 11:00 Summer call", "O 2024-01-15 11:00 Winter call",
+                "O 2024-04-02 07:15 Floating breakfast"},
             0, 0},
         {"libical_sample.ics",
-            {{MEMO_KIND_LUNAR_YEARLY, 0, 4, 17,
-                 u8"奶奶生日（农历）\r\n每年四月十七, 闰四月也算; "
-                 u8"记得买蛋糕\r\n第二行：很长很长很长很长很长很长很长很长很长很长的说明"},
-                {MEMO_KIND_LUNAR_YEARLY, 0, 8, 15, "Mid-autumn"},
-                {MEMO_KIND_ONCE, 2024, 12, 31, "23:30 Flight, seat 12A; gate \\ B"},
-                {MEMO_KIND_ONCE, 2024, 3, 5, "Course"}},
-            1, 1},
+            {u8"L 04-17 奶奶生日（农历）|每年四月十七, 闰四月也算; "
+             u8"记得买蛋糕|第二行：很长很长很长很长很长很长很长很长很长很长的说明",
+                "L 08-15 Mid-autumn", "O 2024-12-31 22:30 Flight, seat 12A; gate \\ B", "O 2024-03-05 Course",
+                "O 2025-03-05 Course", "O 2026-03-05 Course"},
+            0, 1},
     };
     for (const auto& c : cases) {
         const std::string ics = ReadFile(fs::path(ALMANIX_SOURCE_DIR) / "tests/data/ical" / c.file);
         ASSERT_FALSE(ics.empty()) << c.file;
-        std::vector<MemoItem> memos;
+        std::vector<ImportedEvent> events;
         ImportReport report;
-        ASSERT_TRUE(ReadIcalMemos(ics, ImportOptions{}, memos, report)) << c.file << ": " << report.m_error;
-        std::vector<Memo> got;
-        for (const MemoItem& m : memos)
-            got.emplace_back(m.m_nKind, m.m_nFileYear, m.m_nFileMonth, m.m_nSlot, almanix::GbToUtf8(m.m_text));
-        EXPECT_EQ(got, c.memos) << c.file;
-        EXPECT_EQ(report.m_nSimplified, c.nSimplified) << c.file;
+        ASSERT_TRUE(ReadIcalEvents(ics, Beijing(), events, report)) << c.file << ": " << report.m_error;
+        std::vector<MemoItem> memos;
+        for (const ImportedEvent& e : events)
+            if (!e.m_bSpread)
+                memos.insert(memos.end(), e.m_memos.begin(), e.m_memos.end());
+        EXPECT_EQ(Lines(memos), c.memos) << c.file;
+        EXPECT_EQ(report.m_nSpread, c.nSpread) << c.file;
         EXPECT_EQ(report.m_nSkipped, c.nSkipped) << c.file;
     }
 }
@@ -169,33 +199,142 @@ TEST_F(IcalExchangeTest, ImportAddsBelowExistingTextsAndCutsAtACharacter)
     EXPECT_EQ(almanix::GbToUtf8(std::string(store.m_pEntries[1].m_pszText + 65532, 2)), u8"中");
 }
 
-TEST_F(IcalExchangeTest, AMalformedFileChangesNothing)
+TEST_F(IcalExchangeTest, OnlyAFileWithoutACalendarIsRefusedAndChangesNothing)
 {
     const std::string folder = DefaultCalendarFolder();
     SetMemo(folder, 2024, 5, 1, "keep", 0);
     const auto before = FolderBytes("日历");
     const struct {
-        const char* text;
+        std::string text;
         const char* error;
     } cases[] = {
         {"", "no BEGIN:VCALENDAR"},
-        {"BEGIN:VEVENT\r\nEND:VEVENT\r\n", "line 1"},
-        {"BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART:20240502\r\nSUMMARY:a\r\nEND:VEVENT\r\n",
-            "line 1: BEGIN:VCALENDAR is never ended"},
-        {"BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART:2024-05-02\r\nSUMMARY:a\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
-            "line 3"},
-        {"BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY a\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n", "line 3"},
-        {"BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nEND:VTODO\r\nEND:VCALENDAR\r\n", "line 3"},
-        {"BEGIN:VCALENDAR\nX-A;P=\"unclosed:1\nEND:VCALENDAR\n", "line 2"},
+        {"Subject: meeting\r\n\r\nSee you at 10.\r\n", "no BEGIN:VCALENDAR"},
+        {std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), "not a text file"},
     };
     for (const auto& c : cases) {
         ImportReport report;
-        // A good event before the fault is not written either.
-        const std::string text = std::string(c.text);
-        EXPECT_EQ(ImportIcal(text, folder, ImportOptions{}, report), -1) << c.text;
+        EXPECT_EQ(ImportIcal(c.text, folder, ImportOptions{}, report), -1) << c.text;
         EXPECT_NE(report.m_error.find(c.error), std::string::npos) << c.text << " gave: " << report.m_error;
         EXPECT_EQ(FolderBytes("日历"), before) << c.text;
     }
+}
+
+std::string Utf16(const std::string& ascii, bool bBigEndian)
+{
+    std::string out = bBigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : ascii)
+        out += bBigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+}
+
+// What cannot be read is skipped and named by its line; everything else is taken.
+TEST_F(IcalExchangeTest, UnreadableLinesAndEventsAreSkippedAndTheRestTaken)
+{
+    const std::string good = "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20240502\r\nSUMMARY:good\r\nEND:VEVENT\r\n";
+    const struct {
+        std::string text;
+        std::vector<int> noteLines;  // lines the report names
+    } cases[] = {
+        {"BEGIN:VCALENDAR\r\n" + good +
+                "BEGIN:VEVENT\r\nDTSTART:2024-05-03\r\nSUMMARY:bad\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
+            {6}},
+        {"BEGIN:VCALENDAR\r\nSUMMARY no colon\r\nX-A;P=\"unclosed:1\r\n" + good + "END:VTODO\r\nEND:VCALENDAR\r\n",
+            {2, 3, 8}},
+        {"BEGIN:VCALENDAR\r\n" + good + "BEGIN:VEVENT\r\nSUMMARY:cut short\r\n", {1, 6, 6}},  // no start either
+        {"BEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR  \r\nPS: sent from my phone\r\n", {7}},
+        {"BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\nBEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR\r\n", {}},
+        {"BEGIN:VCALENDAR\rBEGIN:VEVENT\rDTSTART;VALUE=DATE:20240502\rSUMMARY:good\rEND:VEVENT\rEND:VCALENDAR\r", {}},
+        {"BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20240502 \r\nSUMMARY:good\r\n"
+         "X-APPLE-STRUCTURED-LOCATION;VALUE=URI;X-ADDRESS=1 Main St\\;Town;X-TITLE=Home:geo:1,2\r\n"
+         "END:VEVENT\r\nEND:VCALENDAR\r\n",
+            {}},
+        {Utf16("BEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR\r\n", false), {}},
+        {Utf16("BEGIN:VCALENDAR\r\n" + good + "END:VCALENDAR\r\n", true), {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<MemoItem> memos;
+        ImportReport report;
+        ASSERT_TRUE(ReadIcalMemos(c.text, ImportOptions{}, memos, report)) << report.m_error;
+        EXPECT_EQ(Lines(memos), std::vector<std::string>{"O 2024-05-02 good"}) << c.text;
+        std::vector<int> lines;
+        for (const ExchangeNote& n : report.m_notes)
+            lines.push_back(n.m_nLine);
+        std::sort(lines.begin(), lines.end());
+        EXPECT_EQ(lines, c.noteLines) << c.text << FormatImportReport(report);
+    }
+}
+
+// One event each, read in UTC+8 on 2026-05-28: the memos it becomes, on every day it shows.
+TEST_F(IcalExchangeTest, EventsBecomeMemosOnEveryDayTheyShow)
+{
+    const struct {
+        const char* lines;  // the VEVENT's properties
+        std::vector<std::string> memos;
+    } cases[] = {
+        {"DTSTART;VALUE=DATE:20240506\nRRULE:FREQ=WEEKLY;COUNT=3\nSUMMARY:c",
+            {"O 2024-05-06 c", "O 2024-05-13 c", "O 2024-05-20 c"}},
+        {"DTSTART:20240131T090000Z\nRRULE:FREQ=MONTHLY;UNTIL=20240331T090000Z;BYMONTHDAY=-1\nSUMMARY:u",
+            {"O 2024-01-31 17:00 u", "O 2024-02-29 17:00 u", "O 2024-03-31 17:00 u"}},
+        {"DTSTART;VALUE=DATE:20240506\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE,FR\nSUMMARY:w", {"W 1 w", "W 3 w", "W 5 w"}},
+        {"DTSTART;VALUE=DATE:20200229\nRRULE:FREQ=YEARLY\nSUMMARY:y", {"Y 02-29 y"}},
+        {"DTSTART;VALUE=DATE:20240507\nRRULE:FREQ=WEEKLY;BYDAY=MO\nSUMMARY:off", {"W 1 off", "O 2024-05-07 off"}},
+        {"DTSTART;VALUE=DATE:20240105\nRRULE:FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=15\nSUMMARY:off",
+            {"Y 03-15 off", "O 2024-01-05 off"}},
+        // Monday 20:00 in New York is Tuesday in Beijing.
+        {"DTSTART;TZID=America/New_York:20240506T200000\nRRULE:FREQ=WEEKLY\nSUMMARY:ny", {"W 2 08:00 ny"}},
+        {"DTSTART;VALUE=DATE:20250128\nDTEND;VALUE=DATE:20250131\nSUMMARY:s",
+            {u8"O 2025-01-28 s", u8"O 2025-01-29 s", u8"O 2025-01-30 s"}},
+        {"DTSTART:20240501T150000Z\nDURATION:PT10H\nSUMMARY:d", {"O 2024-05-01 23:00 d", "O 2024-05-02 d"}},
+        {"DTSTART:20240501T000000Z\nDTEND:20240501T160000Z\nSUMMARY:m", {"O 2024-05-01 08:00 m"}},
+        {"DTSTART;VALUE=DATE:20240506\nRRULE:FREQ=DAILY;COUNT=4\nEXDATE;VALUE=DATE:20240507,20240508\nSUMMARY:x",
+            {"O 2024-05-06 x", "O 2024-05-09 x"}},
+        {"DTSTART;VALUE=DATE:20240506\nRDATE;VALUE=DATE:20240601,20240701\nSUMMARY:r",
+            {"O 2024-05-06 r", "O 2024-06-01 r", "O 2024-07-01 r"}},
+        {"UID:o\nDTSTART;VALUE=DATE:20240506\nRRULE:FREQ=DAILY;COUNT=3\nSUMMARY:o\nEND:VEVENT\n"
+         "BEGIN:VEVENT\nUID:o\nRECURRENCE-ID;VALUE=DATE:20240507\nDTSTART;VALUE=DATE:20240510\nSUMMARY:moved\n"
+         "END:VEVENT\nBEGIN:VEVENT\nUID:o\nRECURRENCE-ID;VALUE=DATE:20240508\nSTATUS:CANCELLED",
+            {"O 2024-05-06 o", "O 2024-05-10 moved"}},
+        {"DTSTART;VALUE=DATE:20240506\nSTATUS:CANCELLED\nSUMMARY:gone", {}},
+        {"DTSTART;TZID=China Standard Time:20240506T000000\nDTEND;TZID=China Standard Time:20240507T000000\n"
+         "X-MICROSOFT-CDO-ALLDAYEVENT:TRUE\nSUMMARY:outlook",
+            {"O 2024-05-06 outlook"}},
+        {"DTSTART;TZID=Europe/London:20240115T140000\nSUMMARY:london", {"O 2024-01-15 22:00 london"}},
+        {"DTSTART;TZID=Europe/London:20240715T140000\nSUMMARY:london", {"O 2024-07-15 21:00 london"}},
+        {"DTSTART;TZID=tzone://Microsoft/Utc:20240715T140000\nSUMMARY:exchange", {"O 2024-07-15 22:00 exchange"}},
+        {"DTSTART;VALUE=DATE:20240506\nSUMMARY:  trimmed  \nDESCRIPTION:\\n\\n\nLOCATION:Room 1\\nBuilding 2 ",
+            {u8"O 2024-05-06 trimmed|地点：Room 1, Building 2"}},
+        {"DTSTART;VALUE=DATE:20240506\nSUMMARY:here\nLOCATION:Room 1\nDESCRIPTION:in Room 1",
+            {"O 2024-05-06 here|in Room 1"}},
+    };
+    for (const auto& c : cases) {
+        std::string ics = std::string("BEGIN:VCALENDAR\nBEGIN:VEVENT\n") + c.lines + "\nEND:VEVENT\nEND:VCALENDAR\n";
+        std::vector<MemoItem> memos;
+        ImportReport report;
+        ASSERT_TRUE(ReadIcalMemos(ics, Beijing(), memos, report)) << report.m_error;
+        EXPECT_EQ(Lines(memos), c.memos) << c.lines;
+        EXPECT_EQ(report.m_nUnreadable, 0) << c.lines;
+    }
+}
+
+// Endless rules no memo kind holds are spread from a year ago to two years ahead, and said so.
+TEST_F(IcalExchangeTest, EndlessRulesOfNoKindAreSpreadOverASpan)
+{
+    const std::string ics = "BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART;VALUE=DATE:20200101\nRRULE:FREQ=MONTHLY;"
+                            "INTERVAL=2;BYDAY=1MO\nSUMMARY:m\nEND:VEVENT\nEND:VCALENDAR\n";
+    std::vector<MemoItem> memos;
+    ImportReport report;
+    ASSERT_TRUE(ReadIcalMemos(ics, Beijing(), memos, report));
+    const std::vector<std::string> lines = Lines(memos);
+    ASSERT_EQ(lines.size(), 18u);  // every other month for three years
+    EXPECT_EQ(lines.front(), "O 2025-07-07 m");
+    EXPECT_EQ(lines.back(), "O 2028-05-01 m");
+    EXPECT_EQ(report.m_nSpread, 1);
+    EXPECT_EQ(
+        FormatImportSummaryZh(report), u8"无限重复的日程 1 个，按一次性记事记在 2025年5月28日至 2028年5月27日之间\n");
+    report.m_nTaken[MEMO_KIND_SOLAR_YEARLY] = 2;
+    report.m_nTaken[MEMO_KIND_WEEKLY] = 1;
+    EXPECT_EQ(FormatImportSummaryZh(report).substr(0, 51), u8"阳历每年的记事：2 条\n每周提示：1 条\n");
 }
 
 }  // namespace

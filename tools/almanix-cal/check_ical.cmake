@@ -1,5 +1,6 @@
 # almanix-cal import, export, import again as a user runs them: the memo files of the second
-# folder equal the first's byte for byte, and a malformed file is refused with status 3.
+# folder equal the first's byte for byte; an unreadable event is skipped and named, and a file
+# without a calendar is refused with status 3.
 # cmake -DCAL=almanix-cal -DDATA=tests/data/ical -DWORK=scratch-folder -P check_ical.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/a ${WORK}/b)
@@ -38,8 +39,13 @@ foreach(f ${files_a})
 endforeach()
 
 file(WRITE ${WORK}/bad.ics "BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART:2024-05-01\nEND:VEVENT\nEND:VCALENDAR\n")
-execute_process(COMMAND ${CAL} import ${WORK}/bad.ics --memos ${WORK}/b RESULT_VARIABLE rc ERROR_VARIABLE err)
-if(NOT rc EQUAL 3 OR NOT err MATCHES "line 3")
-  message(FATAL_ERROR "malformed file: status ${rc}\n${err}")
+execute_process(COMMAND ${CAL} import ${WORK}/bad.ics --memos ${WORK}/b RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "line 2: VEVENT: '2024-05-01' is no date, left out")
+  message(FATAL_ERROR "a file with an unreadable event: status ${rc}\n${out}")
+endif()
+file(WRITE ${WORK}/none.ics "Subject: meeting\n\nSee you at 10.\n")
+execute_process(COMMAND ${CAL} import ${WORK}/none.ics --memos ${WORK}/b RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 3 OR NOT err MATCHES "no BEGIN:VCALENDAR")
+  message(FATAL_ERROR "a file without a calendar: status ${rc}\n${err}")
 endif()
 file(REMOVE_RECURSE ${WORK})

@@ -22,9 +22,11 @@ const char kExportHelp[] = "almanix-cal export --memos DIR [--expand FROM-TO] > 
                            "  dated event per day instead, for calendars that do not read RSCALE. What is counted and\n"
                            "  what is left out goes to stderr. SOURCE_DATE_EPOCH, when set, is the DTSTAMP.\n";
 const char kImportHelp[] = "almanix-cal import FILE --memos DIR\n"
-                           "  Adds the events of the iCalendar FILE to the memo folder DIR. The whole file is checked\n"
-                           "  first: a malformed file changes nothing and exits with 3. Texts are never replaced: a\n"
-                           "  memo that has a text gets the new one as a further line. The report goes to stdout.\n";
+                           "  Adds the events of the iCalendar FILE to the memo folder DIR, on every day they show,\n"
+                           "  times in this computer's zone. A line or event that cannot be read is skipped and\n"
+                           "  named; a file without any calendar changes nothing and exits with 3. Texts are never\n"
+                           "  replaced: a memo that has a text gets the new one as a further line. The report goes\n"
+                           "  to stdout.\n";
 
 namespace {
 
@@ -141,6 +143,7 @@ int RunImportCommand(int argc, char** argv)
 
     ImportOptions options;
     options.m_pfnLocalOffset = LocalOffset;
+    options.m_bLocationLine = true;
     ImportReport report;
     std::vector<MemoItem> memos;
     if (!ReadIcalMemos(ics, options, memos, report)) {
