@@ -152,23 +152,6 @@ long DayOnClockOf(const EventTime& t, const EventTime& start)
     return FloorDiv(utc + offset, 86400);
 }
 
-// Items of a comma list, without blanks around them.
-std::vector<std::string_view> ListItems(std::string_view s)
-{
-    std::vector<std::string_view> items;
-    for (;;) {
-        const std::size_t comma = s.find(',');
-        std::string_view item = s.substr(0, comma);
-        while (!item.empty() && item.front() == ' ')
-            item.remove_prefix(1);
-        if (!item.empty())
-            items.push_back(item);
-        if (comma == std::string_view::npos)
-            return items;
-        s.remove_prefix(comma + 1);
-    }
-}
-
 bool IsTrue(const IcalComponent& ev, std::string_view name)
 {
     const IcalProperty* p = ev.Find(name);
@@ -462,6 +445,8 @@ void CEventReader::AddRdates(std::vector<Occurrence>& occurrences)
         if (p.m_name != "RDATE")
             continue;
         for (std::string_view item : ListItems(p.m_value)) {
+            if (item.empty())
+                continue;
             EventTime at;
             const std::string_view value = item.substr(0, item.find('/'));  // a PERIOD's start
             if (!ReadTime(p, value, m_span.m_bAllDay, m_ctx, at)) {
@@ -480,6 +465,8 @@ std::set<long> CEventReader::Exdates()
         if (p.m_name != "EXDATE")
             continue;
         for (std::string_view item : ListItems(p.m_value)) {
+            if (item.empty())
+                continue;
             EventTime at;
             if (ReadTime(p, item, m_span.m_bAllDay, m_ctx, at))
                 days.insert(DayOnClockOf(at, m_span.m_start));

@@ -65,24 +65,6 @@ std::string Upper(std::string_view s)
     return out;
 }
 
-// Comma-separated items of a rule part.
-std::vector<std::string_view> Items(std::string_view s)
-{
-    std::vector<std::string_view> items;
-    for (;;) {
-        const std::size_t comma = s.find(',');
-        std::string_view item = s.substr(0, comma);
-        while (!item.empty() && item.front() == ' ')
-            item.remove_prefix(1);
-        while (!item.empty() && item.back() == ' ')
-            item.remove_suffix(1);
-        items.push_back(item);
-        if (comma == std::string_view::npos)
-            return items;
-        s.remove_prefix(comma + 1);
-    }
-}
-
 // UTC offset "+HHMM" or "-HHMMSS" in seconds.
 bool ParseOffset(std::string_view s, int& seconds)
 {
@@ -229,7 +211,7 @@ bool ParseRecur(std::string_view value, IcalRecur& r)
                 return false;
             r.m_bUntil = true;
         } else if (name == "BYMONTH") {
-            for (std::string_view item : Items(val)) {
+            for (std::string_view item : ListItems(val)) {
                 const bool bLeap = !item.empty() && (item.back() == 'L' || item.back() == 'l');
                 if (bLeap)
                     item.remove_suffix(1);
@@ -240,14 +222,14 @@ bool ParseRecur(std::string_view value, IcalRecur& r)
                 r.m_byMonthLeap.push_back(bLeap);
             }
         } else if (name == "BYMONTHDAY") {
-            for (std::string_view item : Items(val)) {
+            for (std::string_view item : ListItems(val)) {
                 int n;
                 if (!Integer(item, n) || n == 0 || n < -31 || n > 31)
                     return false;
                 r.m_byMonthDay.push_back(n);
             }
         } else if (name == "BYDAY") {
-            for (std::string_view item : Items(val)) {
+            for (std::string_view item : ListItems(val)) {
                 if (item.size() < 2)
                     return false;
                 const int wd = WeekdayOf(Upper(item.substr(item.size() - 2)));
@@ -269,7 +251,7 @@ bool ParseRecur(std::string_view value, IcalRecur& r)
                 : name == "BYWEEKNO"                     ? r.m_byWeekNo
                                                          : r.m_bySetPos;
             const int nMax = name == "BYWEEKNO" ? 53 : 366;
-            for (std::string_view item : Items(val)) {
+            for (std::string_view item : ListItems(val)) {
                 int n;
                 if (!Integer(item, n) || n == 0 || n < -nMax || n > nMax)
                     return false;
@@ -305,7 +287,7 @@ bool CIcalTimeZone::Load(const IcalComponent& vtz)
         part.m_onsets.push_back(SecondsOf(part.m_start) - part.m_nFrom);
         for (const IcalProperty& p : c.m_props) {
             if (p.m_name == "RDATE") {
-                for (std::string_view item : Items(p.m_value)) {
+                for (std::string_view item : ListItems(p.m_value)) {
                     IcalDateTime dt;
                     if (!ParseDateTime(item, dt))
                         continue;
@@ -417,4 +399,21 @@ int CIcalTimeZone::OffsetAt(std::int64_t t) const
         if (!earliest || SecondsOf(part.m_start) < SecondsOf(earliest->m_start))
             earliest = &part;
     return earliest ? earliest->m_nFrom : 0;
+}
+
+std::vector<std::string_view> ListItems(std::string_view s)
+{
+    std::vector<std::string_view> items;
+    for (;;) {
+        const std::size_t comma = s.find(',');
+        std::string_view item = s.substr(0, comma);
+        while (!item.empty() && item.front() == ' ')
+            item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ')
+            item.remove_suffix(1);
+        items.push_back(item);
+        if (comma == std::string_view::npos)
+            return items;
+        s.remove_prefix(comma + 1);
+    }
 }

@@ -99,3 +99,6 @@ private:
 
 // Seconds since 1970-01-01 of a date-time read as UTC.
 std::int64_t SecondsOf(const IcalDateTime& dt);
+
+// The comma-separated items of a list value, without blanks around them (empty ones kept).
+std::vector<std::string_view> ListItems(std::string_view s);
