@@ -84,6 +84,7 @@ TEST(SyncPlan, EveryEventKeepsItsOwnPart)
         {"a\r\n\r\nb2", {"a", "b"}, {"=", "@8 s"}, {}, "M", "a", "s\r\n【本机】b2"},  // moved there, edited here
         {"a\r\n\r\nb2", {"a", "b"}, {"=", "s"}, {}, "M", "a\r\n\r\ns\r\n【本机】b2"},
         {"a\r\n\r\nb2", {"a", "b"}, {"=", "b2"}, {}, "R", nullptr},  // the same edit on both
+        {"a2", {"a"}, {"a"}, {}, "U", nullptr},  // a new ETag for the same text is no conflict
         {"a\r\n\r\nb2", {"a", "b"}, {"=", nullptr}, {}, "C", nullptr},  // edited here, removed there: up again
         {"a", {"a", "b"}, {"=", "s"}, {}, "R", "a\r\n\r\ns"},           // an edit there beats a removal here
         {"a", {"a", "b"}, {"=", nullptr}, {}, "F", nullptr},
