@@ -1,4 +1,4 @@
-// The memo file functions on POSIX systems: the byte string is the file name.
+// The memo file functions on POSIX systems, where file names are UTF-8.
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
@@ -22,16 +22,46 @@ struct FdTraits {
 };
 using CFd = CScopedHandle<FdTraits>;
 
-// The byte string is the file name; only the folder separator changes.
+bool Exists(const std::string& native)
+{
+    struct stat info {};
+    return lstat(native.c_str(), &info) == 0;
+}
+
+// One name of the program's GB18030 path as the file system spells it: UTF-8, unless only a
+// name in the GBK bytes that earlier versions wrote exists, so old folders keep being used
+// in place (a new file in an old folder lands beside its memos).
+void AppendName(std::string& native, const std::string& gb)
+{
+    const std::string utf8 = almanix::GbToUtf8(gb);
+    const std::size_t start = native.size();
+    native += utf8;
+    if (utf8 == gb || Exists(native))
+        return;
+    native.resize(start);
+    native += gb;
+    if (Exists(native))
+        return;
+    native.resize(start);
+    native += utf8;
+}
+
 std::string NativePath(std::string_view gb)
 {
-    std::string native(gb);
-    for (std::size_t i = 0; i < native.size();) {
-        const std::size_t n = almanix::GbCharLength(native, i);
-        if (n == 1 && native[i] == '\\')
-            native[i] = '/';
+    std::string native;
+    std::string name;
+    for (std::size_t i = 0; i < gb.size();) {
+        const std::size_t n = almanix::GbCharLength(gb, i);
+        if (n == 1 && (gb[i] == '\\' || gb[i] == '/')) {
+            AppendName(native, name);
+            native += '/';
+            name.clear();
+        } else {
+            name.append(gb.substr(i, n));
+        }
         i += n;
     }
+    AppendName(native, name);
     return native;
 }
 

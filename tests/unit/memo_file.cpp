@@ -98,7 +98,7 @@ TEST_F(MemoFileTest, TrailByteThatLooksLikeABackslashIsNoSeparator)
 {
     // "乗" is 81 5C in GBK: one file name, not a folder 81 with a file in it.
     ASSERT_EQ(WriteWholeFile("乗", "z", 1), 0);
-    EXPECT_EQ(Listing("."), std::vector<std::string>{"乗"});
+    EXPECT_EQ(Listing("."), std::vector<std::string>{u8"乗"});
     std::size_t length = 0;
     EXPECT_TRUE(ReadWholeFile("乗", length));
     EXPECT_EQ(RemoveFile("乗"), 0);
@@ -209,19 +209,17 @@ TEST_F(MemoFileTest, PrepareMemoFolderMakesFoldersAndEntersThem)
 {
     fs::create_directory("docs");
     const std::string docs = (root_ / "docs").string();
-    const fs::path memo = root_ / "docs" / "我的记事";
+    const fs::path memo = root_ / "docs" / u8"我的记事";
     for (const std::string& given : {docs, docs + "/", docs + "\\"}) {
         SCOPED_TRACE(given);
         fs::current_path(root_);
         ASSERT_EQ(PrepareMemoFolder(given.c_str()), 0);
         EXPECT_EQ(fs::current_path(), memo);
-        EXPECT_TRUE(fs::is_directory(memo / "日历"));
-        EXPECT_TRUE(fs::is_directory(memo / "备忘"));
-        EXPECT_EQ(Listing(memo), (std::vector<std::string>{"备忘", "日历"}));
+        EXPECT_EQ(Listing(memo), (std::vector<std::string>{u8"备忘", u8"日历"}));
     }
     // Memo files then resolve in the memo folder.
     ASSERT_EQ(WriteWholeFile("日历\\week", "w", 1), 0);
-    EXPECT_EQ(ReadRaw(memo / "日历" / "week"), "w");
+    EXPECT_EQ(ReadRaw(memo / u8"日历" / "week"), "w");
 }
 
 TEST_F(MemoFileTest, PrepareMemoFolderWithObstacles)
@@ -232,17 +230,17 @@ TEST_F(MemoFileTest, PrepareMemoFolderWithObstacles)
         int result;
         const char* cwd;  // under root
     } cases[] = {
-        {"file for the memo folder", "我的记事", -1, "."},
-        {"file for the calendar folder", "我的记事/日历", -1, "docs/我的记事"},
-        {"file for the note folder", "我的记事/备忘", -1, "docs/我的记事"},
+        {"file for the memo folder", u8"我的记事", -1, "."},
+        {"file for the calendar folder", u8"我的记事/日历", -1, u8"docs/我的记事"},
+        {"file for the note folder", u8"我的记事/备忘", -1, u8"docs/我的记事"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::current_path(root_);
         fs::remove_all("docs");
-        fs::create_directories("docs/我的记事");
+        fs::create_directories(u8"docs/我的记事");
         if (std::strchr(c.obstacle, '/') == nullptr)
-            fs::remove("docs/我的记事");
+            fs::remove(u8"docs/我的记事");
         WriteRaw(fs::path("docs") / c.obstacle, "in the way");
         EXPECT_EQ(PrepareMemoFolder((root_ / "docs").string().c_str()), c.result);
         EXPECT_EQ(fs::current_path(), fs::weakly_canonical(root_ / c.cwd));
@@ -250,7 +248,41 @@ TEST_F(MemoFileTest, PrepareMemoFolderWithObstacles)
         EXPECT_EQ(ReadRaw(fs::path("docs") / c.obstacle), "in the way");
     }
     // The other subfolder is still made when one is blocked.
-    EXPECT_TRUE(fs::is_directory(root_ / "docs" / "我的记事" / "日历"));
+    EXPECT_TRUE(fs::is_directory(root_ / "docs" / u8"我的记事" / u8"日历"));
+}
+
+// Names on disk are UTF-8; folders and files an earlier version named in GBK bytes are used
+// in place. Literals without u8 are those GBK bytes.
+TEST_F(MemoFileTest, NamesAreUtf8AndOldGbkNamesStillServe)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> folders;  // made first
+        std::vector<std::string> files;    // made next, holding "old"
+        std::string landed;                // where "日历\备忘" is read and written
+    } cases[] = {
+        {"new folder", {u8"日历"}, {}, u8"日历/备忘"},
+        {"old folder, new file", {"日历"}, {}, "日历/" + std::string(u8"备忘")},
+        {"old folder, old file", {"日历"}, {"日历/备忘"}, "日历/备忘"},
+        {"both folders", {"日历", u8"日历"}, {u8"日历/备忘"}, u8"日历/备忘"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all("日历");
+        fs::remove_all(u8"日历");
+        for (const auto& folder : c.folders)
+            fs::create_directory(folder);
+        for (const auto& file : c.files)
+            WriteRaw(file, "old");
+        std::size_t length = 0;
+        EXPECT_EQ(ReadWholeFile("日历\\备忘", length) != nullptr, !c.files.empty());
+        ASSERT_EQ(WriteWholeFile("日历\\备忘", "new", 3), 0);
+        EXPECT_EQ(ReadRaw(c.landed), "new");
+        EXPECT_EQ(Listing(fs::path(c.landed).parent_path()).size(), 1u);
+        EXPECT_EQ(GetFileStamp("日历\\备忘").m_nSize, 3u);
+        EXPECT_EQ(RemoveFile("日历\\备忘"), 0);
+        EXPECT_FALSE(fs::exists(c.landed));
+    }
 }
 
 TEST_F(MemoFileTest, NoMemoFolderMeansNoMemoFilesAnywhere)
