@@ -1,5 +1,5 @@
 # almanix-cal import, export, import again as a user runs them: the memo files of the second
-# folder equal the first's byte for byte; an unreadable event is skipped and named, and a file
+# folder equal the first's byte for byte, under UTF-8 names; an unreadable event is skipped and named, and a file
 # without a calendar is refused with status 3.
 # cmake -DCAL=almanix-cal -DDATA=tests/data/ical -DWORK=scratch-folder -P check_ical.cmake
 file(REMOVE_RECURSE ${WORK})
@@ -12,6 +12,11 @@ foreach(sample icaljs_shanghai.ics icaljs_newyork.ics libical_sample.ics)
     message(FATAL_ERROR "import ${sample}: status ${rc}\n${out}")
   endif()
 endforeach()
+# File names on Linux are UTF-8, as in a memo folder copied from Windows.
+file(GLOB made RELATIVE ${WORK}/a ${WORK}/a/*)
+if(NOT made STREQUAL "日历")
+  message(FATAL_ERROR "the calendar folder is named '${made}', not '日历'")
+endif()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=1796601600 ${CAL} export --memos ${WORK}/a
                 OUTPUT_FILE ${WORK}/out.ics RESULT_VARIABLE rc ERROR_VARIABLE err)

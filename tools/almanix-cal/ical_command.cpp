@@ -8,7 +8,6 @@
 #include <iterator>
 #include <string>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "commands.h"
@@ -32,23 +31,14 @@ namespace {
 
 constexpr int EXIT_BAD_FILE = 3;
 
-bool IsFolder(const char* szPath)
-{
-    struct stat info {};
-    return stat(szPath, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Enters the memo folder and names its calendar folder: the program's own GB18030 name, or
-// the UTF-8 name of a folder copied from Windows. Empty when the folder cannot be entered.
+// Enters the memo folder and names its calendar folder. Empty when the folder cannot be entered.
 std::string EnterMemoFolder(const char* szDir, bool bCreate)
 {
     if (chdir(szDir) != 0) {
         std::fprintf(stderr, "almanix-cal: cannot enter the memo folder '%s': %s\n", szDir, std::strerror(errno));
         return std::string();
     }
-    if (!IsFolder(MEMO_CALENDAR_FOLDER) && IsFolder(u8"日历"))
-        return u8"日历/";
-    if (bCreate && !IsFolder(MEMO_CALENDAR_FOLDER) && (EnterFolder(MEMO_CALENDAR_FOLDER) != 0 || chdir("..") != 0)) {
+    if (bCreate && (EnterFolder(MEMO_CALENDAR_FOLDER) != 0 || chdir("..") != 0)) {
         std::fprintf(stderr, "almanix-cal: cannot make the calendar folder in '%s'\n", szDir);
         return std::string();
     }

@@ -3,11 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "commands.h"
@@ -15,6 +13,7 @@
 #include "memo/memo_file.h"
 #include "month_grid_text.h"
 #include "monthview/navigation.h"
+#include "text/gbcodec.h"
 
 const char kMonthHelp[] = "almanix-cal [YEAR [MONTH]] [--memos DIR]\n"
                           "  The month as the calendar's grid shows it, UTF-8: the weekday header, six rows of day\n"
@@ -44,29 +43,6 @@ bool ParseNumber(const char* sz, int& nValue)
         nValue = nValue * 10 + (sz[i] - '0');
     }
     return true;
-}
-
-bool IsFolder(const char* szPath)
-{
-    struct stat info {};
-    return stat(szPath, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The program writes its memo folder through the GB18030 names of its file functions; a
-// folder copied from Windows (or made under Wine) has UTF-8 names instead. Reopens every
-// store of the model under the UTF-8 name of "日历".
-void ReopenStoresUnderUtf8Name(CMonthModel& model)
-{
-    const std::size_t nPrefix = std::strlen(MEMO_CALENDAR_FOLDER) + 1;  // "日历\"
-    CMemoStore* stores[] = {&model.m_storeOnce, &model.m_storeSolarYearly, &model.m_storeLunarFirst,
-        &model.m_storeLunarLast, &model.m_storeLunarMiddle, &model.m_storeWeekly};
-    for (CMemoStore* pStore : stores) {
-        if (pStore->m_nMaxIndex < 0 || std::strlen(pStore->m_szFile) <= nPrefix)
-            continue;
-        const std::string name = std::string(u8"日历/") + (pStore->m_szFile + nPrefix);
-        if (pStore->Reset(pStore->m_nMaxIndex, name.c_str()) == 0)
-            pStore->Load();
-    }
 }
 
 }  // namespace
@@ -108,36 +84,26 @@ int RunMonthCommand(int argc, char** argv)
 
     // The model opens its memo files relative to the current directory, as the program does
     // in its memo folder. Without --memos whatever it finds there is not printed.
-    bool bUtf8Names = false;
     if (szMemoFolder) {
         if (chdir(szMemoFolder) != 0) {
             std::fprintf(
                 stderr, "almanix-cal: cannot enter the memo folder '%s': %s\n", szMemoFolder, std::strerror(errno));
             return EXIT_USAGE;
         }
-        bUtf8Names = !IsFolder(MEMO_CALENDAR_FOLDER) && IsFolder(u8"日历");
-    }
-
-    if (szMemoFolder) {
-        const std::string path =
-            bUtf8Names ? std::string(u8"日历/节假日.txt") : std::string(MEMO_CALENDAR_FOLDER) + "/" + kHolidayFileName;
-        std::ifstream in(path, std::ios::binary);
-        if (in) {
-            std::ostringstream bytes;
-            bytes << in.rdbuf();
+        const std::string path = std::string(MEMO_CALENDAR_FOLDER) + "\\" + kHolidayFileName;
+        std::size_t length = 0;
+        if (const std::unique_ptr<char[]> bytes = ReadWholeFile(path.c_str(), length)) {
             CHolidayOverlay overlay;
-            const HolidayFileReport report = overlay.Parse(bytes.str());
+            const HolidayFileReport report = overlay.Parse(std::string_view(bytes.get(), length));
             if (report.m_nBadLines > 0)
                 std::fprintf(stderr, "almanix-cal: %s: %d malformed lines skipped, the first is line %d\n",
-                    path.c_str(), report.m_nBadLines, report.m_nFirstBadLine);
+                    almanix::GbToUtf8(path).c_str(), report.m_nBadLines, report.m_nFirstBadLine);
             SetUserHolidays(overlay);
         }
     }
 
     CMonthModel model;
     model.SetMonth(nYear, nMonth, 0);
-    if (bUtf8Names)
-        ReopenStoresUnderUtf8Name(model);
 
     std::string text = FormatMonthGrid(model, szMemoFolder != nullptr);
     if (szMemoFolder) {
