@@ -297,6 +297,8 @@ std::string ExportIcal(const std::vector<MemoItem>& memos, const ExportOptions& 
     w.Line("VERSION", "2.0");
     w.Line("PRODID", kProdId);
     w.Line("CALSCALE", "GREGORIAN");
+    if (!o.m_calendarName.empty())
+        w.Line("X-WR-CALNAME", EscapeText(o.m_calendarName));
     const bool bExpand = o.m_nExpandFrom > 0 && o.m_nExpandTo >= o.m_nExpandFrom;
     for (const MemoItem& m : memos) {
         long nStart = 0;

@@ -80,7 +80,10 @@ struct ExportOptions {
     std::string m_stamp = "19700101T000000Z";  // DTSTAMP, UTC
     int m_nExpandFrom = 0;                     // with both set: lunar-yearly memos as dated events of these years
     int m_nExpandTo = 0;
+    std::string m_calendarName;  // X-WR-CALNAME (UTF-8), when not empty
 };
+// The name an exported file gives its calendar in the calendar that imports it.
+inline constexpr char kExportCalendarName[] = u8"Almanix 记事";
 struct ExportReport {
     int m_nEvents[5] = {};              // memos written, by kind
     std::vector<ExchangeNote> m_notes;  // memos left out: on no day the calendar shows

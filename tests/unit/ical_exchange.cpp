@@ -48,11 +48,12 @@ void SetMemo(const std::string& folder, int nYear, int nMonth, int nSlot, const 
 
 class IcalExchangeTest : public MemoFolderTest {};
 
+// Both forms of the export, lunar rules and lunar memos as dated events, come back as the
+// same memo files.
 TEST_F(IcalExchangeTest, ExportThenImportIntoAnEmptyFolderGivesTheSameFiles)
 {
     fs::create_directories("a/日历");
-    fs::create_directories("b/日历");
-    const std::string a = "a/日历/", b = "b/日历/";
+    const std::string a = "a/日历/";
     SetMemo(a, 2024, 5, 1, u8"劳动节, 休息; 一天\r\n第二行 \\ 反斜杠\t制表", 0);
     SetMemo(a, 2024, 5, 31, u8"😀 四字节字符", MEMO_CUSTOM_COLOR | 0x123456);
     SetMemo(a, 1900, 2, 1, "first day", 0x00FF00);  // colour bits without the custom bit
@@ -63,27 +64,47 @@ TEST_F(IcalExchangeTest, ExportThenImportIntoAnEmptyFolderGivesTheSameFiles)
     SetMemo(a, -1, 0, 0, u8"周日", 0);
     SetMemo(a, -1, 0, 6, u8"周六", MEMO_CUSTOM_COLOR);
 
-    std::vector<ExchangeNote> notes;
-    ExportReport exported;
-    ExportOptions options;
-    options.m_stamp = "20261207T000000Z";
-    const std::string ics = ExportIcal(ReadMemoFolder(a, notes), options, exported);
-    EXPECT_EQ(exported.m_nEvents[MEMO_KIND_ONCE] + exported.m_nEvents[MEMO_KIND_SOLAR_YEARLY] +
-            exported.m_nEvents[MEMO_KIND_LUNAR_YEARLY] + exported.m_nEvents[MEMO_KIND_WEEKLY],
-        9);
-    for (std::size_t at = 0, end; (end = ics.find("\r\n", at)) != std::string::npos; at = end + 2)
-        EXPECT_LE(end - at, 75u) << ics.substr(at, end - at);
-    EXPECT_EQ(ics, ExportIcal(ReadMemoFolder(a, notes), options, exported)) << "the same memos, the same file";
+    const struct {
+        const char* folder;
+        int nFrom, nTo;  // the years of dated lunar events; 0: rules
+    } forms[] = {{"rules", 0, 0}, {"dated", 2025, 2046}};
+    for (const auto& f : forms) {
+        SCOPED_TRACE(f.folder);
+        const std::string b = std::string(f.folder) + "/日历/";
+        fs::create_directories(b);
+        std::vector<ExchangeNote> notes;
+        ExportReport exported;
+        ExportOptions options;
+        options.m_stamp = "20261207T000000Z";
+        options.m_nExpandFrom = f.nFrom;
+        options.m_nExpandTo = f.nTo;
+        options.m_calendarName = kExportCalendarName;
+        const std::string ics = ExportIcal(ReadMemoFolder(a, notes), options, exported);
+        EXPECT_EQ(exported.m_nEvents[MEMO_KIND_ONCE] + exported.m_nEvents[MEMO_KIND_SOLAR_YEARLY] +
+                exported.m_nEvents[MEMO_KIND_LUNAR_YEARLY] + exported.m_nEvents[MEMO_KIND_WEEKLY],
+            9);
+        std::size_t nEvents = 0, nDescriptions = 0;
+        for (std::size_t at = 0, end; (end = ics.find("\r\n", at)) != std::string::npos; at = end + 2) {
+            EXPECT_LE(end - at, 75u) << ics.substr(at, end - at);
+            nEvents += ics.compare(at, end - at, "BEGIN:VEVENT") == 0;
+            nDescriptions += ics.compare(at, 12, "DESCRIPTION:") == 0;
+        }
+        EXPECT_EQ(ics.find("RSCALE") == std::string::npos, f.nFrom > 0);
+        EXPECT_EQ(nEvents > 9, f.nFrom > 0);
+        EXPECT_EQ(nDescriptions, 1u) << "only the memo of two lines has one";
+        EXPECT_NE(ics.find(u8"\r\nX-WR-CALNAME:Almanix 记事\r\n"), std::string::npos);
+        EXPECT_EQ(ics, ExportIcal(ReadMemoFolder(a, notes), options, exported)) << "the same memos, the same file";
 
-    ImportReport report;
-    ASSERT_EQ(ImportIcal(ics, b, ImportOptions{}, report), 0) << FormatImportReport(report);
-    EXPECT_EQ(FolderBytes(b), FolderBytes(a));
-    EXPECT_EQ(report.m_nAppended, 0);
+        ImportReport report;
+        ASSERT_EQ(ImportIcal(ics, b, ImportOptions{}, report), 0) << FormatImportReport(report);
+        EXPECT_EQ(FolderBytes(b), FolderBytes(a));
+        EXPECT_EQ(report.m_nAppended, 0);
 
-    // A second import finds every text there already and changes nothing.
-    ASSERT_EQ(ImportIcal(ics, b, ImportOptions{}, report), 0);
-    EXPECT_EQ(report.m_nAlreadyThere, 9);
-    EXPECT_EQ(FolderBytes(b), FolderBytes(a));
+        // A second import finds every text there already and changes nothing.
+        ASSERT_EQ(ImportIcal(ics, b, ImportOptions{}, report), 0);
+        EXPECT_EQ(report.m_nAlreadyThere, 9);
+        EXPECT_EQ(FolderBytes(b), FolderBytes(a));
+    }
 }
 
 int Plus8(std::int64_t)

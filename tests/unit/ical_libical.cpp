@@ -5,6 +5,9 @@
 
 #include <libical/ical.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -138,19 +141,26 @@ TEST_F(IcalReaderTest, EveryExportedRuleExpandsToTheDaysTheGridShows)
     icalcomponent_free(cal);
 }
 
-// The dated form for readers without RSCALE: libical reads it too, and the events of a span
-// are the shown days of that span.
+// The dated form for readers without RSCALE: libical, and python-icalendar with dateutil, read
+// it, and the events of a span are the shown days of that span.
 TEST_F(IcalReaderTest, ExpandedLunarMemosAreTheShownDaysOfTheSpan)
 {
     FillFile(0, 4, 17, 17, "L4-");  // 2020 has a leap fourth month
     ExportOptions options;
     options.m_nExpandFrom = 2020;
     options.m_nExpandTo = 2040;
+    options.m_calendarName = kExportCalendarName;
     std::vector<ExchangeNote> notes;
     ExportReport report;
     const std::string ics = ExportIcal(ReadMemoFolder(DefaultCalendarFolder(), notes), options, report);
     icalcomponent* cal = icalparser_parse_string(ics.c_str());
     ASSERT_NE(cal, nullptr);
+    std::string name;
+    for (icalproperty* p = icalcomponent_get_first_property(cal, ICAL_X_PROPERTY); p;
+         p = icalcomponent_get_next_property(cal, ICAL_X_PROPERTY))
+        if (std::string(icalproperty_get_x_name(p)) == "X-WR-CALNAME")
+            name = icalproperty_get_x(p);
+    EXPECT_EQ(name, kExportCalendarName);
     std::set<long> days;
     for (icalcomponent* ev = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); ev;
          ev = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
@@ -168,6 +178,26 @@ TEST_F(IcalReaderTest, ExpandedLunarMemosAreTheShownDaysOfTheSpan)
     }
     EXPECT_EQ(days, expected);
     EXPECT_EQ(expected.size(), 21u + 1);  // one a year, and the leap fourth month
+
+    // The corpus's dateutil reader prints the days of every event up to 2035.
+    std::filesystem::create_directory("dated");
+    std::ofstream("dated/almanix.ics", std::ios::binary) << ics;
+    FILE* pipe = ::popen("/usr/bin/python3 " ALMANIX_SOURCE_DIR "/tests/unit/ical_corpus_dateutil.py dated", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        out.append(buf, n);
+    ASSERT_EQ(::pclose(pipe), 0) << "python3-icalendar and python3-dateutil are needed";
+    std::set<long> theirs;
+    for (std::size_t at = 0; (at = out.find("\t", at)) != std::string::npos;) {
+        const std::size_t list = out.find('\t', at + 1) + 1;
+        at = out.find('\n', list);
+        for (std::size_t d = list; d + 8 <= at; d += 9)
+            theirs.insert(DaysFromCivil(
+                std::stoi(out.substr(d, 4)), std::stoi(out.substr(d + 4, 2)), std::stoi(out.substr(d + 6, 2))));
+    }
+    EXPECT_EQ(theirs, std::set<long>(expected.begin(), expected.upper_bound(DaysFromCivil(2035, 12, 31))));
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ int RunExportCommand(int argc, char** argv)
 {
     const char* szDir = nullptr;
     ExportOptions options;
+    options.m_calendarName = kExportCalendarName;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--memos") == 0 && i + 1 < argc && !szDir) {
             szDir = argv[++i];
