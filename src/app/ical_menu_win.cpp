@@ -2,21 +2,31 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/clock.h"
 #include "base/scoped_handle.h"
 #include "controls/registry.h"
 #include "framework/wnd.h"
 #include "ical/memo_ical.h"
 #include "memo/memo_store.h"
+#include "monthview/navigation.h"
 #include "resource.h"
 #include "text/gbcodec.h"
 
 namespace {
 
 const wchar_t kFilter[] = L"iCalendar (*.ics)\0*.ics\0所有文件 (*.*)\0*.*\0";
+// The save dialog's file types, in the order of ExportForm.
+const wchar_t kExportFilter[] = L"iCalendar，农历记事按农历规则 (RFC 7529)\0*.ics\0"
+                                L"iCalendar，农历记事按日期（适用于 Google、Outlook 等）\0*.ics\0";
+enum class ExportForm { LunarRules = 1, LunarDates = 2 };
+// Dated lunar memos cover last year and twenty ahead: 22 events, 4.6 KB a memo, 1.7 MB for
+// all 360 lunar days. 1900-2049 would write 150 events a memo, 11 MB for all of them.
+constexpr int kDatedYearsBefore = 1, kDatedYearsAfter = 20;
 const char kAutoStartSetting[] = "AutoStart";  // "0": the user turned autostart off
 constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 
@@ -37,7 +47,8 @@ private:
     wchar_t m_szPath[MAX_PATH] = {};
 };
 
-bool AskFile(HWND owner, bool bSave, std::wstring& path)
+// nType: the file type chosen (1 the first), for the save dialog's.
+bool AskFile(HWND owner, bool bSave, std::wstring& path, DWORD* pnType = nullptr)
 {
     wchar_t buffer[MAX_PATH] = L"almanix.ics";
     if (!bSave)
@@ -45,7 +56,8 @@ bool AskFile(HWND owner, bool bSave, std::wstring& path)
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kFilter;
+    ofn.lpstrFilter = bSave ? kExportFilter : kFilter;
+    ofn.nFilterIndex = 1;
     ofn.lpstrFile = buffer;
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrDefExt = L"ics";
@@ -55,6 +67,8 @@ bool AskFile(HWND owner, bool bSave, std::wstring& path)
     if (!(bSave ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn)))
         return false;
     path = buffer;
+    if (pnType)
+        *pnType = ofn.nFilterIndex;
     return true;
 }
 
@@ -214,7 +228,8 @@ void ShowCalendarMenu(HWND owner, POINT pt)
 void ExportMemosWithDialog(HWND owner)
 {
     std::wstring path;
-    if (!AskFile(owner, true, path))
+    DWORD nType = 0;
+    if (!AskFile(owner, true, path, &nType))
         return;
     SYSTEMTIME now;
     ::GetSystemTime(&now);
@@ -223,6 +238,17 @@ void ExportMemosWithDialog(HWND owner)
         now.wMinute, now.wSecond);
     ExportOptions options;
     options.m_stamp = stamp;
+    options.m_calendarName = kExportCalendarName;
+    std::string span;
+    if (nType == static_cast<DWORD>(ExportForm::LunarDates)) {
+        SYSTEMTIME today;
+        GetClockTime(&today);
+        options.m_nExpandFrom = std::max<int>(FIRST_SHOWN_MONTH.m_nYear, today.wYear - kDatedYearsBefore);
+        options.m_nExpandTo = std::min<int>(LAST_SHOWN_MONTH.m_nYear, today.wYear + kDatedYearsAfter);
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "\r\n农历记事写为 %d-%d 年的日期。", options.m_nExpandFrom, options.m_nExpandTo);
+        span = buf;
+    }
     std::vector<ExchangeNote> notes;
     const std::vector<MemoItem> memos = ReadMemoFolder(DefaultCalendarFolder(), notes);
     ExportReport report;
@@ -233,7 +259,7 @@ void ExportMemosWithDialog(HWND owner)
         return;
     }
     Report(owner,
-        "已导出到 " + almanix::Narrow(path) + "\r\n" + Counts(report.m_nEvents) + "。" + Notes(report.m_notes),
+        "已导出到 " + almanix::Narrow(path) + "\r\n" + Counts(report.m_nEvents) + "。" + span + Notes(report.m_notes),
         MB_ICONINFORMATION);
 }
 
@@ -291,6 +317,6 @@ void ShowAboutBox(HWND owner)
 {
     Report(owner,
         "Almanix 日历 2.18\r\n\r\n农历、节气、节日与记事。\r\n记事可导出为 iCalendar（RFC 5545，农历记事按 RFC "
-        "7529），也可从 iCalendar 导入。",
+        "7529 规则或逐年的日期），也可从 iCalendar 导入。",
         MB_ICONINFORMATION);
 }

@@ -1,5 +1,5 @@
-// The calendar's right-click menu: export through the Save dialog, import through the Open
-// dialog with the month repainted, and the autostart switch.
+// The calendar's right-click menu: export through the Save dialog in both of its file types,
+// import through the Open dialog with the month repainted, and the autostart switch.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,6 +53,16 @@ void ChooseFile(HWND dlg, const wchar_t* path)
     ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
 }
 
+// Picks the file type at index (0 the first) as a click in the type box would.
+void ChooseFileType(HWND dlg, int index)
+{
+    HWND types = ::GetDlgItem(dlg, 1136);
+    ASSERT_NE(types, nullptr);
+    ::SendMessageW(types, CB_SETCURSEL, index, 0);
+    for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK})  // systems differ in which one they act on
+        ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(1136, code), reinterpret_cast<LPARAM>(types));
+}
+
 // The report box's text; the box is closed.
 std::wstring TakeReport(AlmanixRun& run)
 {
@@ -95,6 +105,23 @@ TEST(CalendarMenu, ExportImportAndAutostart)
     const std::string ics = ReadBytes(kExportPath);
     EXPECT_NE(ics.find("UID:once-20240501@almanix.memo"), std::string::npos) << ics;
     EXPECT_NE(ics.find("RRULE:RSCALE=CHINESE;FREQ=YEARLY;BYMONTH=8;BYMONTHDAY=15"), std::string::npos);
+    EXPECT_NE(ics.find("\r\nX-WR-CALNAME:Almanix \xe8\xae\xb0\xe4\xba\x8b\r\n"), std::string::npos);  // 记事
+
+    // The second file type writes lunar memos as dated events, one a year, for calendars
+    // without lunar rules.
+    ::DeleteFileW(kExportPath);
+    ::PostMessageW(main, WM_COMMAND, kExport, 0);
+    save = WaitForFileDialog(run);
+    ASSERT_NE(save, nullptr);
+    ChooseFileType(save, 1);
+    ChooseFile(save, kExportPath);
+    EXPECT_NE(TakeReport(run).find(L"农历记事写为"), std::wstring::npos);
+    const std::string dated = ReadBytes(kExportPath);
+    EXPECT_EQ(dated.find("RSCALE"), std::string::npos);
+    int nMidAutumn = 0;
+    for (std::size_t at = 0; (at = dated.find("X-ALMANIX-LUNAR:08-15", at)) != std::string::npos; ++at)
+        ++nMidAutumn;
+    EXPECT_GE(nMidAutumn, 22);  // this year -1 .. +20, and a leap eighth month if one falls in it
 
     WriteBytes(kImportPath,
         "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//e2e//EN\r\nBEGIN:VEVENT\r\nUID:x@e2e\r\n"
