@@ -204,10 +204,14 @@ void WriteEventHead(CIcalWriter& w, const MemoItem& m, const std::string& uid, l
 
 void WriteMemoText(CIcalWriter& w, const std::string& gbText)
 {
-    const std::string utf8 = almanix::GbToUtf8(gbText);
+    // The summary is the first line that holds something: readers drop an empty SUMMARY.
+    std::string utf8 = almanix::GbToUtf8(gbText);
+    const std::size_t first = utf8.find_first_not_of("\r\n \t");
+    utf8.erase(0, first == std::string::npos ? utf8.size() : utf8.rfind('\n', first) + 1);
     const std::size_t nl = utf8.find("\r\n");
     w.Line("SUMMARY", EscapeText(utf8.substr(0, nl)));
-    if (nl == std::string::npos)
+    const std::size_t rest = nl == std::string::npos ? nl : utf8.find_first_not_of("\r\n \t", nl);
+    if (rest == std::string::npos)
         return;
     w.Line("DESCRIPTION", EscapeText(utf8.substr(nl + 2)));
     w.Line(kRestMarkName, kRestMarkValue);

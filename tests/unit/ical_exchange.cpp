@@ -359,3 +359,31 @@ TEST_F(IcalExchangeTest, EndlessRulesOfNoKindAreSpreadOverASpan)
 }
 
 }  // namespace
+
+// A memo whose first lines are empty, or whose last ones are, still has a summary, and no
+// DESCRIPTION that holds nothing.
+TEST(IcalExport, EverySummaryHoldsText)
+{
+    struct Case {
+        const char* text;
+        const char* summary;
+        bool description;
+    };
+    const Case cases[] = {
+        {"\r\n\r\nfoo", "SUMMARY:foo\r\n", false},
+        {"foo\r\n", "SUMMARY:foo\r\n", false},
+        {"\r\nfoo\r\nbar", "SUMMARY:foo\r\n", true},
+    };
+    for (const Case& c : cases) {
+        MemoItem m;
+        m.m_nKind = MEMO_KIND_ONCE;
+        m.m_nFileYear = 2026;
+        m.m_nFileMonth = 12;
+        m.m_nSlot = 7;
+        m.m_text = c.text;
+        ExportReport report;
+        const std::string ics = ExportIcal({m}, ExportOptions{}, report);
+        EXPECT_NE(ics.find(c.summary), std::string::npos) << ics;
+        EXPECT_EQ(ics.find("DESCRIPTION:") != std::string::npos, c.description) << ics;
+    }
+}
