@@ -268,6 +268,10 @@ std::vector<Event> PhoneList()
 std::vector<Event> g_phone;                  // the phone's view: its last listing and its edits since
 std::map<std::string, std::string> g_props;  // UID -> NonText that the phone last wrote
 std::set<std::string> g_written;             // UIDs the phone wrote since the last listing
+// Which event each part here stands for (as of the last sync, followed through the edits here
+// since), and the events the user deleted, on the phone or by deleting their parts here.
+std::map<std::pair<int, std::string>, std::string> g_partOf;
+std::set<std::string> g_deleted;
 
 std::string DayOf(int day)
 {
@@ -321,14 +325,21 @@ void LocalStep()
     const std::size_t i = static_cast<std::size_t>(Pick(static_cast<int>(parts.size())));
     const std::string old = parts[i];
     Forget(old);
+    const auto of = g_partOf.find({day, old});
+    const std::string uid = of == g_partOf.end() ? std::string() : of->second;
+    if (of != g_partOf.end())
+        g_partOf.erase(of);
     if (what < 75) {
         // A user's edit keeps the time of day the part shows: it is the event's.
         const bool timed = old.size() > 6 && old[2] == ':' && old[5] == ' ';
         parts[i] = NewLocalText(timed ? old.substr(0, 6) : "");
         Remember(parts[i]);
+        if (!uid.empty())
+            g_partOf[{day, parts[i]}] = uid;
         Log("here  edit    " + DayOf(day) + " \"" + Shown(old) + "\" -> \"" + Shown(parts[i]) + "\"");
     } else {
         parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(i));
+        g_deleted.insert(uid);
         Log("here  delete  " + DayOf(day) + " \"" + Shown(old) + "\"");
     }
     SetLocal(day, Join(parts));
@@ -395,7 +406,7 @@ void PhoneStep()
     PhoneRun(args);
     Log("phone " + args + was);
     if (args.compare(0, 7, "delete ") == 0) {
-        g_props.erase(e.m_uid);
+        g_deleted.insert(e.m_uid);
         g_written.erase(e.m_uid);
         g_phone.erase(g_phone.begin() + static_cast<std::ptrdiff_t>(i));
     } else if (e.m_uid.compare(0, 2, "ph") == 0) {
@@ -502,7 +513,13 @@ void Check()
     for (auto it = g_props.begin(); it != g_props.end();) {
         const auto e =
             std::find_if(g_phone.begin(), g_phone.end(), [&](const Event& x) { return x.m_uid == it->first; });
-        if (e == g_phone.end()) {  // removed here, so deleted there: no longer the phone's
+        if (e == g_phone.end()) {
+            // An edit here changes the event; only a deletion (there, or of its part here) ends it.
+            if (!g_deleted.count(it->first))
+                Fail("the phone's event " + it->first +
+                    " is gone, though nobody deleted it: what the phone wrote "
+                    "besides its texts went with it:\n  " +
+                    it->second);
             it = g_props.erase(it);
             continue;
         }
@@ -520,6 +537,9 @@ void Check()
             lost += " " + t;
     if (!lost.empty())
         Fail("texts that nobody removed are gone from both sides:" + lost);
+    g_partOf.clear();
+    for (const Event& e : g_phone)
+        g_partOf[{std::stoi(e.m_day.substr(6)), almanix::Utf8ToGb(e.Text())}] = e.m_uid;
 }
 
 void SyncStep()
