@@ -317,7 +317,7 @@ void LocalStep()
         parts.push_back(text);
         SetLocal(day, Join(parts));
         Remember(text);
-        Log("here  add     " + DayOf(day) + " \"" + Shown(text) + "\"");
+        Log("here  add     " + DayOf(day) + " \"" + Shown(almanix::GbToUtf8(text)) + "\"");
         return;
     }
     const int day = filled[Pick(static_cast<int>(filled.size()))];
@@ -336,11 +336,12 @@ void LocalStep()
         Remember(parts[i]);
         if (!uid.empty())
             g_partOf[{day, parts[i]}] = uid;
-        Log("here  edit    " + DayOf(day) + " \"" + Shown(old) + "\" -> \"" + Shown(parts[i]) + "\"");
+        Log("here  edit    " + DayOf(day) + " \"" + Shown(almanix::GbToUtf8(old)) + "\" -> \"" +
+            Shown(almanix::GbToUtf8(parts[i])) + "\"");
     } else {
         parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(i));
         g_deleted.insert(uid);
-        Log("here  delete  " + DayOf(day) + " \"" + Shown(old) + "\"");
+        Log("here  delete  " + DayOf(day) + " \"" + Shown(almanix::GbToUtf8(old)) + "\"");
     }
     SetLocal(day, Join(parts));
 }
