@@ -566,8 +566,8 @@ void SyncStep()
 int main(int argc, char** argv)
 {
     const int steps = argc > 1 ? std::atoi(argv[1]) : 200;
-    g_seed = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10))
-                      : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+    g_seed = argc > 2 && *argv[2] ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10))
+                                  : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
     g_rng.seed(g_seed);
     std::printf("sync soak: %d steps, seed %u, server %s\n", steps, g_seed, DavEnv("ALMANIX_DAV_SERVER").c_str());
     std::fflush(stdout);
