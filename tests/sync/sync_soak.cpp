@@ -407,7 +407,9 @@ void PhoneStep()
     PhoneRun(args);
     Log("phone " + args + was);
     if (args.compare(0, 7, "delete ") == 0) {
+        // Deleted there: an edit here may bring it back as this computer's, no longer the phone's.
         g_deleted.insert(e.m_uid);
+        g_props.erase(e.m_uid);
         g_written.erase(e.m_uid);
         g_phone.erase(g_phone.begin() + static_cast<std::ptrdiff_t>(i));
     } else if (e.m_uid.compare(0, 2, "ph") == 0) {
