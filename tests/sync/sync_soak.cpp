@@ -32,6 +32,7 @@ namespace {
 constexpr int kYear = 2026, kMonth = 12, kFirstDay = 1, kDays = 10;  // the days the soak writes
 
 unsigned g_seed = 0;
+std::string g_folder;  // the scratch folder: a failed run leaves it, with the memos and the sync state
 int g_step = 0;
 std::mt19937 g_rng;
 
@@ -46,8 +47,9 @@ bool Chance(int percent)
 
 [[noreturn]] void Fail(const std::string& what)
 {
-    std::printf(
-        "\nFAILED at step %d (seed %u): %s\nRepeat with: sync_soak <steps> %u\n", g_step, g_seed, what.c_str(), g_seed);
+    std::printf("\nFAILED at step %d (seed %u): %s\nRepeat with: sync_soak <steps> %u\nThe memo folder and the sync "
+                "state stay in %s\n",
+        g_step, g_seed, what.c_str(), g_seed, g_folder.c_str());
     std::fflush(stdout);
     std::exit(1);
 }
@@ -580,6 +582,7 @@ int main(int argc, char** argv)
     if (!folder.PrepareMemos() || !OpenFreshCalendar(g_client, "soak", err))
         Fail("setup: " + err);
     g_cal = g_client.Collection();
+    g_folder = folder.Path().string();
     const auto t0 = std::chrono::steady_clock::now();
     for (g_step = 1; g_step <= steps; ++g_step) {
         const int what = Pick(100);
