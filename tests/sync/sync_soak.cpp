@@ -20,10 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "ical/memo_ical.h"
 #include "memo/memo_store.h"
 #include "scratch_folder.h"
-#include "sync/sync_state.h"
 #include "sync_support.h"
 #include "text/gbcodec.h"
 
@@ -423,13 +421,7 @@ CCalDavClient g_client;
 
 SyncReport Sync(SyncAnswer answer)
 {
-    SyncSetup s;
-    s.m_calendar = g_client.Origin() + g_client.Collection();
-    s.m_collection = g_client.Collection();
-    s.m_calendarFolder = DefaultCalendarFolder();
-    s.m_stateFile = SYNC_STATE_FILE;
-    s.m_answer = answer;
-    const SyncReport r = RunSync(g_client, s);
+    const SyncReport r = SyncNow(g_client, answer);
     char buf[160];
     std::snprintf(buf, sizeof buf, "up %d, down %d, deleted there %d, deleted here %d, merged %d, %d requests",
         r.m_nUploaded, r.m_nDownloaded, r.m_nDeletedRemote, r.m_nDeletedLocal, r.m_nMerged, r.m_nRequests);
