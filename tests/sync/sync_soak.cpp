@@ -425,10 +425,14 @@ SyncReport Sync(SyncAnswer answer)
     char buf[160];
     std::snprintf(buf, sizeof buf, "up %d, down %d, deleted there %d, deleted here %d, merged %d, %d requests",
         r.m_nUploaded, r.m_nDownloaded, r.m_nDeletedRemote, r.m_nDeletedLocal, r.m_nMerged, r.m_nRequests);
-    Log(std::string("sync  ") + (r.m_bOk ? "ok: " : "FAILED: ") + buf +
-        (r.m_question != SyncQuestion::None ? " (asks: an emptied side)" : "") +
+    const bool asks = r.m_question != SyncQuestion::None;
+    Log(std::string("sync  ") +
+        (r.m_bOk       ? "ok: "
+                : asks ? "asks: "
+                       : "FAILED: ") +
+        buf + (asks ? " (an emptied side: which one is right?)" : "") +
         (answer == SyncAnswer::Refill ? " (answered: fill it again)" : ""));
-    if (r.m_question == SyncQuestion::None && !r.m_bOk)
+    if (!asks && !r.m_bOk)
         Fail("the sync failed: " + almanix::GbToUtf8(r.m_status));
     g_counts.m_merged += r.m_nMerged;
     return r;
