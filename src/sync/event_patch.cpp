@@ -4,6 +4,7 @@
 
 #include "ical/ical_format.h"
 #include "ical/memo_ical.h"
+#include "sync/memo_parts.h"
 
 namespace {
 
@@ -53,28 +54,11 @@ std::vector<RawLine> RawLines(const std::string& body)
     return lines;
 }
 
-bool IsTimePrefix(const std::string& s)
-{
-    return s.size() >= 6 && s[0] >= '0' && s[0] <= '2' && s[1] >= '0' && s[1] <= '9' && s[2] == ':' &&
-        s[3] >= '0' && s[3] <= '5' && s[4] >= '0' && s[4] <= '9' && s[5] == ' ';
-}
-
 }  // namespace
 
 std::string PatchEventBody(const std::string& body, const std::string& shownText, const std::string& newText,
     int kind, std::uint32_t flags, bool colour)
 {
-    std::string text = newText;
-    if (IsTimePrefix(shownText) && text.compare(0, 6, shownText, 0, 6) == 0)
-        text.erase(0, 6);
-    CIcalWriter w;
-    WriteMemoText(w, text);
-    if (colour) {
-        MemoItem m;
-        m.m_nKind = kind;
-        m.m_dwFlags = flags;
-        WriteMemoColour(w, m);
-    }
     // The event the memo shows: the first VEVENT that changes no single occurrence.
     const std::vector<RawLine> lines = RawLines(body);
     std::size_t begin = lines.size(), end = lines.size();
@@ -99,6 +83,22 @@ std::string PatchEventBody(const std::string& body, const std::string& shownText
     }
     if (begin == lines.size())
         return std::string();
+    // The time the memo shows before a timed event's summary is the event's own, not its text.
+    bool timed = false;
+    for (std::size_t i = begin + 1; i < end; ++i)
+        if (lines[i].m_name == "DTSTART")
+            timed = lines[i].m_value.find('T') != std::string::npos;
+    std::string text = newText;
+    if (timed && HasTimePrefix(shownText) && text.compare(0, 6, shownText, 0, 6) == 0)
+        text.erase(0, 6);
+    CIcalWriter w;
+    WriteMemoText(w, text);
+    if (colour) {
+        MemoItem m;
+        m.m_nKind = kind;
+        m.m_dwFlags = flags;
+        WriteMemoColour(w, m);
+    }
     std::string out;
     bool written = false;
     int depth = 0;

@@ -93,27 +93,32 @@ std::string PartOfText(const std::string& text)
     return Trimmed(out);
 }
 
+bool HasTimePrefix(const std::string& s)
+{
+    return s.size() >= 6 && s[0] >= '0' && s[0] <= '2' && s[1] >= '0' && s[1] <= '9' && s[2] == ':' &&
+        s[3] >= '0' && s[3] <= '5' && s[4] >= '0' && s[4] <= '9' && s[5] == ' ';
+}
+
 std::vector<int> AlignParts(const std::vector<std::string>& before, const std::vector<std::string>& now)
 {
     std::vector<int> pair(now.size(), -1);
     std::vector<bool> taken(before.size(), false);
-    for (std::size_t i = 0; i < now.size(); ++i)
-        for (std::size_t j = 0; j < before.size(); ++j)
-            if (!taken[j] && before[j] == now[i]) {
-                pair[i] = static_cast<int>(j);
-                taken[j] = true;
-                break;
-            }
-    for (std::size_t i = 0; i < now.size(); ++i) {
-        if (pair[i] >= 0)
-            continue;
-        for (std::size_t j = 0; j < before.size(); ++j)
-            if (!taken[j] && ShareALine(before[j], now[i])) {
-                pair[i] = static_cast<int>(j);
-                taken[j] = true;
-                break;
-            }
-    }
+    // A part that shows an event's time of day stays that event only while it shows that time.
+    auto sameTime = [&](std::size_t j, std::size_t i) {
+        return !HasTimePrefix(before[j]) || now[i].compare(0, 6, before[j], 0, 6) == 0;
+    };
+    auto pass = [&](auto&& fits) {
+        for (std::size_t i = 0; i < now.size(); ++i) {
+            for (std::size_t j = 0; j < before.size() && pair[i] < 0; ++j)
+                if (!taken[j] && fits(j, i)) {
+                    pair[i] = static_cast<int>(j);
+                    taken[j] = true;
+                }
+        }
+    };
+    pass([&](std::size_t j, std::size_t i) { return before[j] == now[i]; });
+    pass([&](std::size_t j, std::size_t i) { return sameTime(j, i) && ShareALine(before[j], now[i]); });
+    pass([&](std::size_t j, std::size_t i) { return HasTimePrefix(before[j]) && sameTime(j, i); });
     std::vector<std::size_t> leftNow, leftBefore;
     for (std::size_t i = 0; i < now.size(); ++i)
         if (pair[i] < 0)
@@ -123,6 +128,7 @@ std::vector<int> AlignParts(const std::vector<std::string>& before, const std::v
             leftBefore.push_back(j);
     if (leftNow.size() == leftBefore.size())
         for (std::size_t k = 0; k < leftNow.size(); ++k)
-            pair[leftNow[k]] = static_cast<int>(leftBefore[k]);
+            if (sameTime(leftBefore[k], leftNow[k]))
+                pair[leftNow[k]] = static_cast<int>(leftBefore[k]);
     return pair;
 }

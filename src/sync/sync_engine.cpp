@@ -174,6 +174,7 @@ private:
     std::string m_token, m_ctag;
     bool m_bUnchangedListing = false;  // the server said nothing changed since the last sync
     bool m_bWrote = false;             // a PUT or DELETE went through
+    bool m_bRefilled = false;          // the user had an emptied side filled again
     std::unordered_map<std::string, std::vector<SyncRecord>> m_records;  // by event
     std::set<MemoPlace> m_blocked;  // slots the sync could not write: what depends on them waits
     std::vector<std::string> m_failures;
@@ -349,13 +350,16 @@ bool CSyncRun::AskIfEmptied()
     if (m_setup.m_answer == SyncAnswer::EmptyBoth)
         return true;
     if (m_setup.m_answer == SyncAnswer::Refill) {
-        // Compared afresh, each side fills the other: nothing is deleted anywhere.
+        // Compared afresh, each side fills the other: nothing is deleted anywhere. What the
+        // server holds is fetched again, now that no record knows it.
         std::vector<SyncRecord> keep;
         for (SyncRecord& r : m_state.m_records)
             if (!r.IsMemo())
                 keep.push_back(std::move(r));
         m_state.m_records.swap(keep);
-        return true;
+        m_in.m_fetched.clear();
+        m_bRefilled = true;
+        return FetchChanged();
     }
     m_rep.m_question = q;
     m_rep.m_status = q == SyncQuestion::ServerEmptied ? "服务器上的日历已被清空，本机还有记事：请选择清空本机记事或重新上传"
@@ -601,7 +605,7 @@ SyncReport CSyncRun::Run()
         for (const SyncRecord& r : a.m_records)
             m_uids.insert(r.m_uid);
     const bool tokenMoved = m_token != m_state.m_syncToken || m_ctag != m_state.m_ctag;
-    if (plan.m_actions.empty() && plan.m_writes.empty() && !tokenMoved && m_failures.empty()) {
+    if (plan.m_actions.empty() && plan.m_writes.empty() && !tokenMoved && m_failures.empty() && !m_bRefilled) {
         m_rep.m_bOk = true;
         m_rep.m_status = "同步完成：没有改动";
         return m_rep;

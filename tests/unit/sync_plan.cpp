@@ -214,6 +214,9 @@ TEST(SyncParts, SplitJoinAndAlign)
         {{"a", "b"}, {"a", "c", "d"}, {0, -1, -1}},            // no line shared, counts differ
         {{"a", "b"}, {"a", "c"}, {0, 1}},                      // one left on each side: an edit
         {{"a", "b", "c"}, {"c"}, {2}},
+        {{"09:45 P1"}, {"L2"}, {-1}},                          // a timed event's part replaced
+        {{"17:00 P1"}, {"17:00 L2", "L3"}, {0, -1}},           // its time tells it, edited
+        {{"17:00 P1", "x"}, {"18:00 P1", "y"}, {-1, 1}},       // another time is another event
     };
     for (const Case& c : cases)
         EXPECT_EQ(AlignParts(c.before, c.now), c.pair);
@@ -381,4 +384,12 @@ TEST(SyncEvent, AnEditKeepsWhatTheMemoDoesNotShow)
         ASSERT_TRUE(EventToMemo(ours, uid, back));
         EXPECT_EQ(back.m_text, "买两个蛋糕\r\n巧克力的") << older;
     }
+}
+
+// A time typed at the start of an all-day event's text is its text.
+TEST(SyncEvent, ATypedTimeIsText)
+{
+    const std::string body = MemoEventBody(Memo("09:00 Standup"), "u1", false);
+    const std::string patched = PatchEventBody(body, "09:00 Standup", "09:00 Standup later", MEMO_KIND_ONCE, 0, false);
+    EXPECT_NE(patched.find("SUMMARY:09:00 Standup later\r\n"), std::string::npos) << patched;
 }
