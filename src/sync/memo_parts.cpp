@@ -126,9 +126,10 @@ std::vector<int> AlignParts(const std::vector<std::string>& before, const std::v
     for (std::size_t j = 0; j < before.size(); ++j)
         if (!taken[j])
             leftBefore.push_back(j);
-    if (leftNow.size() == leftBefore.size())
-        for (std::size_t k = 0; k < leftNow.size(); ++k)
-            if (sameTime(leftBefore[k], leftNow[k]))
-                pair[leftNow[k]] = static_cast<int>(leftBefore[k]);
+    // What is left pairs in order: an edit keeps its event (and all the phone gave it) rather
+    // than deleting it and making another.
+    for (std::size_t k = 0; k < leftNow.size() && k < leftBefore.size(); ++k)
+        if (sameTime(leftBefore[k], leftNow[k]))
+            pair[leftNow[k]] = static_cast<int>(leftBefore[k]);
     return pair;
 }

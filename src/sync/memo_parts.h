@@ -18,7 +18,7 @@ std::string PartOfText(const std::string& text);
 // Which earlier part each part of now is: its index in before, or -1 for a new part. Identical
 // texts pair first, wherever they stand; of the rest, in order, a part pairs with the first
 // unpaired earlier part that shares a line with it, then with one that shows the same time of
-// day ("09:00 "), and what is left pairs by position when as many are left on both sides. An
+// day ("09:00 "), and what is left pairs in order, as far as both sides have parts left. An
 // earlier part that shows a time pairs only with a part that shows the same time. Earlier
 // parts that no part pairs with were removed.
 // "09:00 ": the time of day that a timed event's part begins with.

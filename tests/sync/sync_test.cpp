@@ -531,6 +531,11 @@ TEST_F(Case, PhoneEventsKeepTheirOwnParts)
     EXPECT_EQ(GetMemo(2026, 12, 9), "Birthday");
     EXPECT_EQ(GetMemo(2027, 12, 9), "");
     EXPECT_EQ(GetMemo(2027, 12, 10), "Birthday");
+    Phone(cal, "cancel ev3 20281209");  // one occurrence cancelled there: gone here
+    r = SyncNow(m_client);
+    ASSERT_TRUE(r.m_bOk) << r.m_status;
+    EXPECT_EQ(GetMemo(2028, 12, 9), "");
+    EXPECT_EQ(GetMemo(2026, 12, 9), "Birthday");
     r = SyncNow(m_client);  // nothing left over: no 412, no second upload
     ASSERT_TRUE(r.m_bOk) << r.m_status;
     EXPECT_EQ(r.m_nUploaded + r.m_nDownloaded + r.m_nMerged + r.m_nDeletedRemote + r.m_nDeletedLocal, 0);

@@ -211,7 +211,7 @@ TEST(SyncParts, SplitJoinAndAlign)
     const Case cases[] = {
         {{"a", "b"}, {"b", "a"}, {1, 0}},                      // identical texts, anywhere
         {{"a\r\nx", "b"}, {"b", "a\r\ny"}, {1, 0}},            // a shared line
-        {{"a", "b"}, {"a", "c", "d"}, {0, -1, -1}},            // no line shared, counts differ
+        {{"a", "b"}, {"a", "c", "d"}, {0, 1, -1}},             // no line shared: in order, the rest new
         {{"a", "b"}, {"a", "c"}, {0, 1}},                      // one left on each side: an edit
         {{"a", "b", "c"}, {"c"}, {2}},
         {{"09:45 P1"}, {"L2"}, {-1}},                          // a timed event's part replaced
