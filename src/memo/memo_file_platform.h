@@ -24,8 +24,9 @@ int WriteReplacing(std::string_view path, const char* data, std::size_t length);
 std::unique_ptr<char[]> ReadAll(std::string_view path, std::size_t& length, FileStamp& stamp);
 // 0 when path is gone afterwards (also when there was none), else -1.
 int RemovePath(std::string_view path);
-// The file's last write time and size; both 0 when there is none.
-FileStamp StampOf(std::string_view path);
+// The file's last write time and size; both 0 when there is none. *missing, when given, is
+// true only when the system said that nothing is there (not when the look failed otherwise).
+FileStamp StampOf(std::string_view path, bool* missing = nullptr);
 bool ChangeFolder(std::string_view path);
 bool MakeFolder(std::string_view path);
 

@@ -173,10 +173,13 @@ int RemovePath(std::string_view path)
     return unlink(NativePath(path).c_str()) == 0 || errno == ENOENT ? 0 : -1;
 }
 
-FileStamp StampOf(std::string_view path)
+FileStamp StampOf(std::string_view path, bool* missing)
 {
     struct stat info {};
-    if (stat(NativePath(path).c_str(), &info) != 0)
+    const bool found = stat(NativePath(path).c_str(), &info) == 0;
+    if (missing)
+        *missing = !found && (errno == ENOENT || errno == ENOTDIR);
+    if (!found)
         return FileStamp{};
     FileStamp stamp;
     stamp.m_nWriteTime = static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +

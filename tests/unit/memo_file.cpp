@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +82,46 @@ TEST_F(MemoFileTest, WriteThenReadWholeFile)
         EXPECT_EQ(std::string(buffer.get(), length), data);
         EXPECT_EQ(buffer[length], '\0');
         EXPECT_EQ(Listing("备忘"), std::vector<std::string>{"default"});
+    }
+}
+
+// Reads are served from memory while the file's stamp is unchanged: what another writer does
+// in between must still show, whatever the size.
+TEST_F(MemoFileTest, ReadAgainSeesEveryOtherWriter)
+{
+    fs::create_directory("日历");
+    const char* path = "日历\\202701";
+    const fs::path raw = "日历/202701";
+    struct Step {
+        const char* what;
+        std::optional<std::string> bytes;  // nullopt: the other writer removes the file
+    };
+    const Step steps[] = {{"first", "aaaa"}, {"same size", "bbbb"}, {"longer", "cccccc"}, {"removed", std::nullopt},
+        {"back", "dddd"}, {"ours", "eeee"}};
+    auto stamp = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const Step& step : steps) {
+        if (std::string_view(step.what) == "ours") {
+            ASSERT_EQ(WriteWholeFile(path, step.bytes->data(), step.bytes->size()), 0);
+        } else if (step.bytes) {
+            WriteRaw(raw, *step.bytes);
+            // A distinct write time, as any real later write has.
+            stamp += std::chrono::seconds(1);
+            fs::last_write_time(raw, stamp);
+        } else {
+            fs::remove(raw);
+        }
+        for (int read = 0; read < 2; ++read) {
+            std::size_t length = 0;
+            FileStamp seen;
+            const auto buffer = ReadWholeFile(path, length, &seen);
+            if (!step.bytes) {
+                EXPECT_EQ(buffer, nullptr) << step.what;
+                continue;
+            }
+            ASSERT_TRUE(buffer) << step.what;
+            EXPECT_EQ(std::string(buffer.get(), length), *step.bytes) << step.what;
+            EXPECT_EQ(seen, GetFileStamp(path)) << step.what;
+        }
     }
 }
 
