@@ -138,6 +138,7 @@ private:
     void RefreshLocalItems();
     void ShowBulletinLine();
     std::string FitBulletinText(const std::string& text);
+    int BulletinWidth() const;
     void PlaceStripButtons();
     void EndProgram();
 

@@ -168,6 +168,8 @@ void CCalendarDlg::CreateBulletinLine()
     m_btnBulletin.Create(CALENDAR_BULLETIN_RECT, this, IDC_BULLETIN, face, CALENDAR_BULLETIN_TEXT_COLOR, 110, "宋体");
     m_btnNextBulletin.Create(
         CALENDAR_NEXT_BULLETIN_RECT, this, IDC_NEXT_BULLETIN, face, CALENDAR_BULLETIN_TEXT_COLOR, 100, kStripFace);
+    // An item never reaches under "下一篇", which stays where clicks find it.
+    m_btnBulletin.SetMaxWidth(BulletinWidth());
 
     RefreshLocalItems();
     m_btnPrevMonth.SetText("上月", true);
@@ -485,34 +487,60 @@ void CCalendarDlg::RefreshLocalItems()
 void CCalendarDlg::ShowBulletinLine()
 {
     if (!m_strBulletinText.empty())
-        m_btnBulletin.SetText(m_strBulletinText.c_str(), true);
+        m_btnBulletin.SetText(FitBulletinText(m_strBulletinText).c_str(), true);
     else if (m_nLocalItem < m_localItems.size())
         m_btnBulletin.SetText(FitBulletinText(m_localItems[m_nLocalItem].m_strText).c_str(), true);
 }
 
-std::string CCalendarDlg::FitBulletinText(const std::string& text)
+int CCalendarDlg::BulletinWidth() const
 {
-    // The line ends where "下一篇" begins; a text too long for it keeps its part before "，".
+    // The line ends where "下一篇" begins.
     RECT next;
     ::GetWindowRect(m_btnNextBulletin.m_hWnd, &next);
     ::ScreenToClient(m_hWnd, reinterpret_cast<POINT*>(&next));
-    const int cxMax = next.left - m_btnBulletin.GetRect().left - 4;
+    return next.left - m_btnBulletin.GetRect().left - 4;
+}
+
+std::string CCalendarDlg::FitBulletinText(const std::string& text)
+{
+    // A text too long for the line keeps its part before "，"; one still too long is cut with
+    // "…" where it ends.
+    const int cxMax = BulletinWidth();
     HDC dc = ::GetDC(m_hWnd);
-    int cx = 0, cy = 0;
+    std::string fitted = text;
     {
         SelectScope scope(dc, m_btnBulletin.GetFont());
-        MeasureText(dc, text, &cx, &cy);
+        auto fits = [&](const std::string& t) {
+            int cx = 0, cy = 0;
+            MeasureText(dc, t, &cx, &cy);
+            return cx <= cxMax;
+        };
+        if (!fits(fitted)) {
+            // Character by character: a byte pair inside two characters may look like "，" too.
+            const std::string_view comma = "，";
+            std::vector<std::size_t> ends;  // where each character ends
+            for (std::size_t i = 0; i < text.size();) {
+                if (text.compare(i, comma.size(), comma) == 0 && fitted.size() == text.size())
+                    fitted = text.substr(0, i);
+                i += almanix::GbCharLength(text, i);
+                ends.push_back(i);
+            }
+            if (!fits(fitted)) {
+                // The longest start that fits with the mark.
+                std::size_t lo = 0, hi = ends.size();
+                while (lo < hi) {
+                    const std::size_t mid = (lo + hi + 1) / 2;
+                    if (fits(text.substr(0, ends[mid - 1]) + "…"))
+                        lo = mid;
+                    else
+                        hi = mid - 1;
+                }
+                fitted = (lo > 0 ? text.substr(0, ends[lo - 1]) : std::string()) + "…";
+            }
+        }
     }
     ::ReleaseDC(m_hWnd, dc);
-    if (cx <= cxMax)
-        return text;
-    // Character by character: a byte pair inside two characters may look like "，" too.
-    const std::string_view comma = "，";
-    for (std::size_t i = 0; i < text.size(); i += almanix::GbCharLength(text, i)) {
-        if (text.compare(i, comma.size(), comma) == 0)
-            return text.substr(0, i);
-    }
-    return text;
+    return fitted;
 }
 
 void CCalendarDlg::OnContextMenu(HWND, POINT pt)

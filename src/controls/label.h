@@ -38,6 +38,8 @@ public:
     // never hides.
     void SetText(LPCSTR text, bool bShow);
     void SetTextColor(COLORREF color);
+    // The widest the window may grow; a longer text is clipped there. 0: no limit.
+    void SetMaxWidth(int cx) { m_nMaxWidth = cx; }
 
     const std::string& GetText() const { return m_strText; }
     COLORREF GetTextColor() const { return m_textColor; }
@@ -68,6 +70,7 @@ protected:
     CFont m_font;
     UINT m_nID = 0;
     bool m_bAutoSize = false;
+    int m_nMaxWidth = 0;
 };
 
 class CHoverButton : public CLabel {

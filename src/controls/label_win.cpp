@@ -99,6 +99,8 @@ void CLabel::FitToText(HDC dc)
 {
     int cx = 0, cy = 0;
     MeasureText(dc, m_strText, &cx, &cy);
+    if (m_nMaxWidth > 0 && cx > m_nMaxWidth)
+        cx = m_nMaxWidth;
     RECT now;
     GetWindowRect(&now);
     ::MapWindowPoints(nullptr, GetParent(), reinterpret_cast<POINT*>(&now), 2);

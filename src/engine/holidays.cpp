@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <string>
 
 #include "engine/lunar.h"
 #include "engine/names.h"
@@ -191,6 +192,50 @@ int GetHoliday(int nYear, int nMonth, int nDay, const char** ppszName)
     if (g_userHolidays.CoversYear(nYear))
         return g_userHolidays.Get(nYear, nMonth, nDay, ppszName);
     return GetBuiltInHoliday(nYear, nMonth, nDay, ppszName);
+}
+
+bool IsScheduleUnpublished(int nYear)
+{
+    return nYear > HOLIDAY_TABLE_LAST_YEAR && !g_userHolidays.CoversYear(nYear);
+}
+
+bool NextStatutoryFestival(const SolarDate& from, StatutoryFestival& festival)
+{
+    CLunarDate lunar;
+    lunar.FromSolar(from.m_nYear, from.m_nMonth, from.m_nDay);
+    SolarDate d = from;
+    // Every one of them comes round within a year.
+    for (int i = 0; i < 400 && lunar.IsValid(); ++i, AdvanceSolarDate(d), lunar.NextDay()) {
+        const char* pszName = nullptr;
+        if (d.m_nMonth == 1 && d.m_nDay == 1)
+            pszName = "元旦";
+        else if (d.m_nMonth == 5 && d.m_nDay == 1)
+            pszName = "劳动节";
+        else if (d.m_nMonth == 10 && d.m_nDay == 1)
+            pszName = "国庆节";
+        else if (!lunar.m_bLeap && lunar.m_nMonth == 1 && lunar.m_nDay == 1)
+            pszName = "春节";
+        else if (!lunar.m_bLeap && lunar.m_nMonth == 5 && lunar.m_nDay == 5)
+            pszName = "端午节";
+        else if (!lunar.m_bLeap && lunar.m_nMonth == 8 && lunar.m_nDay == 15)
+            pszName = "中秋节";
+        else if (d.m_nMonth == 4) {
+            SolarTermTime first{}, second{};
+            if (GetSolarTerms(d.m_nYear, 4, first, second) == 0 && first.m_nDay == d.m_nDay)
+                pszName = "清明节";
+        }
+        if (pszName) {
+            festival.m_pszName = pszName;
+            festival.m_date = d;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string UnpublishedScheduleText(int nYear)
+{
+    return std::to_string(nYear) + " 年放假安排尚未公布";
 }
 
 int GetHolidayTableFirstYear()

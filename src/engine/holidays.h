@@ -22,6 +22,20 @@ inline constexpr const char* kHolidayFileName = "\xbd\xda\xbc\xd9\xc8\xd5.txt";
 // names is answered from the file alone; any other from the built-in table.
 int GetHoliday(int nYear, int nMonth, int nDay, const char** ppszName = nullptr);
 
+// True for a year after the built-in table's last one with no schedule from the user's file or
+// a download: its schedule is still to come. (Years before the table are not marked at all.)
+bool IsScheduleUnpublished(int nYear);
+
+// A statutory holiday's festival: 元旦, 春节, 清明节, 劳动节, 端午节, 中秋节 or 国庆节.
+struct StatutoryFestival {
+    const char* m_pszName = nullptr;  // GBK
+    SolarDate m_date{};
+};
+// The first statutory festival on or after `from` (within lunar years 1900-2050): true.
+bool NextStatutoryFestival(const SolarDate& from, StatutoryFestival& festival);
+// The words for a year whose schedule nobody has published yet: "2027 年放假安排尚未公布".
+std::string UnpublishedScheduleText(int nYear);
+
 // First and last year of the built-in table.
 int GetHolidayTableFirstYear();
 int GetHolidayTableLastYear();

@@ -26,10 +26,33 @@ int DaysFrom(const SolarDate& from, const SolarDate& to)
     return DaysBetween(to.m_nYear, to.m_nMonth, to.m_nDay, from.m_nYear, from.m_nMonth, from.m_nDay);
 }
 
+// The next festival, when its year has no schedule yet and no known holiday comes before it.
+bool UnpublishedItem(const SolarDate& today, const HolidayPeriod* pKnown, LocalBulletinItem& item)
+{
+    StatutoryFestival next;
+    if (!NextStatutoryFestival(today, next) || !IsScheduleUnpublished(next.m_date.m_nYear))
+        return false;
+    if (pKnown && DaysFrom(pKnown->m_firstOff, next.m_date) >= 0)
+        return false;
+    const int nDays = DaysFrom(today, next.m_date);
+    const std::string words = UnpublishedScheduleText(next.m_date.m_nYear);
+    char buf[160];
+    if (nDays > 0)
+        std::snprintf(buf, sizeof buf, "距%s（%s）还有 %d 天，%s", next.m_pszName, MonthDay(next.m_date).c_str(), nDays,
+            words.c_str());
+    else
+        std::snprintf(buf, sizeof buf, "今天是%s，%s", next.m_pszName, words.c_str());
+    item = LocalBulletinItem{LOCAL_BULLETIN_HOLIDAY, buf, next.m_date};
+    return true;
+}
+
 bool HolidayItem(const SolarDate& today, LocalBulletinItem& item)
 {
     HolidayPeriod period;
-    if (!FindHolidayPeriod(today, period))
+    const bool bKnown = FindHolidayPeriod(today, period);
+    if (UnpublishedItem(today, bKnown ? &period : nullptr, item))
+        return true;
+    if (!bKnown)
         return false;
     const std::string name = period.m_pszName;
     std::string off = "放假 " + MonthDay(period.m_firstOff);
@@ -72,20 +95,15 @@ bool TermItem(const SolarDate& today, LocalBulletinItem& item)
     return false;
 }
 
-bool MemoItem(const SolarDate& day, const char* pszWhen, const DayMemoReader& memosOf, LocalBulletinItem& item)
+// One item a memo: a cut item then never hides another memo.
+void AddMemoItems(const SolarDate& day, const char* pszWhen, const DayMemoReader& memosOf,
+    std::vector<LocalBulletinItem>& items)
 {
-    std::string text;
     for (const std::string& memo : memosOf(day)) {
         const std::string line = memo.substr(0, memo.find_first_of("\r\n"));
-        if (line.empty())
-            continue;
-        text += text.empty() ? std::string(pszWhen) + "：" : "；";
-        text += line;
+        if (!line.empty())
+            items.push_back(LocalBulletinItem{LOCAL_BULLETIN_MEMO, std::string(pszWhen) + "：" + line, day});
     }
-    if (text.empty())
-        return false;
-    item = LocalBulletinItem{LOCAL_BULLETIN_MEMO, text, day};
-    return true;
 }
 
 }  // namespace
@@ -98,12 +116,10 @@ std::vector<LocalBulletinItem> BuildLocalBulletinItems(const SolarDate& today, c
         items.push_back(item);
     if (TermItem(today, item))
         items.push_back(item);
-    if (MemoItem(today, "今天", memosOf, item))
-        items.push_back(item);
+    AddMemoItems(today, "今天", memosOf, items);
     SolarDate tomorrow = today;
     AdvanceSolarDate(tomorrow);
-    if (MemoItem(tomorrow, "明天", memosOf, item))
-        items.push_back(item);
+    AddMemoItems(tomorrow, "明天", memosOf, items);
     return items;
 }
 

@@ -244,6 +244,13 @@ int CMonthModel::SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags, co
     return nResult;
 }
 
+// 元旦, 春节 and 国庆: the days off people plan a year around.
+bool IsMainFestival(int nMonth, int nDay, const CLunarDate& lunar)
+{
+    return (nMonth == 1 && nDay == 1) || (nMonth == 10 && nDay == 1) ||
+        (!lunar.m_bLeap && lunar.m_nMonth == 1 && lunar.m_nDay == 1);
+}
+
 void AppendNotePiece(char* pszBuffer, int& nPos, const CMemoEntry* pEntry)
 {
     if (!CMonthModel::HasMemoText(pEntry))
@@ -266,6 +273,8 @@ char* CMonthModel::BuildDayNote(int nDay, int& nLength) const
     if (cell.m_nHoliday != HOLIDAY_NONE && cell.m_pszHoliday)
         std::snprintf(szHoliday, sizeof szHoliday, "%s %s", cell.m_pszHoliday,
             cell.m_nHoliday == HOLIDAY_OFF ? "放假" : "调休上班");
+    else if (IsMainFestival(m_nMonth, nDay, cell.m_lunar) && IsScheduleUnpublished(m_nYear))
+        std::snprintf(szHoliday, sizeof szHoliday, "%s", UnpublishedScheduleText(m_nYear).c_str());
     const int nHoliday = static_cast<int>(std::strlen(szHoliday));
     const CMemoEntry* pieces[4] = {
         GetWeeklyEntry(cell.m_nWeekday), GetOnceEntry(nDay), GetSolarYearlyEntry(nDay), GetLunarEntry(nDay)};

@@ -70,13 +70,15 @@ namespace {
 
 const int kItem = 1053, kNext = 1054;
 
-// The bulletin line's own items on lunar New Year's Eve 2026 with a memo for the next day:
-// "下一篇" steps through them, and a click on the memo item opens that day's memo dialog.
+// The bulletin line's own items on lunar New Year's Eve 2026 with two memos for the next day,
+// the first too long for the line: "下一篇" steps through them, no item reaches under it, and a
+// click on a memo item opens that day's memo dialog.
 TEST(Holidays, BulletinLineShowsItsOwnItems)
 {
     CreateDirectoryW(MemoFolder().c_str(), nullptr);
     CreateDirectoryW((MemoFolder() + L"\\日历").c_str(), nullptr);
-    WriteBytes(MemoFolder() + L"\\日历\\202602", MemoFile(MemoRecord(17, "拜年")));
+    WriteBytes(MemoFolder() + L"\\日历\\202602", MemoFile(MemoRecord(17, "拜年 给外婆外公舅舅姨妈打电话问好再去看望邻居")));
+    WriteBytes(MemoFolder() + L"\\日历\\102", MemoFile(MemoRecord(17, "生日")));
     SetTestClockTo({2026, 2, 0, 16, 12, 0, 0, 0});
 
     AlmanixRun run;
@@ -90,7 +92,15 @@ TEST(Holidays, BulletinLineShowsItsOwnItems)
     EXPECT_TRUE(WaitUntil([&] { return TextOf(item) == L"2月18日 雨水"; }, 5000));
     Click(item, 3, 3);  // a solar term opens nothing
     Click(next, 3, 3);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(item) == L"明天：拜年"; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(item).rfind(L"明天：拜年", 0) == 0; }, 5000));
+    const std::wstring cut = TextOf(item);
+    EXPECT_EQ(cut.back(), L'…') << cut;
+    RECT rcItem, rcNext;
+    GetWindowRect(item, &rcItem);
+    GetWindowRect(next, &rcNext);
+    EXPECT_LE(rcItem.right, rcNext.left);
+    Click(next, 3, 3);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(item) == L"明天：生日"; }, 5000));
     PostClick(item, 3, 3);
     HWND dlg = WaitForDialog(run, L"输入记事 - 日历2.18");
     ASSERT_NE(dlg, nullptr);
