@@ -111,6 +111,7 @@ protected:
     void OnUninstall();
     LRESULT OnCtrlNotify(WPARAM id, LPARAM);
     void OnTimer(UINT_PTR id);
+    void FinishStart();
     void OnExitButton();
     LRESULT OnBulletinDone(WPARAM, LPARAM result);
     void OnContextMenu(HWND, POINT pt);

@@ -64,8 +64,9 @@ void CCalendarDlg::DoDataExchange(CDataExchange* pDX)
 }
 
 // Start-up, in the order the calendar's parts need each other: sockets, the window's place
-// and title, autostart, the memo folder, the notebook, navigation, the month, the bulletin
-// line; the clock starts and the window goes into the desktop last.
+// and title, the memo folder, navigation, the month, the bulletin line; the clock starts and
+// the window goes into the desktop last. What the first paint does not show waits for it
+// (FinishStart).
 BOOL CCalendarDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
@@ -73,18 +74,25 @@ BOOL CCalendarDlg::OnInitDialog()
     PlaceAtSavedPosition();
     SetWindowText(kTitle);
     PlaceStripButtons();
-    RegisterAutostart();
     PrepareMemoFolder(almanix::Narrow(DocumentsFolder()).c_str());
     m_holidayFile.Refresh();
-    RestoreNotebook();
     CreateNavigation();
     GoToToday();
     CreateBulletinLine();
-    StartSync();
     m_bInitDone = true;
     SetTimer(CALENDAR_TIMER_ID, CALENDAR_TIMER_MS);
+    // A timer's message comes only when nothing is left to paint.
+    SetTimer(CALENDAR_START_TIMER_ID, USER_TIMER_MINIMUM);
     EmbedInDesktop(m_hWnd);
     return TRUE;
+}
+
+void CCalendarDlg::FinishStart()
+{
+    // The notebook and its tab are windows of their own, each as slow to make as the calendar.
+    RestoreNotebook();
+    RegisterAutostart();
+    StartSync();
 }
 
 void CCalendarDlg::StartSockets()
@@ -156,10 +164,14 @@ void CCalendarDlg::CreateNavigation()
         std::snprintf(item, sizeof(item), "%d月", m);
         m_comboMonth.AddString(item);
     }
+    // A hundred and fifty years: filled in one go, not redrawn item by item.
+    m_comboYear.SendMessage(WM_SETREDRAW, FALSE);
+    m_comboYear.SendMessage(CB_INITSTORAGE, SELECTOR_YEAR_COUNT, SELECTOR_YEAR_COUNT * 8);
     for (int i = 0; i < SELECTOR_YEAR_COUNT; ++i) {
         std::snprintf(item, sizeof(item), "%d年", SELECTOR_FIRST_YEAR + i);
         m_comboYear.AddString(item);
     }
+    m_comboYear.SendMessage(WM_SETREDRAW, TRUE);
 }
 
 void CCalendarDlg::CreateBulletinLine()
@@ -374,8 +386,13 @@ void CCalendarDlg::ShowMonth(YearMonth month)
     m_comboMonth.SetCurSel(items.m_nMonthItem);
 }
 
-void CCalendarDlg::OnTimer(UINT_PTR)
+void CCalendarDlg::OnTimer(UINT_PTR id)
 {
+    if (id == CALENDAR_START_TIMER_ID) {
+        KillTimer(CALENDAR_START_TIMER_ID);
+        FinishStart();
+        return;
+    }
     switch (PlanTick(m_nTickCount, !m_strBulletinText.empty())) {
     case TICK_SHOW_SELECTED_TIP:
         m_pMonthView->ShowSelectedTip();
@@ -640,6 +657,7 @@ void CCalendarDlg::AskPendingQuestion()
 void CCalendarDlg::OnDestroy()
 {
     KillTimer(CALENDAR_TIMER_ID);
+    KillTimer(CALENDAR_START_TIMER_ID);
     m_pSyncWorker.reset();
     // A fetch still under way must neither post to a window that is gone nor hold up the end.
     if (m_pFetcher)

@@ -40,8 +40,10 @@ inline constexpr int CALENDAR_TAB_RISE = 54;
 // The notebook, when it has never been placed: this far below the calendar.
 inline constexpr int NOTEBOOK_DEFAULT_GAP = 10;
 
-// The one timer: the clock, the tip of today, the bulletin and the holiday file.
+// The clock's timer: the clock, the tip of today, the bulletin and the holiday file.
 inline constexpr UINT_PTR CALENDAR_TIMER_ID = 1;
+// Once, right after the first paint: what start-up leaves for later.
+inline constexpr UINT_PTR CALENDAR_START_TIMER_ID = 2;
 inline constexpr UINT CALENDAR_TIMER_MS = 1000;
 
 inline constexpr COLORREF CALENDAR_STRIP_COLOR = RGB(50, 80, 90);
