@@ -62,6 +62,8 @@ int CDayTipWnd::ShowTip(char* text, int len, int x, int y)
 
 int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT flags)
 {
+    const std::string_view oldText(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen)));
+    const bool bSameText = text && len > 0 && oldText == std::string_view(text, strnlen(text, static_cast<size_t>(len)));
     if (m_nTextLen > 0)
         FreeTipText(m_pText);
     // A buffer that is not handed over stays the caller's: keep no pointer into it.
@@ -82,10 +84,20 @@ int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT fla
     m_size = {cx, cy};
     if (m_hWnd) {
         // Also the window's text, where screen readers and other programs read it.
-        SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
+        if (!bSameText)
+            SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
         // The box is not kept inside the screen: near an edge part of it lies outside. Placing
-        // and showing are one window operation: each costs about as much as both.
-        SetWindowPos(after, x - cx / 2 + 2, y + 12, cx, cy, flags);
+        // and showing are one window operation: each costs about as much as both. A tip
+        // already on show only moves: raising it again would restack its owner too.
+        if (IsWindowVisible() && (flags & SWP_SHOWWINDOW)) {
+            after = nullptr;
+            flags = (flags & ~SWP_SHOWWINDOW) | SWP_NOZORDER;
+        }
+        RECT now;
+        GetWindowRect(&now);
+        const RECT want = {x - cx / 2 + 2, y + 12, x - cx / 2 + 2 + cx, y + 12 + cy};
+        if (!::EqualRect(&now, &want) || !IsWindowVisible() || (flags & SWP_SHOWWINDOW))
+            SetWindowPos(after, want.left, want.top, cx, cy, flags);
         Invalidate(FALSE);
     }
     return 0;
