@@ -63,20 +63,9 @@ int GetBuiltInHoliday(int nYear, int nMonth, int nDay, const char** ppszName)
 
 bool IsValidUtf8(std::string_view s)
 {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = c < 0x80 ? 1
-            : (c >= 0xC2 && c < 0xE0)  ? 2
-            : (c >= 0xE0 && c < 0xF0)  ? 3
-            : (c >= 0xF0 && c < 0xF5)  ? 4
-                                       : 0;
-        if (n == 0 || i + n > s.size())
+    for (std::size_t i = 0, n; i < s.size(); i += n)
+        if ((n = almanix::Utf8CharLength(s, i)) == 0)
             return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "sync/web_get.h"
 
+#include "base/scoped_handle.h"
 #include "sync/dav_url.h"
 #include "text/gbcodec_win.h"
 
@@ -9,17 +10,12 @@ constexpr int MAX_REDIRECTS = 5;
 // A data file is small: a server slower than this is taken as not answering.
 constexpr int GET_TIMEOUT_MS = 10000;
 
-struct CInternetHandle {
-    HINTERNET h = nullptr;
-    explicit CInternetHandle(HINTERNET x) : h(x) {}
-    CInternetHandle(const CInternetHandle&) = delete;
-    CInternetHandle& operator=(const CInternetHandle&) = delete;
-    ~CInternetHandle()
-    {
-        if (h)
-            WinHttpCloseHandle(h);
-    }
+struct InternetTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { WinHttpCloseHandle(h); }
 };
+using CInternetHandle = CScopedHandle<InternetTraits>;
 
 // TLS 1.2 and 1.3 where the system takes them: before Windows 8.1's updates, WinHTTP offers
 // TLS 1.0 only unless told. A system that knows neither keeps its own choice.
@@ -63,38 +59,38 @@ bool GetOnce(HINTERNET session, const DavUrl& url, std::size_t nMaxBytes, WebGet
 {
     CInternetHandle connect(
         WinHttpConnect(session, almanix::GbToWide(url.m_host).c_str(), static_cast<INTERNET_PORT>(url.m_nPort), 0));
-    CInternetHandle request(connect.h ? WinHttpOpenRequest(connect.h, L"GET", almanix::GbToWide(url.m_path).c_str(),
+    CInternetHandle request(connect.IsValid() ? WinHttpOpenRequest(connect.Get(), L"GET", almanix::GbToWide(url.m_path).c_str(),
                                             nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                             url.m_bSecure ? WINHTTP_FLAG_SECURE : 0)
                                       : nullptr);
-    if (!request.h) {
+    if (!request.IsValid()) {
         r.m_error = WinHttpFailureWords(GetLastError());
         return false;
     }
     // Redirects are looked at here, each against the rule; nothing of this computer goes along.
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    WinHttpSetOption(request.h, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+    WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
     DWORD disabled = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_AUTHENTICATION;
-    WinHttpSetOption(request.h, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+    WinHttpSetOption(request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
     // The wait for the reply's headers has a timeout of its own, which the session's leave be.
     DWORD wait = GET_TIMEOUT_MS;
-    WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &wait, sizeof wait);
-    if (!WinHttpSendRequest(request.h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.h, nullptr)) {
+    WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &wait, sizeof wait);
+    if (!WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request.Get(), nullptr)) {
         r.m_error = WinHttpFailureWords(GetLastError());
         return false;
     }
     DWORD status = 0, size = sizeof status;
-    WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
         WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
     r.m_nStatus = static_cast<int>(status);
     r.m_body.clear();
-    location = status >= 300 && status < 400 ? Header(request.h, WINHTTP_QUERY_LOCATION) : std::string();
+    location = status >= 300 && status < 400 ? Header(request.Get(), WINHTTP_QUERY_LOCATION) : std::string();
     if (status != 200)
         return true;
     char buf[8192];
     for (DWORD got = 0;; r.m_body.append(buf, got)) {
-        if (!WinHttpReadData(request.h, buf, sizeof buf, &got)) {
+        if (!WinHttpReadData(request.Get(), buf, sizeof buf, &got)) {
             r.m_nStatus = 0;
             r.m_error = WinHttpFailureWords(GetLastError());
             return false;
@@ -164,13 +160,13 @@ WebGetResult WebGet(const std::string& url, std::size_t nMaxBytes)
         return r;
     }
     CInternetHandle session(OpenWebSession(GET_TIMEOUT_MS, GET_TIMEOUT_MS, GET_TIMEOUT_MS, GET_TIMEOUT_MS));
-    if (!session.h) {
+    if (!session.IsValid()) {
         r.m_error = WinHttpFailureWords(GetLastError());
         return r;
     }
     for (int nHop = 0;; ++nHop) {
         std::string location;
-        if (!GetOnce(session.h, at, nMaxBytes, r, location) || location.empty())
+        if (!GetOnce(session.Get(), at, nMaxBytes, r, location) || location.empty())
             return r;
         DavUrl next;
         if (nHop == MAX_REDIRECTS || !ParseDavUrl(RedirectTarget(at, location), next) || !IsAllowedAddress(next) ||

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "text/gbcodec.h"
+
 namespace almanix {
 namespace {
 
@@ -151,25 +153,6 @@ private:
         return true;
     }
 
-    static void AppendUtf8(std::string& out, unsigned u)
-    {
-        if (u < 0x80) {
-            out += static_cast<char>(u);
-        } else if (u < 0x800) {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        } else if (u < 0x10000) {
-            out += static_cast<char>(0xE0 | (u >> 12));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (u >> 18));
-            out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-
     // \uXXXX, a surrogate pair as two of them.
     bool Escape(std::string& out)
     {
@@ -183,24 +166,6 @@ private:
             u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
         }
         AppendUtf8(out, u);
-        return true;
-    }
-
-    // One UTF-8 character of 2-4 bytes, as RFC 3629 allows (no overlong forms, no surrogates).
-    bool Utf8Char(std::string& out)
-    {
-        const auto c = static_cast<unsigned char>(m_text[m_nPos]);
-        const std::size_t n = (c >= 0xC2 && c < 0xE0) ? 2 : (c >= 0xE0 && c < 0xF0) ? 3 : (c >= 0xF0 && c < 0xF5) ? 4 : 0;
-        if (n == 0 || m_text.size() - m_nPos < n)
-            return false;
-        const auto c1 = static_cast<unsigned char>(m_text[m_nPos + 1]);
-        if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90))
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(m_text[m_nPos + k]) & 0xC0) != 0x80)
-                return false;
-        out.append(m_text.substr(m_nPos, n));
-        m_nPos += n;
         return true;
     }
 
@@ -218,8 +183,11 @@ private:
             if (c < 0x20)
                 return false;
             if (c >= 0x80) {
-                if (!Utf8Char(out))
+                const std::size_t n = Utf8CharLength(m_text, m_nPos);
+                if (n == 0)
                     return false;
+                out.append(m_text.substr(m_nPos, n));
+                m_nPos += n;
                 continue;
             }
             ++m_nPos;

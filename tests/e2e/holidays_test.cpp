@@ -105,17 +105,6 @@ namespace {
 
 const int kHolidayUpdateCommand = 32791, kAboutCommand = 32782;
 
-// The folder the case's web server serves (scripts/e2e.sh starts it for HolidayUpdate* cases).
-std::wstring WebServerDir()
-{
-    const wchar_t* dir = _wgetenv(L"ALMANIX_BULLETIN_DIR");
-    std::wstring path = dir ? dir : L"";
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return L"Z:" + path;
-}
-
 // January 2027 is shown, without badges, while the update is off; turned on in the menu, it
 // fetches the year from the web server and the shown month takes its 休 at once. The file is
 // stored beside the memos, and the About box says how each year went.
