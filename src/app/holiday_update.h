@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "monthview/holiday_download.h"
+#include "sync/posting_worker.h"
 
 // Posted when a round ended: lParam owns a HolidayRound (delete it).
 #define WM_HOLIDAYS_DONE (WM_APP + 40)
@@ -27,20 +27,17 @@ HolidayYearOutcome UpdateHolidayYear(const std::string& urlPattern, const std::s
 
 class CHolidayUpdater {
 public:
+    // On destruction a round under way is left to end with the process (see CPostingWorker).
     CHolidayUpdater(HWND notify, std::string memoFolder, std::string urlPattern);
-    // Waits briefly for a round under way, then leaves it to end with the process: a stored
-    // file is only ever replaced whole.
-    ~CHolidayUpdater();
-    CHolidayUpdater(const CHolidayUpdater&) = delete;
-    CHolidayUpdater& operator=(const CHolidayUpdater&) = delete;
 
     // Starts a round over years. False while one runs.
     bool Request(const std::vector<int>& years);
-    bool Running() const;
+    bool Running() const { return m_worker.Running(); }
 
 private:
-    struct Shared;
-    std::shared_ptr<Shared> m_p;
+    std::string m_memoFolder;
+    std::string m_urlPattern;
+    CPostingWorker<HolidayRound> m_worker;
 };
 
 // "自动更新节假日": on unless the user turned it off.

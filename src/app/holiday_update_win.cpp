@@ -1,10 +1,5 @@
 #include "app/holiday_update.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "controls/registry.h"
 #include "memo/memo_file.h"
 #include "sync/web_get.h"
@@ -62,77 +57,19 @@ HolidayYearOutcome UpdateHolidayYear(const std::string& urlPattern, const std::s
     return outcome;
 }
 
-struct CHolidayUpdater::Shared {
-    HWND m_hNotify = nullptr;
-    std::string m_memoFolder;
-    std::string m_urlPattern;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<int> m_years;
-    bool m_bWanted = false, m_bStop = false;
-    std::atomic<bool> m_bRunning{false};
-    std::thread m_thread;
-};
-
 CHolidayUpdater::CHolidayUpdater(HWND notify, std::string memoFolder, std::string urlPattern)
-    : m_p(std::make_shared<Shared>())
+    : m_memoFolder(std::move(memoFolder)), m_urlPattern(std::move(urlPattern)), m_worker(notify, WM_HOLIDAYS_DONE)
 {
-    m_p->m_hNotify = notify;
-    m_p->m_memoFolder = std::move(memoFolder);
-    m_p->m_urlPattern = std::move(urlPattern);
-    std::shared_ptr<Shared> p = m_p;  // the thread keeps it alive when it outlives this object
-    m_p->m_thread = std::thread([p] {
-        for (;;) {
-            std::vector<int> years;
-            {
-                std::unique_lock<std::mutex> lock(p->m_mutex);
-                p->m_cv.wait(lock, [&] { return p->m_bWanted || p->m_bStop; });
-                if (p->m_bStop)
-                    return;
-                p->m_bWanted = false;
-                years.swap(p->m_years);
-            }
-            auto* round = new HolidayRound;
-            for (int nYear : years)
-                round->push_back(UpdateHolidayYear(p->m_urlPattern, p->m_memoFolder, nYear));
-            p->m_bRunning = false;
-            if (!::PostMessageW(p->m_hNotify, WM_HOLIDAYS_DONE, 0, reinterpret_cast<LPARAM>(round)))
-                delete round;
-        }
-    });
-}
-
-CHolidayUpdater::~CHolidayUpdater()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_p->m_mutex);
-        m_p->m_bStop = true;
-    }
-    m_p->m_cv.notify_all();
-    for (int i = 0; i < 20 && m_p->m_bRunning; ++i)
-        ::Sleep(50);
-    if (m_p->m_bRunning)
-        m_p->m_thread.detach();
-    else
-        m_p->m_thread.join();
 }
 
 bool CHolidayUpdater::Request(const std::vector<int>& years)
 {
-    if (m_p->m_bRunning.exchange(true))
-        return false;
-    {
-        std::lock_guard<std::mutex> lock(m_p->m_mutex);
-        m_p->m_bWanted = true;
-        m_p->m_years = years;
-    }
-    m_p->m_cv.notify_all();
-    return true;
-}
-
-bool CHolidayUpdater::Running() const
-{
-    return m_p->m_bRunning;
+    return m_worker.Request([folder = m_memoFolder, pattern = m_urlPattern, years] {
+        HolidayRound round;
+        for (int nYear : years)
+            round.push_back(UpdateHolidayYear(pattern, folder, nYear));
+        return round;
+    });
 }
 
 bool HolidayUpdateWanted()
