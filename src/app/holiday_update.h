@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "monthview/holiday_download.h"
-#include "sync/posting_worker.h"
+#include "framework/posting_worker.h"
 
 // Posted when a round ended: lParam owns a HolidayRound (delete it).
 #define WM_HOLIDAYS_DONE (WM_APP + 40)

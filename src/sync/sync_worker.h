@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "sync/posting_worker.h"
+#include "framework/posting_worker.h"
 #include "sync/sync_engine.h"
 
 // Posted when a sync ended: lParam owns a SyncReport (delete it).
