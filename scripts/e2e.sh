@@ -68,8 +68,9 @@ release_port() {
   exec {port_fd}>&-
 }
 
-# Cases named Bulletin* get a real web server, run as the calling user, on 127.0.0.1:$port
-# serving $ALMANIX_BULLETIN_DIR; the case stops it by creating the file "stop" in that folder.
+# Cases named Bulletin* and HolidayUpdate* get a real web server, run as the calling user, on
+# 127.0.0.1:$port serving $ALMANIX_BULLETIN_DIR; the case stops it by creating the file "stop"
+# in that folder. HolidayUpdate* cases have the test build ask it for the holiday schedules.
 start_web_server() {
   local dir=$1
   mkdir -p "$dir/www/link230" "$dir/nginx"
@@ -129,9 +130,12 @@ for c in $cases; do
     rm -rf "$work"; continue
   fi
   export ALMANIX_E2E_BULLETIN_PORT=$port
-  unset ALMANIX_BULLETIN_DIR
+  unset ALMANIX_BULLETIN_DIR ALMANIX_E2E_HOLIDAY_URL
   case "$c" in
-    Bulletin*)
+    HolidayUpdate*) export ALMANIX_E2E_HOLIDAY_URL="http://127.0.0.1:$port/holidays/{year}.json" ;;
+  esac
+  case "$c" in
+    Bulletin*|HolidayUpdate*)
       if ! start_web_server "$work"; then
         echo "[FAIL] $c (no web server on port $port)"; failed=$((failed + 1))
         [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null

@@ -9,6 +9,7 @@
 #include "net/bulletin.h"
 #include "net/bulletin_fetcher.h"
 #include "app/calendar_layout.h"
+#include "app/holiday_update.h"
 #include "controls/label.h"
 #include "framework/dialog.h"
 #include "dialogs/memo_dlg.h"
@@ -78,6 +79,8 @@ public:
         COMMAND_ID_HANDLER_EX(ID_ABOUT, OnAbout)
         COMMAND_ID_HANDLER_EX(ID_SYNC_SETTINGS, OnSyncSettings)
         MESSAGE_HANDLER_EX(WM_SYNC_DONE, OnSyncDone)
+        COMMAND_ID_HANDLER_EX(ID_HOLIDAY_UPDATE, OnHolidayUpdate)
+        MESSAGE_HANDLER_EX(WM_HOLIDAYS_DONE, OnHolidaysDone)
         MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
@@ -121,6 +124,8 @@ protected:
     void OnAbout();
     void OnSyncSettings();
     LRESULT OnSyncDone(WPARAM, LPARAM report);
+    void OnHolidayUpdate();
+    LRESULT OnHolidaysDone(WPARAM, LPARAM round);
     void OnDestroy();
 
 private:
@@ -158,4 +163,13 @@ private:
     int m_nOpenMemoDialogs = 0;
     SyncQuestion m_question = SyncQuestion::None;  // not answered yet
     bool m_bAsking = false;                        // the question is showing
+
+    // The holiday schedules' update: the stored downloads are read and the first years asked
+    // at the first tick, after the window has shown; then whatever falls due, once a day.
+    void CheckHolidays();
+    void ReadHolidayDownloads();
+    std::unique_ptr<CHolidayUpdater> m_pHolidayUpdater;
+    HolidayAskLog m_holidayAsks;
+    bool m_bHolidaysStarted = false;
+    bool m_bHolidayUpdate = false;  // the menu's switch
 };

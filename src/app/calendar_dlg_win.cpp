@@ -9,6 +9,7 @@
 #include "app/bulletin_host.h"
 #include "app/clock.h"
 #include "app/exit_dlg.h"
+#include "app/holiday_source.h"
 #include "app/ical_menu.h"
 #include "controls/desktop.h"
 #include "controls/registry.h"
@@ -413,6 +414,7 @@ void CCalendarDlg::OnTimer(UINT_PTR id)
         ::IsWindowEnabled(m_hWnd))
         RequestSync();
     AskPendingQuestion();
+    CheckHolidays();
     SYSTEMTIME now;
     GetClockTime(&now);
     if (now.wDay != m_nTodayDay || now.wMonth != m_nTodayMonth || now.wYear != m_nTodayYear)
@@ -654,11 +656,83 @@ void CCalendarDlg::AskPendingQuestion()
         RequestSync(answer);
 }
 
+void CCalendarDlg::OnHolidayUpdate()
+{
+    m_bHolidayUpdate = !HolidayUpdateWanted();
+    SetHolidayUpdateWanted(m_bHolidayUpdate);
+    // Turned on, it asks at once, whatever was asked before.
+    if (m_bHolidayUpdate && m_bHolidaysStarted) {
+        m_holidayAsks = HolidayAskLog();
+        CheckHolidays();
+    }
+}
+
+void CCalendarDlg::CheckHolidays()
+{
+    if (!m_bHolidaysStarted) {
+        m_bHolidaysStarted = true;
+        m_bHolidayUpdate = HolidayUpdateWanted();
+        m_holidayAsks = LoadHolidayAskLog();
+        ReadHolidayDownloads();
+    }
+    if (!m_bHolidayUpdate || !*HolidayUrlPattern())
+        return;
+    if (!m_pHolidayUpdater) {
+        const std::string memoFolder = MemoFolderPath(DocumentsFolder());
+        if (memoFolder.empty())
+            return;  // nowhere to keep a download
+        m_pHolidayUpdater = std::make_unique<CHolidayUpdater>(m_hWnd, memoFolder, HolidayUrlPattern());
+    }
+    if (m_pHolidayUpdater->Running())
+        return;
+    SYSTEMTIME now;
+    GetClockTime(&now);
+    const SolarDate today = {now.wYear, now.wMonth, now.wDay};
+    const std::int64_t nNow = HolidayClockMinutes(today, now.wHour, now.wMinute);
+    const std::vector<int> due = HolidayYearsDue(nNow, today, m_pMonthView->m_nYear, m_holidayAsks, HasHolidaySchedule);
+    if (due.empty() || !m_pHolidayUpdater->Request(due))
+        return;
+    // Asked, whatever the answer: a year not published yet is asked again a day later.
+    for (int nYear : due)
+        m_holidayAsks.m_asked[nYear] = nNow;
+    SaveHolidayAskLog(m_holidayAsks);
+}
+
+void CCalendarDlg::ReadHolidayDownloads()
+{
+    SYSTEMTIME now;
+    GetClockTime(&now);
+    if (LoadHolidayDownloads(std::string(), HOLIDAY_DOWNLOAD_FIRST_YEAR, now.wYear + 1).empty())
+        return;
+    m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
+    RefreshLocalItems();
+}
+
+LRESULT CCalendarDlg::OnHolidaysDone(WPARAM, LPARAM lParam)
+{
+    std::unique_ptr<HolidayRound> round(reinterpret_cast<HolidayRound*>(lParam));
+    SYSTEMTIME now;
+    GetClockTime(&now);
+    const SolarDate today = {now.wYear, now.wMonth, now.wDay};
+    std::string words;
+    bool bTaken = false;
+    for (const HolidayYearOutcome& o : *round) {
+        words += (words.empty() ? "" : "\r\n") + HolidayUpdateWords(o.m_nYear, o.m_bTaken, today, o.m_reason);
+        bTaken = bTaken || o.m_bTaken;
+    }
+    SaveHolidayUpdateWords(words);
+    // The shown month takes the new badges at once.
+    if (bTaken)
+        ReadHolidayDownloads();
+    return 0;
+}
+
 void CCalendarDlg::OnDestroy()
 {
     KillTimer(CALENDAR_TIMER_ID);
     KillTimer(CALENDAR_START_TIMER_ID);
     m_pSyncWorker.reset();
+    m_pHolidayUpdater.reset();
     // A fetch still under way must neither post to a window that is gone nor hold up the end.
     if (m_pFetcher)
         m_pFetcher->Shutdown();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/clock.h"
+#include "app/holiday_update.h"
 #include "base/scoped_handle.h"
 #include "controls/registry.h"
 #include "framework/wnd.h"
@@ -212,6 +213,8 @@ void ShowCalendarMenu(HWND owner, POINT pt)
     ::AppendMenuW(menu, MF_STRING, ID_SYNC_SETTINGS, L"同步…");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING | (IsAutoStartSet() ? MF_CHECKED : MF_UNCHECKED), ID_AUTOSTART, L"开机启动");
+    ::AppendMenuW(
+        menu, MF_STRING | (HolidayUpdateWanted() ? MF_CHECKED : MF_UNCHECKED), ID_HOLIDAY_UPDATE, L"自动更新节假日");
     ::AppendMenuW(menu, MF_STRING, ID_ABOUT, L"关于 Almanix");
     if (pt.x == -1 && pt.y == -1) {
         RECT rc;
@@ -315,8 +318,10 @@ void ToggleAutoStart()
 
 void ShowAboutBox(HWND owner)
 {
+    const std::string holidays = LoadHolidayUpdateWords();
     Report(owner,
         "Almanix 日历 2.18\r\n\r\n农历、节气、节日与记事。\r\n记事可导出为 iCalendar（RFC 5545，农历记事按 RFC "
-        "7529 规则或逐年的日期），也可从 iCalendar 导入。",
+        "7529 规则或逐年的日期），也可从 iCalendar 导入。" +
+            (holidays.empty() ? std::string() : "\r\n\r\n" + holidays),
         MB_ICONINFORMATION);
 }

@@ -26,6 +26,8 @@ constexpr int USER_FIRST_YEAR = 1900;
 constexpr int USER_LAST_YEAR = 2100;
 
 CHolidayOverlay g_userHolidays;
+CHolidayOverlay g_downloadedDays;
+std::vector<int> g_downloadedYears;
 
 // Names from user files, kept for the life of the program: cells and tips hold pointers to
 // them across a reload of the file.
@@ -33,6 +35,11 @@ const char* InternName(const std::string& name)
 {
     static std::set<std::string, std::less<>> names;
     return names.insert(name).first->c_str();
+}
+
+bool IsGoodName(const std::string& name)
+{
+    return !name.empty() && name.size() <= MAX_NAME_BYTES;
 }
 
 int GetBuiltInHoliday(int nYear, int nMonth, int nDay, const char** ppszName)
@@ -57,20 +64,9 @@ int GetBuiltInHoliday(int nYear, int nMonth, int nDay, const char** ppszName)
 
 bool IsValidUtf8(std::string_view s)
 {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = c < 0x80 ? 1
-            : (c >= 0xC2 && c < 0xE0)  ? 2
-            : (c >= 0xE0 && c < 0xF0)  ? 3
-            : (c >= 0xF0 && c < 0xF5)  ? 4
-                                       : 0;
-        if (n == 0 || i + n > s.size())
+    for (std::size_t i = 0, n; i < s.size(); i += n)
+        if ((n = almanix::Utf8CharLength(s, i)) == 0)
             return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
     return true;
 }
 
@@ -191,12 +187,23 @@ int GetHoliday(int nYear, int nMonth, int nDay, const char** ppszName)
 {
     if (g_userHolidays.CoversYear(nYear))
         return g_userHolidays.Get(nYear, nMonth, nDay, ppszName);
+    const int nKind = g_downloadedDays.Get(nYear, nMonth, nDay, ppszName);
+    if (nKind != HOLIDAY_NONE ||
+        std::find(g_downloadedYears.begin(), g_downloadedYears.end(), nYear) != g_downloadedYears.end())
+        return nKind;
     return GetBuiltInHoliday(nYear, nMonth, nDay, ppszName);
+}
+
+bool HasHolidaySchedule(int nYear)
+{
+    return g_userHolidays.CoversYear(nYear) ||
+        std::find(g_downloadedYears.begin(), g_downloadedYears.end(), nYear) != g_downloadedYears.end() ||
+        (nYear >= HOLIDAY_TABLE_FIRST_YEAR && nYear <= HOLIDAY_TABLE_LAST_YEAR);
 }
 
 bool IsScheduleUnpublished(int nYear)
 {
-    return nYear > HOLIDAY_TABLE_LAST_YEAR && !g_userHolidays.CoversYear(nYear);
+    return nYear > HOLIDAY_TABLE_LAST_YEAR && !HasHolidaySchedule(nYear);
 }
 
 bool NextStatutoryFestival(const SolarDate& from, StatutoryFestival& festival)
@@ -287,6 +294,30 @@ int CHolidayOverlay::Get(int nYear, int nMonth, int nDay, const char** ppszName)
     return nKind;
 }
 
+bool CHolidayOverlay::SetDay(const SolarDate& d, int nKind, const std::string& name)
+{
+    if ((nKind != HOLIDAY_OFF && nKind != HOLIDAY_WORK) || !IsGoodName(name) || d.m_nYear < USER_FIRST_YEAR ||
+        d.m_nYear > USER_LAST_YEAR || !IsValidSolarDate(d.m_nYear, d.m_nMonth, d.m_nDay))
+        return false;
+    Year& y = Touch(d.m_nYear);
+    y.m_kinds[d.m_nMonth - 1][d.m_nDay - 1] = static_cast<unsigned char>(nKind);
+    y.m_names[d.m_nMonth - 1][d.m_nDay - 1] = InternName(name);
+    return true;
+}
+
+void CHolidayOverlay::MergeFrom(const CHolidayOverlay& other)
+{
+    for (const Year& from : other.m_years) {
+        Year& to = Touch(from.m_nYear);
+        for (int m = 0; m < 12; ++m)
+            for (int d = 0; d < 31; ++d)
+                if (from.m_kinds[m][d] != HOLIDAY_NONE) {
+                    to.m_kinds[m][d] = from.m_kinds[m][d];
+                    to.m_names[m][d] = from.m_names[m][d];
+                }
+    }
+}
+
 HolidayFileReport CHolidayOverlay::Parse(std::string_view bytes)
 {
     m_years.clear();
@@ -333,19 +364,16 @@ HolidayFileReport CHolidayOverlay::Parse(std::string_view bytes)
             ? DaysBetween(last.m_nYear, last.m_nMonth, last.m_nDay, first.m_nYear, first.m_nMonth, first.m_nDay)
             : -1;
         bGood = bGood && dates.empty() && nSpan >= 0 && nSpan < 366 && (kind == kRestMark || kind == kWorkMark) &&
-            !name.empty() && name.size() <= MAX_NAME_BYTES;
+            IsGoodName(name);
         if (!bGood) {
             if (report.m_nBadLines++ == 0)
                 report.m_nFirstBadLine = nLine;
             continue;
         }
         ++report.m_nGoodLines;
-        const char* pszName = InternName(name);
-        const unsigned char nKind = kind == kRestMark ? HOLIDAY_OFF : HOLIDAY_WORK;
+        const int nKind = kind == kRestMark ? HOLIDAY_OFF : HOLIDAY_WORK;
         for (SolarDate d = first;; AdvanceSolarDate(d)) {
-            Year& y = Touch(d.m_nYear);
-            y.m_kinds[d.m_nMonth - 1][d.m_nDay - 1] = nKind;
-            y.m_names[d.m_nMonth - 1][d.m_nDay - 1] = pszName;
+            SetDay(d, nKind, name);
             if (d.m_nYear == last.m_nYear && d.m_nMonth == last.m_nMonth && d.m_nDay == last.m_nDay)
                 break;
         }
@@ -356,6 +384,12 @@ HolidayFileReport CHolidayOverlay::Parse(std::string_view bytes)
 void SetUserHolidays(const CHolidayOverlay& overlay)
 {
     g_userHolidays = overlay;
+}
+
+void SetDownloadedHolidays(const CHolidayOverlay& days, const std::vector<int>& years)
+{
+    g_downloadedDays = days;
+    g_downloadedYears = years;
 }
 
 bool FindHolidayPeriod(const SolarDate& from, HolidayPeriod& period)

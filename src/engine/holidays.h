@@ -22,6 +22,9 @@ inline constexpr const char* kHolidayFileName = "\xbd\xda\xbc\xd9\xc8\xd5.txt";
 // names is answered from the file alone; any other from the built-in table.
 int GetHoliday(int nYear, int nMonth, int nDay, const char** ppszName = nullptr);
 
+// Whether GetHoliday knows nYear's schedule: the user's file, a download or the built-in table.
+bool HasHolidaySchedule(int nYear);
+
 // True for a year after the built-in table's last one with no schedule from the user's file or
 // a download: its schedule is still to come. (Years before the table are not marked at all.)
 bool IsScheduleUnpublished(int nYear);
@@ -64,6 +67,11 @@ public:
     bool CoversYear(int nYear) const { return Find(nYear) != nullptr; }
     // As GetHoliday, for a year this overlay covers; HOLIDAY_NONE for any other.
     int Get(int nYear, int nMonth, int nDay, const char** ppszName) const;
+    // Marks day d (a real date, years 1900-2100) HOLIDAY_OFF or HOLIDAY_WORK with the holiday's
+    // name (GBK, 1-64 bytes, the rule of a file line's name). False, nothing marked, otherwise.
+    bool SetDay(const SolarDate& d, int nKind, const std::string& name);
+    // Takes every marked day of other over what this overlay holds for that day.
+    void MergeFrom(const CHolidayOverlay& other);
 
 private:
     struct Year {
@@ -78,6 +86,11 @@ private:
 
 // Makes overlay the user's schedules that GetHoliday answers from; an empty one removes them.
 void SetUserHolidays(const CHolidayOverlay& overlay);
+// Makes the downloaded schedules of the given years those that GetHoliday answers from, below
+// the user's and above the built-in table: a year among them has only the days listed. days
+// also holds days its files list beside their year (a New Year's holiday that begins in
+// December): those count wherever the user's file does not name their year.
+void SetDownloadedHolidays(const CHolidayOverlay& days, const std::vector<int>& years);
 
 // A holiday's days off around its festival.
 struct HolidayPeriod {

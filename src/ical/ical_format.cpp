@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include "text/gbcodec.h"
+
 namespace {
 
 constexpr std::size_t kFoldOctets = 75;
@@ -86,25 +88,6 @@ bool ParseLine(std::string_view line, IcalProperty& prop)
     return true;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 (Notepad's "Unicode" and "Unicode big endian") to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::string_view bytes, bool bBigEndian)
 {
@@ -122,7 +105,7 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bBigEndian)
         } else if (cp >= 0xD800 && cp < 0xE000) {
             cp = 0xFFFD;
         }
-        AppendUtf8(out, cp);
+        almanix::AppendUtf8(out, cp);
     }
     return out;
 }

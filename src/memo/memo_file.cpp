@@ -190,6 +190,13 @@ int RemoveFile(const char* path)
     return RemovePath(path);
 }
 
+int MakeSubfolder(const char* path)
+{
+    if (!g_bMemoFolderUsable || path == nullptr || *path == '\0')
+        return -1;
+    return memo_platform::MakeFolder(path) ? 0 : -1;
+}
+
 int PrepareMemoFolder(const char* documentsFolder)
 {
     // No Documents folder: no memo folder either, rather than the folder the program started in.

@@ -41,6 +41,9 @@ std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, Fil
 
 FileStamp GetFileStamp(const char* path);
 
+// Creates folder path (one level): 0 when it was made, -1 when not (it exists already, say).
+int MakeSubfolder(const char* path);
+
 // 0 when path no longer exists afterwards (removed, or there was none), else -1.
 int RemoveFile(const char* path);
 

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "sync/dav_url.h"
+#include "sync/web_get.h"
 
 namespace {
 
@@ -71,34 +72,6 @@ template <class T> struct ComPtr {
             p->Release();
     }
 };
-
-std::string SystemMessage(DWORD code)
-{
-    switch (code) {
-    case ERROR_WINHTTP_SECURE_FAILURE:
-    case ERROR_WINHTTP_SECURE_INVALID_CA:
-    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
-    case ERROR_WINHTTP_SECURE_INVALID_CERT:
-    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-        return "服务器的证书无法验证，安全连接已中止";
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-        return "无法与服务器建立安全连接（TLS），连接已中止";
-    case ERROR_WINHTTP_CANNOT_CONNECT:
-    case ERROR_WINHTTP_CONNECTION_ERROR:
-        return "服务器没有应答";
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
-        return "找不到服务器的地址";
-    case ERROR_WINHTTP_TIMEOUT:
-        return "服务器应答超时";
-    default:
-        break;
-    }
-    char buf[64];
-    wsprintfA(buf, "网络错误 %lu", code);
-    return buf;
-}
 
 // The path part of an href that a server may write as a whole URL.
 std::string PathOf(const std::string& href)
@@ -165,20 +138,6 @@ bool TakesEventsAndWrites(const DavResponse& r)
     return events && writes;
 }
 
-// TLS 1.2 and 1.3 where the system takes them: before Windows 8.1's updates, WinHTTP offers
-// TLS 1.0 only unless told. A system that knows neither keeps its own choice.
-void EnableModernTls(HINTERNET session)
-{
-#ifndef WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3
-#define WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3 0x00002000
-#endif
-    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-    if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
-        protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-        WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
-    }
-}
-
 // One reply header ("" when absent).
 std::string Header(HINTERNET request, DWORD query)
 {
@@ -195,7 +154,7 @@ bool ReadReply(HINTERNET request, std::string& reply, std::string& error)
     for (;;) {
         DWORD avail = 0;
         if (!WinHttpQueryDataAvailable(request, &avail)) {
-            error = SystemMessage(GetLastError());
+            error = WinHttpFailureWords(GetLastError());
             return false;
         }
         if (avail == 0)
@@ -206,7 +165,7 @@ bool ReadReply(HINTERNET request, std::string& reply, std::string& error)
         reply.resize(at + want);
         DWORD got = 0;
         if (!WinHttpReadData(request, &reply[at], want, &got)) {
-            error = SystemMessage(GetLastError());
+            error = WinHttpFailureWords(GetLastError());
             return false;
         }
         reply.resize(at + got);
@@ -508,7 +467,7 @@ bool CCalDavClient::Impl::Connect(const DavUrl& url, std::string& error)
     InternetHandle next(
         WinHttpConnect(m_session.h, Wide(url.m_host).c_str(), static_cast<INTERNET_PORT>(url.m_nPort), 0));
     if (!next.h) {
-        error = SystemMessage(GetLastError());
+        error = WinHttpFailureWords(GetLastError());
         return false;
     }
     std::swap(m_connect.h, next.h);
@@ -542,18 +501,11 @@ bool CCalDavClient::Open(const std::string& url, const std::string& user, const 
     b64.resize(n);
     m_p->m_auth = L"Authorization: Basic " + b64 + L"\r\n";
 
-    // The system's proxy settings where Windows offers them to WinHTTP (8.1 on), else WinHTTP's own.
-    m_p->m_session.h =
-        WinHttpOpen(L"Almanix", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!m_p->m_session.h)
-        m_p->m_session.h = WinHttpOpen(
-            L"Almanix", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    m_p->m_session.h = OpenWebSession(10000, 10000, 30000, 60000);
     if (!m_p->m_session.h) {
-        m_error = SystemMessage(GetLastError());
+        m_error = WinHttpFailureWords(GetLastError());
         return false;
     }
-    EnableModernTls(m_p->m_session.h);
-    WinHttpSetTimeouts(m_p->m_session.h, 10000, 10000, 30000, 60000);
     return m_p->Connect(start, m_error);
 }
 
@@ -624,7 +576,7 @@ int CCalDavClient::Request(const char* method, const std::string& path, const st
     if (tls.OnlyRevocationUnknown(code))
         code = Send(m_p->m_connect.h, m_p->m_server.m_bSecure, false, method, path, head, body, req, tls);
     if (code != 0) {
-        m_error = SystemMessage(code);
+        m_error = WinHttpFailureWords(code);
         // A server that refuses a request (401, 403) may close the connection before it has
         // read the body, and the reset can swallow its answer: ask once more without a body.
         if (!body.empty() &&
@@ -633,7 +585,7 @@ int CCalDavClient::Request(const char* method, const std::string& path, const st
             const int status = Request("PROPFIND", path, "Depth: 0\r\n", "", ignored, nullptr);
             if (status >= 400)
                 return status;
-            m_error = SystemMessage(code);
+            m_error = WinHttpFailureWords(code);
         }
         return 0;
     }

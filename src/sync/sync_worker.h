@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-#include <memory>
+#include <string>
 
+#include "framework/posting_worker.h"
 #include "sync/sync_engine.h"
 
 // Posted when a sync ended: lParam owns a SyncReport (delete it).
@@ -15,22 +16,18 @@ class CSyncWorker {
 public:
     // memoFolder: the program's memo folder, absolute and ending in a separator (program
     // bytes); empty when there is none, and then every sync fails and says so.
+    // On destruction a running sync is left to end with the process (see CPostingWorker).
     CSyncWorker(HWND notify, std::string memoFolder);
-    // Waits briefly for a running sync, then leaves it to end with the process: memo files
-    // are only ever replaced whole, so a sync cut off anywhere loses nothing.
-    ~CSyncWorker();
-    CSyncWorker(const CSyncWorker&) = delete;
-    CSyncWorker& operator=(const CSyncWorker&) = delete;
 
     // Starts a sync with the stored settings. False when one is running already.
     // cautious: memos were saved while the last sync ran (see PlanSync); answer: the user's
     // answer to the question of the last sync's report.
     bool Request(bool cautious = false, SyncAnswer answer = SyncAnswer::None);
-    bool Running() const;
+    bool Running() const { return m_worker.Running(); }
 
 private:
-    struct Shared;
-    std::shared_ptr<Shared> m_p;
+    std::string m_memoFolder;
+    CPostingWorker<SyncReport> m_worker;
 };
 
 // One sync of the memo folder memoFolder (as CSyncWorker takes it) with the stored settings, on

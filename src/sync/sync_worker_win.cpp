@@ -1,10 +1,5 @@
 #include "sync/sync_worker.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "memo/memo_file.h"
 #include "sync/caldav_client.h"
 #include "sync/sync_settings.h"
@@ -140,73 +135,13 @@ SyncReport SyncWithSettings(const std::string& memoFolder, bool cautious, SyncAn
     return r;
 }
 
-struct CSyncWorker::Shared {
-    HWND m_hNotify = nullptr;
-    std::string m_memoFolder;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_bWanted = false, m_bStop = false, m_bCautious = false;
-    SyncAnswer m_answer = SyncAnswer::None;
-    std::atomic<bool> m_bRunning{false};
-    std::thread m_thread;
-};
-
-CSyncWorker::CSyncWorker(HWND notify, std::string memoFolder) : m_p(std::make_shared<Shared>())
+CSyncWorker::CSyncWorker(HWND notify, std::string memoFolder)
+    : m_memoFolder(std::move(memoFolder)), m_worker(notify, WM_SYNC_DONE)
 {
-    m_p->m_hNotify = notify;
-    m_p->m_memoFolder = std::move(memoFolder);
-    std::shared_ptr<Shared> p = m_p;  // the thread keeps it alive when it outlives this object
-    m_p->m_thread = std::thread([p] {
-        for (;;) {
-            bool cautious = false;
-            SyncAnswer answer = SyncAnswer::None;
-            {
-                std::unique_lock<std::mutex> lock(p->m_mutex);
-                p->m_cv.wait(lock, [&] { return p->m_bWanted || p->m_bStop; });
-                if (p->m_bStop)
-                    return;
-                p->m_bWanted = false;
-                cautious = p->m_bCautious;
-                answer = p->m_answer;
-            }
-            auto* report = new SyncReport(SyncWithSettings(p->m_memoFolder, cautious, answer));
-            p->m_bRunning = false;
-            if (!::PostMessageW(p->m_hNotify, WM_SYNC_DONE, 0, reinterpret_cast<LPARAM>(report)))
-                delete report;
-        }
-    });
-}
-
-CSyncWorker::~CSyncWorker()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_p->m_mutex);
-        m_p->m_bStop = true;
-    }
-    m_p->m_cv.notify_all();
-    for (int i = 0; i < 40 && m_p->m_bRunning; ++i)
-        ::Sleep(50);
-    if (m_p->m_bRunning)
-        m_p->m_thread.detach();
-    else
-        m_p->m_thread.join();
 }
 
 bool CSyncWorker::Request(bool cautious, SyncAnswer answer)
 {
-    if (m_p->m_bRunning.exchange(true))
-        return false;
-    {
-        std::lock_guard<std::mutex> lock(m_p->m_mutex);
-        m_p->m_bWanted = true;
-        m_p->m_bCautious = cautious;
-        m_p->m_answer = answer;
-    }
-    m_p->m_cv.notify_all();
-    return true;
-}
-
-bool CSyncWorker::Running() const
-{
-    return m_p->m_bRunning;
+    return m_worker.Request(
+        [folder = m_memoFolder, cautious, answer] { return SyncWithSettings(folder, cautious, answer); });
 }

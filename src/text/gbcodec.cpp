@@ -363,6 +363,21 @@ std::string Utf16ToGb(std::u16string_view text)
     return UnitsToGb(text.data(), text.size());
 }
 
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    uint8_t buf[4];
+    out.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(EncodeUtf8(cp, buf) - buf));
+}
+
+size_t Utf8CharLength(std::string_view s, size_t i)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data()) + i;
+    char32_t cp;
+    const size_t n = DecodeUtf8(p, reinterpret_cast<const uint8_t*>(s.data()) + s.size(), cp);
+    const bool bWritten = n == 3 && p[0] == 0xEF && p[1] == 0xBF && p[2] == 0xBD;  // U+FFFD itself
+    return cp == kReplacement && !bWritten ? 0 : n;
+}
+
 std::string GbToUtf8(std::string_view gb)
 {
     const uint8_t* p = reinterpret_cast<const uint8_t*>(gb.data());

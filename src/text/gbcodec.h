@@ -21,6 +21,12 @@ std::string GbToUtf8(std::string_view gb);
 // sequence (as Unicode recommends: "\xE5\x86" cut short is one U+FFFD, "\xC0\x80" two).
 std::string Utf8ToGb(std::string_view utf8);
 
+// Appends code point cp (below U+110000, not a surrogate) to out as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+// Bytes of the well-formed UTF-8 character that starts at s[i] (i < s.size()): 1-4, or 0 when
+// the bytes there are no such character (overlong forms and surrogates included).
+std::size_t Utf8CharLength(std::string_view s, std::size_t i);
+
 // Bytes of the sequence that starts at gb[i] (i < gb.size()), as the decoder above takes it:
 // 1 for ASCII and for every broken or cut-short sequence, 2 or 4 for a whole character. The
 // one rule for "how long is this character" in the program: a 0x5C inside a character is

@@ -18,12 +18,7 @@ const unsigned short kPort = TestBulletinPort();
 // The web server's folder for this case (scripts/e2e.sh starts the server for Bulletin* cases).
 std::wstring ServerDir()
 {
-    const wchar_t* dir = _wgetenv(L"ALMANIX_BULLETIN_DIR");
-    std::wstring path = dir ? dir : L"";
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return L"Z:" + path;
+    return WebServerDir();
 }
 
 void ServeBulletin(const std::string& body)

@@ -364,6 +364,16 @@ HWND VisibleTip(AlmanixRun& run)
     });
 }
 
+std::wstring WebServerDir()
+{
+    const wchar_t* dir = _wgetenv(L"ALMANIX_BULLETIN_DIR");
+    std::wstring path = dir ? dir : L"";
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return L"Z:" + path;
+}
+
 std::wstring CalendarFile(const wchar_t* name)
 {
     return MemoFolder() + L"\\日历\\" + name;

@@ -45,6 +45,9 @@ void SetTestClockOffset(LONGLONG seconds);
 // Moves the test build's clock so that its local time is now `local`.
 void SetTestClockTo(const SYSTEMTIME& local);
 
+// The folder the case's web server serves (scripts/e2e.sh starts one for Bulletin* and
+// HolidayUpdate* cases), as Windows sees it.
+std::wstring WebServerDir();
 std::wstring DocumentsFolder();
 std::wstring MemoFolder();  // DocumentsFolder()\我的记事
 bool FileExists(const std::wstring& path);

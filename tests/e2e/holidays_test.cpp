@@ -110,3 +110,53 @@ TEST(Holidays, BulletinLineShowsItsOwnItems)
 }
 
 }  // namespace
+
+namespace {
+
+const int kHolidayUpdateCommand = 32791, kAboutCommand = 32782;
+
+// January 2027 is shown, without badges, while the update is off; turned on in the menu, it
+// fetches the year from the web server and the shown month takes its 休 at once. The file is
+// stored beside the memos, and the About box says how each year went.
+TEST(HolidayUpdate, JanuaryGetsItsBadgesWhileShown)
+{
+    // In holiday-cn's shape; the days are the test's own (2027's are not published yet).
+    const std::string year2027 = u8"{\"year\": 2027, \"papers\": [], \"days\": ["
+                                 u8"{\"name\": \"元旦\", \"date\": \"2027-01-01\", \"isOffDay\": true},"
+                                 u8"{\"name\": \"元旦\", \"date\": \"2027-01-02\", \"isOffDay\": true},"
+                                 u8"{\"name\": \"元旦\", \"date\": \"2027-01-03\", \"isOffDay\": true}]}";
+    CreateDirectoryW((WebServerDir() + L"\\holidays").c_str(), nullptr);
+    WriteBytes(WebServerDir() + L"\\holidays\\2027.json", year2027);
+    SetRegText(kSettingsKey, L"HolidayUpdate", L"0");
+    SetTestClockTo({2026, 12, 0, 7, 12, 0, 0, 0});
+
+    AlmanixRun run;
+    ASSERT_TRUE(run.Start(true));
+    HWND main = run.Main();
+    HWND view = GetDlgItem(main, kMonthView);
+    Choose(main, 2027, 1);
+    Picture pic;
+    // January 2027 begins on a Friday.
+    ASSERT_TRUE(WaitUntil([&] { return pic.Capture(view) && BadgeCorner(pic, 5, 4) == kCell; }, 5000));
+    EXPECT_EQ(BadgeCorner(pic, 5, 1), kCell);
+
+    PostMessageW(main, WM_COMMAND, kHolidayUpdateCommand, 0);
+    EXPECT_TRUE(WaitUntil([&] { return pic.Capture(view) && BadgeCorner(pic, 5, 1) == kOff; }, 30000));
+    EXPECT_EQ(BadgeCorner(pic, 5, 3), kOff);
+    EXPECT_EQ(BadgeCorner(pic, 5, 4), kCell);
+    EXPECT_EQ(RegText(kSettingsKey, L"HolidayUpdate"), L"1");
+    EXPECT_EQ(ReadBytes(CalendarFile(L"节假日-下载\\2027.json")), year2027);
+    SaveWindowPng(main, L"holidays-2027-01-downloaded");
+
+    PostMessageW(main, WM_COMMAND, kAboutCommand, 0);
+    HWND about = WaitForDialog(run, L"Almanix");
+    ASSERT_NE(about, nullptr);
+    const std::wstring words = StaticTexts(about);
+    EXPECT_NE(words.find(L"节假日数据：2026 年未能更新：尚未公布"), std::wstring::npos) << words;
+    EXPECT_NE(words.find(L"节假日数据：2027 年已更新（2026-12-07）"), std::wstring::npos) << words;
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    WriteBytes(WebServerDir() + L"\\stop", "");
+    SetTestClockOffset(0);
+}
+
+}  // namespace

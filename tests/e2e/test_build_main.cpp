@@ -1,9 +1,10 @@
 // What the end-to-end test build has instead of the shipped program's: a clock that the tests
-// move, and the bulletin from this machine's own web server on the tests' port.
+// move, and the bulletin and holiday schedules from this machine's own web server.
 #include <windows.h>
 
 #include "app/bulletin_host.h"
 #include "app/clock.h"
+#include "app/holiday_source.h"
 #include "bulletin_port.h"
 
 const char* BulletinHost()
@@ -14,6 +15,17 @@ const char* BulletinHost()
 unsigned short BulletinPort()
 {
     return TestBulletinPort();
+}
+
+// The holiday schedules from the case's own web server, when scripts/e2e.sh gives the case one
+// (ALMANIX_E2E_HOLIDAY_URL, http://127.0.0.1:PORT/...); else none is asked.
+const char* HolidayUrlPattern()
+{
+    static char url[512];
+    const DWORD n = ::GetEnvironmentVariableA("ALMANIX_E2E_HOLIDAY_URL", url, sizeof url);
+    if (n == 0 || n >= sizeof url)
+        url[0] = '\0';
+    return url;
 }
 
 // Local time moved by the offset, in seconds, that the tests publish in the shared memory

@@ -5,6 +5,8 @@
 #                  title of the two lunar years.
 #   CHECK=range    months the calendar does not show end with exit status 2 and no output.
 #   CHECK=help     "almanix-cal --help" lists the holiday columns of --days, in UTF-8.
+#   CHECK=download a memo folder (in WORK) holding a downloaded 2027 schedule: the grid of
+#                  January 2027 and the --days lines show its days.
 cmake_minimum_required(VERSION 3.20)
 
 if(CHECK STREQUAL "help")
@@ -16,6 +18,22 @@ if(CHECK STREQUAL "help")
       message(FATAL_ERROR "almanix-cal --help: exit ${rc}, no '${want}' in:\n${out}")
     endif()
   endforeach()
+  return()
+endif()
+
+if(CHECK STREQUAL "download")
+  file(REMOVE_RECURSE ${WORK})
+  file(WRITE "${WORK}/日历/节假日-下载/2027.json" [=[{"year": 2027, "papers": [], "days": [
+    {"name": "元旦", "date": "2027-01-01", "isOffDay": true},
+    {"name": "春节", "date": "2027-01-31", "isOffDay": false}]}]=])
+  execute_process(COMMAND ${CAL} 2027 1 --memos ${WORK} OUTPUT_VARIABLE grid RESULT_VARIABLE rc)
+  execute_process(COMMAND ${CAL} --days 2027-01-01 2027-01-02 --memos ${WORK} OUTPUT_VARIABLE days)
+  string(REGEX MATCHALL "[0-9]+休" off "${grid}")
+  string(REGEX MATCHALL "[0-9]+班" work "${grid}")
+  set(marks ${off} ${work})
+  if(NOT rc EQUAL 0 OR NOT marks STREQUAL "1休;31班" OR NOT days MATCHES "^2027-01-01\t[^\n]*\t休\t元旦\n2027-01-02\t[^\n]*\t\t\n$")
+    message(FATAL_ERROR "almanix-cal with a downloaded 2027: exit ${rc}, marks '${marks}'\n${grid}\n${days}")
+  endif()
   return()
 endif()
 

@@ -5,7 +5,7 @@
 constexpr int EXIT_OUTPUT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
-// --days FROM TO [--step]
+// --days FROM TO [--step] [--memos DIR]
 int RunDaysCommand(int argc, char** argv);
 extern const char kDaysHelp[];
 
@@ -18,6 +18,11 @@ extern const char kImportHelp[];
 // [YEAR [MONTH]] [--memos DIR]: the month grid; what runs when no mode is named.
 int RunMonthCommand(int argc, char** argv);
 extern const char kMonthHelp[];
+
+// Makes szMemoFolder (a 我的记事 folder) the current directory and takes its holiday
+// schedules: the user's 日历/节假日.txt and the downloads of 日历/节假日-下载 up to nLastYear.
+// False, with the reason on stderr, when the folder cannot be entered.
+bool EnterMemoFolder(const char* szMemoFolder, int nLastYear);
 
 // Writes UTF-8 text to stdout: true when all of it went out.
 bool WriteOutput(const char* data, unsigned long long nSize);

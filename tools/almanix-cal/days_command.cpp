@@ -9,7 +9,7 @@
 #include "text/gbcodec.h"
 
 const char kDaysHelp[] =
-    "almanix-cal --days FROM TO [--step]\n"
+    "almanix-cal --days FROM TO [--step] [--memos DIR]\n"
     "  One tab-separated line per Gregorian day from FROM through TO (YYYY-MM-DD, both within\n"
     "  1900-01-31 .. 2051-02-10), UTF-8, with the columns:\n"
     "    1  date, YYYY-MM-DD\n"
@@ -28,7 +28,8 @@ const char kDaysHelp[] =
     u8"   13  holiday schedule: 休 on a day off, 班 on an adjusted working day, else empty\n"
     u8"   14  the holiday's name on such a day (春节, 国庆节, ...), else empty\n"
     "  The holidays are the published schedules built into the calendar; years without one\n"
-    "  have none.\n"
+    "  have none. With --memos, the holiday file and the downloaded schedules of the memo\n"
+    "  folder DIR count as in the calendar.\n"
     "  --step finds the lunar dates by converting FROM and stepping day by day instead of\n"
     "  converting every day; the output is the same.\n"
     "  A date out of range or malformed, or FROM after TO, prints an error and exits with 2.\n";
@@ -36,14 +37,25 @@ const char kDaysHelp[] =
 int RunDaysCommand(int argc, char** argv)
 {
     DayTableMode mode = DayTableMode::Convert;
-    if (argc == 3 && std::strcmp(argv[2], "--step") == 0) {
-        mode = DayTableMode::Step;
-        argc = 2;
+    const char* szMemoFolder = nullptr;
+    char* dateArgs[2];
+    int nDates = 0;
+    bool bUsage = false;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--step") == 0)
+            mode = DayTableMode::Step;
+        else if (std::strcmp(argv[i], "--memos") == 0 && i + 1 < argc)
+            szMemoFolder = argv[++i];
+        else if (nDates < 2)
+            dateArgs[nDates++] = argv[i];
+        else
+            bUsage = true;
     }
-    if (argc != 2) {
-        std::fputs("almanix-cal: --days takes FROM and TO (YYYY-MM-DD) and optionally --step\n", stderr);
+    if (bUsage || nDates != 2) {
+        std::fputs("almanix-cal: --days takes FROM and TO (YYYY-MM-DD) and optionally --step and --memos DIR\n", stderr);
         return EXIT_USAGE;
     }
+    argv = dateArgs;
     SolarDate dates[2];
     for (int i = 0; i < 2; ++i) {
         if (!ParseSolarDate(argv[i], dates[i])) {
@@ -56,6 +68,8 @@ int RunDaysCommand(int argc, char** argv)
             return EXIT_USAGE;
         }
     }
+    if (szMemoFolder && !EnterMemoFolder(szMemoFolder, dates[1].m_nYear + 1))
+        return EXIT_USAGE;
     std::string gb;
     if (FormatDayTableWithCells(dates[0], dates[1], mode, gb) != 0) {
         std::fprintf(stderr, "almanix-cal: %s comes after %s\n", argv[0], argv[1]);

@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "engine/holidays.h"
+#include "monthview/holiday_download.h"
 #include "memo/memo_file.h"
 #include "month_grid_text.h"
 #include "monthview/navigation.h"
@@ -24,7 +25,8 @@ const char kMonthHelp[] = "almanix-cal [YEAR [MONTH]] [--memos DIR]\n"
                           u8"  --memos DIR reads the memos of the memo folder DIR (the folder that holds \"日历\"):\n"
                           "  each day number is followed by the marks of its memos (W weekly, O one-off,\n"
                           "  S Gregorian-yearly, L lunar-yearly) and every day's tip text (holiday and memos)\n"
-                          u8"  follows the grid; the holiday file 日历/节假日.txt there adds its years.\n"
+                          u8"  follows the grid; the holiday file 日历/节假日.txt there adds its years, and so do\n"
+                          u8"  the schedules the calendar downloaded into 日历/节假日-下载 (below the file's).\n"
                           "  A month outside the calendar, a malformed number or an unreadable DIR prints an error\n"
                           "  and exits with 2.\n";
 
@@ -46,6 +48,26 @@ bool ParseNumber(const char* sz, int& nValue)
 }
 
 }  // namespace
+
+bool EnterMemoFolder(const char* szMemoFolder, int nLastYear)
+{
+    if (chdir(szMemoFolder) != 0) {
+        std::fprintf(stderr, "almanix-cal: cannot enter the memo folder '%s': %s\n", szMemoFolder, std::strerror(errno));
+        return false;
+    }
+    const std::string path = std::string(MEMO_CALENDAR_FOLDER) + "\\" + kHolidayFileName;
+    std::size_t length = 0;
+    if (const std::unique_ptr<char[]> bytes = ReadWholeFile(path.c_str(), length)) {
+        CHolidayOverlay overlay;
+        const HolidayFileReport report = overlay.Parse(std::string_view(bytes.get(), length));
+        if (report.m_nBadLines > 0)
+            std::fprintf(stderr, "almanix-cal: %s: %d malformed lines skipped, the first is line %d\n",
+                almanix::GbToUtf8(path).c_str(), report.m_nBadLines, report.m_nFirstBadLine);
+        SetUserHolidays(overlay);
+    }
+    LoadHolidayDownloads(std::string(), HOLIDAY_DOWNLOAD_FIRST_YEAR, nLastYear);
+    return true;
+}
 
 int RunMonthCommand(int argc, char** argv)
 {
@@ -84,23 +106,8 @@ int RunMonthCommand(int argc, char** argv)
 
     // The model opens its memo files relative to the current directory, as the program does
     // in its memo folder. Without --memos whatever it finds there is not printed.
-    if (szMemoFolder) {
-        if (chdir(szMemoFolder) != 0) {
-            std::fprintf(
-                stderr, "almanix-cal: cannot enter the memo folder '%s': %s\n", szMemoFolder, std::strerror(errno));
-            return EXIT_USAGE;
-        }
-        const std::string path = std::string(MEMO_CALENDAR_FOLDER) + "\\" + kHolidayFileName;
-        std::size_t length = 0;
-        if (const std::unique_ptr<char[]> bytes = ReadWholeFile(path.c_str(), length)) {
-            CHolidayOverlay overlay;
-            const HolidayFileReport report = overlay.Parse(std::string_view(bytes.get(), length));
-            if (report.m_nBadLines > 0)
-                std::fprintf(stderr, "almanix-cal: %s: %d malformed lines skipped, the first is line %d\n",
-                    almanix::GbToUtf8(path).c_str(), report.m_nBadLines, report.m_nFirstBadLine);
-            SetUserHolidays(overlay);
-        }
-    }
+    if (szMemoFolder && !EnterMemoFolder(szMemoFolder, nYear + 1))
+        return EXIT_USAGE;
 
     CMonthModel model;
     model.SetMonth(nYear, nMonth, 0);

@@ -6,62 +6,13 @@
 #include <tuple>
 
 #include "text/gbcodec.h"
+#include "text/json.h"
 
 namespace holidaydata {
 namespace {
 
 // The holidays of the national rules in calendar order; other names follow in date order.
 const char* const kRegularNames[] = {"元旦", "春节", "清明节", "劳动节", "端午节", "中秋节", "国庆节"};
-
-class Scanner {
-public:
-    explicit Scanner(std::string_view text) : m_text(text) {}
-
-    void SkipBlanks()
-    {
-        while (m_nPos < m_text.size() &&
-            (m_text[m_nPos] == ' ' || m_text[m_nPos] == '\t' || m_text[m_nPos] == '\r' || m_text[m_nPos] == '\n'))
-            ++m_nPos;
-    }
-    bool Take(char c)
-    {
-        SkipBlanks();
-        if (m_nPos >= m_text.size() || m_text[m_nPos] != c)
-            return false;
-        ++m_nPos;
-        return true;
-    }
-    bool Peek(char c)
-    {
-        SkipBlanks();
-        return m_nPos < m_text.size() && m_text[m_nPos] == c;
-    }
-    // A JSON string; the dataset needs no escapes but \" and \\.
-    bool String(std::string& out)
-    {
-        out.clear();
-        if (!Take('"'))
-            return false;
-        while (m_nPos < m_text.size()) {
-            const char c = m_text[m_nPos++];
-            if (c == '"')
-                return true;
-            if (c == '\\') {
-                if (m_nPos >= m_text.size() || (m_text[m_nPos] != '"' && m_text[m_nPos] != '\\'))
-                    return false;
-                out += m_text[m_nPos++];
-            } else {
-                out += c;
-            }
-        }
-        return false;
-    }
-    size_t Position() const { return m_nPos; }
-
-private:
-    std::string_view m_text;
-    size_t m_nPos = 0;
-};
 
 bool ParseDate(const std::string& text, DayRecord& r)
 {
@@ -101,33 +52,34 @@ bool ReadDataset(std::string_view json, std::vector<DayRecord>& records, std::st
 {
     records.clear();
     std::map<std::string, bool> seen;  // date -> working
-    Scanner s(json);
-    if (!s.Take('{')) {
+    almanix::JsonValue root;
+    std::size_t nErrorAt = 0;
+    if (!almanix::ParseJson(json, root, &nErrorAt)) {
+        error = "malformed JSON near byte " + std::to_string(nErrorAt);
+        return false;
+    }
+    if (root.m_kind != almanix::JsonValue::Kind::Object) {
         error = "the dataset is no JSON object";
         return false;
     }
-    std::string key;
-    std::string date;
-    std::string value;
-    while (!s.Peek('}')) {
-        if (!s.String(key) || !s.Take(':') || !s.Take('{')) {
-            error = "malformed object near byte " + std::to_string(s.Position());
+    for (std::size_t k = 0; k < root.m_keys.size(); ++k) {
+        const std::string& key = root.m_keys[k];
+        const almanix::JsonValue& days = root.m_items[k];
+        // inLieuDays marks days off that are paid back by a working day: off days already.
+        if (key != "holidays" && key != "workdays")
+            continue;
+        if (days.m_kind != almanix::JsonValue::Kind::Object) {
+            error = key + " is no JSON object";
             return false;
         }
-        // inLieuDays marks days off that are paid back by a working day: off days already.
-        const bool bKeep = key == "holidays" || key == "workdays";
-        while (!s.Peek('}')) {
+        for (std::size_t i = 0; i < days.m_keys.size(); ++i) {
             DayRecord r{};
-            if (!s.String(date) || !s.Take(':') || !s.String(value)) {
-                error = "malformed entry in " + key + " near byte " + std::to_string(s.Position());
-                return false;
-            }
-            s.Take(',');
-            if (!bKeep)
-                continue;
+            const std::string& date = days.m_keys[i];
+            const std::string& value = days.m_items[i].m_text;
             const size_t comma1 = value.find(',');
             const size_t comma2 = comma1 == std::string::npos ? comma1 : value.find(',', comma1 + 1);
-            if (!ParseDate(date, r) || comma2 == std::string::npos || comma2 == comma1 + 1) {
+            if (!days.m_items[i].IsString() || !ParseDate(date, r) || comma2 == std::string::npos ||
+                comma2 == comma1 + 1) {
                 error = "malformed entry " + date + ": " + value;
                 return false;
             }
@@ -139,8 +91,6 @@ bool ReadDataset(std::string_view json, std::vector<DayRecord>& records, std::st
             }
             records.push_back(r);
         }
-        s.Take('}');
-        s.Take(',');
     }
     std::sort(records.begin(), records.end(), [](const DayRecord& a, const DayRecord& b) {
         return std::tie(a.m_nYear, a.m_nMonth, a.m_nDay) < std::tie(b.m_nYear, b.m_nMonth, b.m_nDay);
