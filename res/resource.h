@@ -68,6 +68,7 @@
 #define ID_IMPORT_ICAL 32780
 #define ID_AUTOSTART 32781
 #define ID_ABOUT 32782
+#define ID_SHOW_ALMANAC 32795
 
 // Sync settings (IDD_SYNC) and the menu command that opens them
 #define IDC_SYNC_SERVER 1100

@@ -19,6 +19,12 @@ struct TipTextHeap {
 };
 void SetTipTextHeap(const TipTextHeap& heap);
 
+// Where a box of cx x cy for the pointer at screen point (x, y) goes: left x - cx/2 + 2, top
+// y + 12, unless that leaves the work area of the pointer's monitor: then above the pointer
+// (bottom y - 12) where it reaches below, and moved in from the left and right edges. A box
+// larger than the work area keeps its top-left corner on it.
+POINT PlaceInWorkArea(int x, int y, int cx, int cy);
+
 class CDayTipWnd : public CDialog {
 public:
     // The object for template 243; the owner then creates the window (hidden) with
@@ -27,8 +33,8 @@ public:
     // Frees the text it still owns.
     ~CDayTipWnd() override;
 
-    // Takes text (lines separated by CR LF) and places the window below the pointer at screen
-    // point (x, y): left x - w/2 + 2, top y + 12, exactly the text's size w x h. Ownership of
+    // Takes text (lines separated by CR LF) and places the window by the pointer at screen
+    // point (x, y) (PlaceInWorkArea), exactly the text's size w x h. Ownership of
     // text passes to the tip when len > 0 (it was allocated with AllocTipText); with len 0 the
     // caller keeps its buffer and the tip shows nothing. The previous owned text is freed first;
     // null empties the tip. Neither shows nor hides the window. Returns 0.

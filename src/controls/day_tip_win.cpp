@@ -1,5 +1,6 @@
 #include "controls/day_tip.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -13,6 +14,22 @@ TipTextHeap g_tipHeap = {nullptr, nullptr};
 char g_emptyText[1] = {'\0'};
 
 }  // namespace
+
+POINT PlaceInWorkArea(int x, int y, int cx, int cy)
+{
+    POINT at = {x - cx / 2 + 2, y + 12};
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    if (!::GetMonitorInfoW(::MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST), &mi))
+        return at;
+    const RECT& wa = mi.rcWork;
+    // Below the pointer the box would leave the screen: above it, clear of the pointer.
+    if (at.y + cy > wa.bottom)
+        at.y = y - 12 - cy;
+    at.y = std::max(std::min(at.y, static_cast<LONG>(wa.bottom - cy)), wa.top);
+    at.x = std::max(std::min(at.x, static_cast<LONG>(wa.right - cx)), wa.left);
+    return at;
+}
 
 char* AllocTipText(size_t size)
 {
@@ -83,9 +100,9 @@ int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT fla
     if (m_hWnd) {
         // Also the window's text, where screen readers and other programs read it.
         SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
-        // The box is not kept inside the screen: near an edge part of it lies outside. Placing
-        // and showing are one window operation: each costs about as much as both.
-        SetWindowPos(after, x - cx / 2 + 2, y + 12, cx, cy, flags);
+        const POINT at = PlaceInWorkArea(x, y, cx, cy);
+        // Placing and showing are one window operation: each costs about as much as both.
+        SetWindowPos(after, at.x, at.y, cx, cy, flags);
         Invalidate(FALSE);
     }
     return 0;

@@ -136,3 +136,17 @@ void AppendWrappedActivities(const char* pszPrefix, const char* pszList, int nCo
         nLine += nWidth;
     }
 }
+
+void AppendAlmanacTip(int nYear, int nMonth, int nDay, const CLunarDate& lunar, std::string& out)
+{
+    AlmanacDay day;
+    if (!GetAlmanacDay(nYear, nMonth, nDay, lunar, day))
+        return;
+    AppendAlmanacDateLine(lunar, day, out);
+    out += "\r\n";
+    AppendWrappedActivities("宜：", day.m_pszYi, ALMANAC_TIP_COLUMNS, out);
+    out += "\r\n";
+    AppendWrappedActivities("忌：", day.m_pszJi, ALMANAC_TIP_COLUMNS, out);
+    out += "\r\n";
+    AppendClashLine(day, out);
+}

@@ -41,3 +41,9 @@ void AppendActivities(const char* pszList, const char* pszSep, std::string& out)
 // so that no line is wider than nColumns (GBK bytes: one per half-width column); later lines
 // are indented under the first activity, and lines are separated by CR LF.
 void AppendWrappedActivities(const char* pszPrefix, const char* pszList, int nColumns, std::string& out);
+
+// Half-width columns (GBK bytes) the tip gives the 宜 and 忌 lines: about 300 pixels of its font.
+inline constexpr int ALMANAC_TIP_COLUMNS = 40;
+// The almanac's lines of the day's tip: the date line, 宜 and 忌 wrapped at ALMANAC_TIP_COLUMNS,
+// the clash line, separated by CR LF (no CR LF after the last). Nothing for a day without one.
+void AppendAlmanacTip(int nYear, int nMonth, int nDay, const CLunarDate& lunar, std::string& out);

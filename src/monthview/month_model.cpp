@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/almanac.h"
 #include "engine/holidays.h"
 #include "engine/names.h"
 #include "engine/solar_terms.h"
@@ -266,10 +267,16 @@ char* CMonthModel::BuildDayNote(int nDay, int& nLength) const
     if (cell.m_nHoliday != HOLIDAY_NONE && cell.m_pszHoliday)
         std::snprintf(szHoliday, sizeof szHoliday, "%s %s", cell.m_pszHoliday,
             cell.m_nHoliday == HOLIDAY_OFF ? "放假" : "调休上班");
+    std::string almanac;
+    if (m_bShowAlmanac)
+        AppendAlmanacTip(m_nYear, m_nMonth, nDay, cell.m_lunar, almanac);
+    if (!almanac.empty() && szHoliday[0])
+        almanac += "\r\n";
+    const int nAlmanac = static_cast<int>(almanac.size());
     const int nHoliday = static_cast<int>(std::strlen(szHoliday));
     const CMemoEntry* pieces[4] = {
         GetWeeklyEntry(cell.m_nWeekday), GetOnceEntry(nDay), GetSolarYearlyEntry(nDay), GetLunarEntry(nDay)};
-    int nTotal = nHoliday;
+    int nTotal = nAlmanac + nHoliday;
     for (const CMemoEntry* p : pieces)
         if (HasMemoText(p))
             nTotal += p->m_nLength;
@@ -280,8 +287,9 @@ char* CMonthModel::BuildDayNote(int nDay, int& nLength) const
     char* pszNote = static_cast<char*>(std::malloc(static_cast<std::size_t>(nTotal) + 10));
     if (!pszNote)
         return nullptr;
-    std::memcpy(pszNote, szHoliday, static_cast<std::size_t>(nHoliday));
-    int nPos = nHoliday;
+    std::memcpy(pszNote, almanac.data(), static_cast<std::size_t>(nAlmanac));
+    std::memcpy(pszNote + nAlmanac, szHoliday, static_cast<std::size_t>(nHoliday));
+    int nPos = nAlmanac + nHoliday;
     for (const CMemoEntry* p : pieces)
         AppendNotePiece(pszNote, nPos, p);
     pszNote[nPos] = '\0';
