@@ -117,6 +117,12 @@ void AppendActivities(const char* pszList, const char* pszSep, std::string& out)
 void AppendWrappedActivities(const char* pszPrefix, const char* pszList, int nColumns, std::string& out)
 {
     const int nIndent = ColumnsOf(pszPrefix);
+    // Full-width blanks as wide as the prefix's characters put later lines under the first activity.
+    std::string indent;
+    for (int i = 0; i + 1 < nIndent; i += 2)
+        indent += "　";
+    if (nIndent % 2)
+        indent += ' ';
     out += pszPrefix;
     int nLine = nIndent;
     for (const char* p = pszList; *p; ++p) {
@@ -126,7 +132,7 @@ void AppendWrappedActivities(const char* pszPrefix, const char* pszList, int nCo
         const int nWidth = ColumnsOf(pszName);
         if (nLine > nIndent && nLine + 1 + nWidth > nColumns) {
             out += "\r\n";
-            out.append(static_cast<std::size_t>(nIndent), ' ');
+            out += indent;
             nLine = nIndent;
         } else if (nLine > nIndent) {
             out += ' ';

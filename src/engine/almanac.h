@@ -39,7 +39,7 @@ void AppendClashLine(const AlmanacDay& day, std::string& out);
 void AppendActivities(const char* pszList, const char* pszSep, std::string& out);
 // "宜：" (or the given prefix) and the activities separated by blanks, wrapped at an activity
 // so that no line is wider than nColumns (GBK bytes: one per half-width column); later lines
-// are indented under the first activity, and lines are separated by CR LF.
+// are indented under the first activity by full-width blanks, and lines are separated by CR LF.
 void AppendWrappedActivities(const char* pszPrefix, const char* pszList, int nColumns, std::string& out);
 
 // Half-width columns (GBK bytes) the tip gives the 宜 and 忌 lines: about 300 pixels of its font.

@@ -37,7 +37,7 @@ TEST(Almanac, TipOfADayWithAMemoWithTheSwitchOnAndOff)
     WriteBytes(CalendarFile(L"202405"), MemoFile(MemoRecord(1, "劳动节聚餐") + MemoRecord(8, "看牙医")));
     const std::wstring kMay8Almanac = L"农历四月初一  甲辰年 己巳月 壬申日\r\n"
                                       L"宜：沐浴 平治道涂 扫舍 入殓 移柩 破土\r\n"
-                                      L"    启钻 安葬 馀事勿取\r\n"
+                                      L"　　启钻 安葬 馀事勿取\r\n"
                                       L"忌：诸事不宜\r\n"
                                       L"冲虎(丙寅) 煞南\r\n";
     {
@@ -77,7 +77,7 @@ TEST(Almanac, TipOfADayWithAMemoWithTheSwitchOnAndOff)
         EXPECT_GE(rcTip.top, wa.top);
         EXPECT_LE(rcTip.right, wa.right);
         EXPECT_LE(rcTip.bottom, wa.bottom);
-        SaveWindowPng(main, L"e2e-almanac-corner-window");
+        SaveWindowPng(::GetDesktopWindow(), L"e2e-almanac-tip-corner");
         ::SendMessageW(main, WM_COMMAND, kShowAlmanac, 0);
     }
     // Turned off, it stays off at the next start.

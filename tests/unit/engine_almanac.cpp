@@ -62,11 +62,11 @@ TEST(EngineAlmanac, WrappedActivities)
         const char* szText;
     };
     const Case cases[] = {
-        {24, "宜：纳采 移徙 纳财 开市\r\n    交易 立券 入宅 修造\r\n    动土 竖柱 起基 定磉\r\n    造庙 安香 出火\r\n"
-             "    修饰垣墙 平治道涂\r\n    会亲友 出行 开池\r\n    开厕"},
-        {12, "宜：纳采\r\n    移徙\r\n    纳财\r\n    开市\r\n    交易\r\n    立券\r\n    入宅\r\n    修造\r\n    动土\r\n"
-             "    竖柱\r\n    起基\r\n    定磉\r\n    造庙\r\n    安香\r\n    出火\r\n    修饰垣墙\r\n    平治道涂\r\n"
-             "    会亲友\r\n    出行\r\n    开池\r\n    开厕"},
+        {24, "宜：纳采 移徙 纳财 开市\r\n　　交易 立券 入宅 修造\r\n　　动土 竖柱 起基 定磉\r\n　　造庙 安香 出火\r\n"
+             "　　修饰垣墙 平治道涂\r\n　　会亲友 出行 开池\r\n　　开厕"},
+        {12, "宜：纳采\r\n　　移徙\r\n　　纳财\r\n　　开市\r\n　　交易\r\n　　立券\r\n　　入宅\r\n　　修造\r\n　　动土\r\n"
+             "　　竖柱\r\n　　起基\r\n　　定磉\r\n　　造庙\r\n　　安香\r\n　　出火\r\n　　修饰垣墙\r\n　　平治道涂\r\n"
+             "　　会亲友\r\n　　出行\r\n　　开池\r\n　　开厕"},
     };
     for (const Case& c : cases) {
         std::string text;
