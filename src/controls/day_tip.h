@@ -20,10 +20,10 @@ struct TipTextHeap {
 void SetTipTextHeap(const TipTextHeap& heap);
 
 // Where a box of cx x cy for the pointer at screen point (x, y) goes: left x - cx/2 + 2, top
-// y + 12, unless that leaves the work area of the pointer's monitor: then above the pointer
+// y + 12, unless that leaves the work area (of the pointer's monitor): then above the pointer
 // (bottom y - 12) where it reaches below, and moved in from the left and right edges. A box
 // larger than the work area keeps its top-left corner on it.
-POINT PlaceInWorkArea(int x, int y, int cx, int cy);
+POINT PlaceInWorkArea(int x, int y, int cx, int cy, const RECT& work);
 
 class CDayTipWnd : public CDialog {
 public:
@@ -53,6 +53,8 @@ public:
     BEGIN_MSG_MAP(CDayTipWnd)
         MSG_WM_PAINT(OnPaint)
         MSG_WM_PRINTCLIENT(OnPrintClient)
+        MESSAGE_HANDLER_EX(WM_DISPLAYCHANGE, OnScreenChange)
+        MESSAGE_HANDLER_EX(WM_SETTINGCHANGE, OnScreenChange)
     END_MSG_MAP()
 
     BOOL OnInitDialog() override;
@@ -60,6 +62,12 @@ public:
 protected:
     void OnPaint();
     void OnPrintClient(HDC dc) { Paint(dc); }
+    LRESULT OnScreenChange(WPARAM, LPARAM);
+
+    // The work area of the monitor that holds screen point pt, asked of the system only for
+    // another monitor or after the screen changed: under Wine the asking costs as much as
+    // measuring the tip's text.
+    const RECT& WorkAreaAt(POINT pt);
 
     int PlaceTip(char* text, int len, int x, int y, HWND after, UINT flags);
 
@@ -69,4 +77,6 @@ protected:
     COLORREF m_bkColor = RGB(255, 255, 0);
     COLORREF m_textColor = RGB(255, 0, 0);
     SIZE m_size = {0, 0};
+    RECT m_rcMonitor = {0, 0, 0, 0};  // empty: not asked yet
+    RECT m_rcWork = {0, 0, 0, 0};
 };

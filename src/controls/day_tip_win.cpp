@@ -15,14 +15,11 @@ char g_emptyText[1] = {'\0'};
 
 }  // namespace
 
-POINT PlaceInWorkArea(int x, int y, int cx, int cy)
+POINT PlaceInWorkArea(int x, int y, int cx, int cy, const RECT& wa)
 {
     POINT at = {x - cx / 2 + 2, y + 12};
-    MONITORINFO mi = {};
-    mi.cbSize = sizeof mi;
-    if (!::GetMonitorInfoW(::MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST), &mi))
+    if (::IsRectEmpty(&wa))
         return at;
-    const RECT& wa = mi.rcWork;
     // Below the pointer the box would leave the screen: above it, clear of the pointer.
     if (at.y + cy > wa.bottom)
         at.y = y - 12 - cy;
@@ -100,12 +97,34 @@ int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT fla
     if (m_hWnd) {
         // Also the window's text, where screen readers and other programs read it.
         SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
-        const POINT at = PlaceInWorkArea(x, y, cx, cy);
+        const POINT at = PlaceInWorkArea(x, y, cx, cy, WorkAreaAt(POINT{x, y}));
         // Placing and showing are one window operation: each costs about as much as both.
         SetWindowPos(after, at.x, at.y, cx, cy, flags);
         Invalidate(FALSE);
     }
     return 0;
+}
+
+LRESULT CDayTipWnd::OnScreenChange(WPARAM, LPARAM)
+{
+    ::SetRectEmpty(&m_rcMonitor);
+    return 0;
+}
+
+const RECT& CDayTipWnd::WorkAreaAt(POINT pt)
+{
+    if (!::PtInRect(&m_rcMonitor, pt)) {
+        MONITORINFO mi = {};
+        mi.cbSize = sizeof mi;
+        if (::GetMonitorInfoW(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST), &mi)) {
+            m_rcMonitor = mi.rcMonitor;
+            m_rcWork = mi.rcWork;
+        } else {
+            ::SetRectEmpty(&m_rcMonitor);
+            ::SetRectEmpty(&m_rcWork);
+        }
+    }
+    return m_rcWork;
 }
 
 void CDayTipWnd::OnPaint()
