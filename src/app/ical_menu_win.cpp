@@ -27,7 +27,7 @@ enum class ExportForm { LunarRules = 1, LunarDates = 2 };
 // Dated lunar memos cover last year and twenty ahead: 22 events, 4.6 KB a memo, 1.7 MB for
 // all 360 lunar days. 1900-2049 would write 150 events a memo, 11 MB for all of them.
 constexpr int kDatedYearsBefore = 1, kDatedYearsAfter = 20;
-const char kAutoStartSetting[] = "AutoStart";  // "0": the user turned autostart off
+const char kAutoStartSetting[] = "AutoStart";      // "0": the user turned autostart off
 const char kShowAlmanacSetting[] = "ShowAlmanac";  // "0": the user turned the almanac off
 constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 

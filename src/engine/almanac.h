@@ -10,9 +10,9 @@
 
 // Positions in the cycle of sixty, 0 = 甲子: stem n mod 10, branch n mod 12.
 struct AlmanacDay {
-    int m_nYearGanZhi = 0;   // the lunar year's: changes at the lunar new year, as the year title
-    int m_nMonthGanZhi = 0;  // changes on the day of the solar term that begins the month (立春 ...)
-    int m_nDayGanZhi = 0;    // changes at midnight
+    int m_nYearGanZhi = 0;     // the lunar year's: changes at the lunar new year, as the year title
+    int m_nMonthGanZhi = 0;    // changes on the day of the solar term that begins the month (立春 ...)
+    int m_nDayGanZhi = 0;      // changes at midnight
     const char* m_pszYi = "";  // activity numbers plus one (GetAlmanacActivity), in the almanac's order
     const char* m_pszJi = "";
 };

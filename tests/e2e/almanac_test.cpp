@@ -64,8 +64,8 @@ TEST(Almanac, TipOfADayWithAMemoWithTheSwitchOnAndOff)
     RECT wa;
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0));
     const RECT rcMain = RectOf(main);
-    ::SetWindowPos(main, nullptr, wa.right - (rcMain.right - rcMain.left), wa.bottom - (rcMain.bottom - rcMain.top),
-        0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(main, nullptr, wa.right - (rcMain.right - rcMain.left), wa.bottom - (rcMain.bottom - rcMain.top), 0,
+        0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::SendMessageW(main, WM_COMMAND, kShowAlmanac, 0);
     EXPECT_EQ(RegText(kSettingsKey, L"ShowAlmanac"), L"1");
     EXPECT_NE(MemoLinesOf(TipText(run, view, 31)), L"(none)");

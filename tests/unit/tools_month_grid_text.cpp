@@ -175,7 +175,8 @@ TEST(MonthGridText, DayTableCellColumns)
         std::string almanac;
         CLunarDate lunar;
         AppendAlmanacColumns(c.date, lunar.FromSolar(c.date.m_nYear, c.date.m_nMonth, c.date.m_nDay), almanac);
-        EXPECT_EQ(almanix::GbToUtf8(withCells), almanix::GbToUtf8(plain) + c.szCells + almanix::GbToUtf8(almanac) + "\n");
+        EXPECT_EQ(
+            almanix::GbToUtf8(withCells), almanix::GbToUtf8(plain) + c.szCells + almanix::GbToUtf8(almanac) + "\n");
     }
 
     // Stepping and converting agree over the whole range, and only the cells are added.
