@@ -60,7 +60,7 @@ BENCHMARK(BM_SetMonth)
     ->Args({2000, 7, 20})  // three lunar months: six stores
     ->Unit(benchmark::kMicrosecond);
 
-// The tip text of a day with all four kinds of memo, as each hover builds it.
+// The tip text of a day with the almanac and all four kinds of memo, as each hover builds it.
 void BM_BuildDayNote(benchmark::State& state)
 {
     ScratchFolder folder("almanix-bench");
@@ -70,6 +70,7 @@ void BM_BuildDayNote(benchmark::State& state)
         return;
     }
     CMonthModel model;
+    model.m_bShowAlmanac = true;
     model.SetMonth(2024, 2, 0);
     for (auto _ : state) {
         int n = 0;

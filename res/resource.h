@@ -69,6 +69,7 @@
 #define ID_AUTOSTART 32781
 #define ID_ABOUT 32782
 #define ID_HOLIDAY_UPDATE 32791
+#define ID_SHOW_ALMANAC 32795
 
 // Sync settings (IDD_SYNC) and the menu command that opens them
 #define IDC_SYNC_SERVER 1100

@@ -70,6 +70,7 @@ bool MeasureOwnCode(int iterations, OwnCodeFigures* out)
     if (!owner.Create() || !view->Create({0, 22, kViewWidth, 22 + kViewHeight}, &owner, IDC_MONTH_VIEW, &owner))
         return false;
     owner.ShowWindow(SW_SHOWNA);
+    view->m_bShowAlmanac = true;  // as the calendar shows tips unless the user turned it off
     view->SetMonth(kFirstYear, 1, 1);
     Repaint(owner.m_hWnd);
     CMemoryDC viewDC(kViewWidth, kViewHeight);

@@ -76,6 +76,7 @@ public:
         COMMAND_ID_HANDLER_EX(ID_EXPORT_ICAL, OnExportIcal)
         COMMAND_ID_HANDLER_EX(ID_IMPORT_ICAL, OnImportIcal)
         COMMAND_ID_HANDLER_EX(ID_AUTOSTART, OnAutoStart)
+        COMMAND_ID_HANDLER_EX(ID_SHOW_ALMANAC, OnShowAlmanac)
         COMMAND_ID_HANDLER_EX(ID_ABOUT, OnAbout)
         COMMAND_ID_HANDLER_EX(ID_SYNC_SETTINGS, OnSyncSettings)
         MESSAGE_HANDLER_EX(WM_SYNC_DONE, OnSyncDone)
@@ -121,6 +122,7 @@ protected:
     void OnExportIcal();
     void OnImportIcal();
     void OnAutoStart();
+    void OnShowAlmanac();
     void OnAbout();
     void OnSyncSettings();
     LRESULT OnSyncDone(WPARAM, LPARAM report);

@@ -159,6 +159,7 @@ void CCalendarDlg::CreateNavigation()
     m_pMonthView = std::make_unique<CMonthView>();
     m_pMonthView->Create(
         {0, CALENDAR_VIEW_TOP, m_nWidth, CALENDAR_VIEW_TOP + m_nGridHeight}, this, IDC_MONTH_VIEW, this);
+    m_pMonthView->m_bShowAlmanac = AlmanacWanted();
 
     char item[16];
     for (int m = 1; m <= 12; ++m) {
@@ -582,6 +583,13 @@ void CCalendarDlg::OnImportIcal()
 void CCalendarDlg::OnAutoStart()
 {
     ToggleAutoStart();
+}
+
+void CCalendarDlg::OnShowAlmanac()
+{
+    const bool bShow = !AlmanacWanted();
+    SetAlmanacWanted(bShow);
+    m_pMonthView->m_bShowAlmanac = bShow;
 }
 
 void CCalendarDlg::OnAbout()

@@ -1,5 +1,5 @@
 // The calendar's right-click menu: iCalendar export and import through the system's file
-// dialogs, the autostart switch and the about box.
+// dialogs, the autostart and almanac switches and the about box.
 #pragma once
 
 #include <windows.h>
@@ -18,4 +18,7 @@ void ToggleAutoStart();
 bool IsAutoStartSet();
 // False when the user has turned autostart off in the menu: start-up then leaves it off.
 bool AutoStartWanted();
+// Day tips begin with the day's almanac (黄历) unless the user turned it off in the menu.
+bool AlmanacWanted();
+void SetAlmanacWanted(bool bShow);
 void ShowAboutBox(HWND owner);

@@ -28,7 +28,8 @@ enum class ExportForm { LunarRules = 1, LunarDates = 2 };
 // Dated lunar memos cover last year and twenty ahead: 22 events, 4.6 KB a memo, 1.7 MB for
 // all 360 lunar days. 1900-2049 would write 150 events a memo, 11 MB for all of them.
 constexpr int kDatedYearsBefore = 1, kDatedYearsAfter = 20;
-const char kAutoStartSetting[] = "AutoStart";  // "0": the user turned autostart off
+const char kAutoStartSetting[] = "AutoStart";      // "0": the user turned autostart off
+const char kShowAlmanacSetting[] = "ShowAlmanac";  // "0": the user turned the almanac off
 constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 
 void Report(HWND owner, const std::string& gbText, UINT icon)
@@ -215,6 +216,7 @@ void ShowCalendarMenu(HWND owner, POINT pt)
     ::AppendMenuW(menu, MF_STRING | (IsAutoStartSet() ? MF_CHECKED : MF_UNCHECKED), ID_AUTOSTART, L"开机启动");
     ::AppendMenuW(
         menu, MF_STRING | (HolidayUpdateWanted() ? MF_CHECKED : MF_UNCHECKED), ID_HOLIDAY_UPDATE, L"自动更新节假日");
+    ::AppendMenuW(menu, MF_STRING | (AlmanacWanted() ? MF_CHECKED : MF_UNCHECKED), ID_SHOW_ALMANAC, L"显示黄历");
     ::AppendMenuW(menu, MF_STRING, ID_ABOUT, L"关于 Almanix");
     if (pt.x == -1 && pt.y == -1) {
         RECT rc;
@@ -314,6 +316,17 @@ void ToggleAutoStart()
     const bool enable = !IsAutoStartSet();
     SetAutoStart(enable, ALMANIX_RUN_VALUE);
     WriteRegString(ALMANIX_SETTINGS_KEY, kAutoStartSetting, enable ? "1" : "0");
+}
+
+bool AlmanacWanted()
+{
+    BYTE value[8];
+    return ReadRegValue(ALMANIX_SETTINGS_KEY, kShowAlmanacSetting, value, sizeof value) != 0 || value[0] != '0';
+}
+
+void SetAlmanacWanted(bool bShow)
+{
+    WriteRegString(ALMANIX_SETTINGS_KEY, kShowAlmanacSetting, bShow ? "1" : "0");
 }
 
 void ShowAboutBox(HWND owner)

@@ -19,6 +19,12 @@ struct TipTextHeap {
 };
 void SetTipTextHeap(const TipTextHeap& heap);
 
+// Where a box of cx x cy for the pointer at screen point (x, y) goes: left x - cx/2 + 2, top
+// y + 12, unless that leaves the work area (of the pointer's monitor): then above the pointer
+// (bottom y - 12) where it reaches below, and moved in from the left and right edges. A box
+// larger than the work area keeps its top-left corner on it.
+POINT PlaceInWorkArea(int x, int y, int cx, int cy, const RECT& work);
+
 class CDayTipWnd : public CDialog {
 public:
     // The object for template 243; the owner then creates the window (hidden) with
@@ -27,8 +33,8 @@ public:
     // Frees the text it still owns.
     ~CDayTipWnd() override;
 
-    // Takes text (lines separated by CR LF) and places the window below the pointer at screen
-    // point (x, y): left x - w/2 + 2, top y + 12, exactly the text's size w x h. Ownership of
+    // Takes text (lines separated by CR LF) and places the window by the pointer at screen
+    // point (x, y) (PlaceInWorkArea), exactly the text's size w x h. Ownership of
     // text passes to the tip when len > 0 (it was allocated with AllocTipText); with len 0 the
     // caller keeps its buffer and the tip shows nothing. The previous owned text is freed first;
     // null empties the tip. Neither shows nor hides the window. Returns 0.
@@ -47,6 +53,8 @@ public:
     BEGIN_MSG_MAP(CDayTipWnd)
         MSG_WM_PAINT(OnPaint)
         MSG_WM_PRINTCLIENT(OnPrintClient)
+        MESSAGE_HANDLER_EX(WM_DISPLAYCHANGE, OnScreenChange)
+        MESSAGE_HANDLER_EX(WM_SETTINGCHANGE, OnScreenChange)
     END_MSG_MAP()
 
     BOOL OnInitDialog() override;
@@ -54,6 +62,12 @@ public:
 protected:
     void OnPaint();
     void OnPrintClient(HDC dc) { Paint(dc); }
+    LRESULT OnScreenChange(WPARAM, LPARAM);
+
+    // The work area of the monitor that holds screen point pt, asked of the system only for
+    // another monitor or after the screen changed: under Wine the asking costs as much as
+    // measuring the tip's text.
+    const RECT& WorkAreaAt(POINT pt);
 
     int PlaceTip(char* text, int len, int x, int y, HWND after, UINT flags);
 
@@ -63,4 +77,6 @@ protected:
     COLORREF m_bkColor = RGB(255, 255, 0);
     COLORREF m_textColor = RGB(255, 0, 0);
     SIZE m_size = {0, 0};
+    RECT m_rcMonitor = {0, 0, 0, 0};  // empty: not asked yet
+    RECT m_rcWork = {0, 0, 0, 0};
 };

@@ -1,5 +1,6 @@
 #include "controls/day_tip.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -13,6 +14,19 @@ TipTextHeap g_tipHeap = {nullptr, nullptr};
 char g_emptyText[1] = {'\0'};
 
 }  // namespace
+
+POINT PlaceInWorkArea(int x, int y, int cx, int cy, const RECT& wa)
+{
+    POINT at = {x - cx / 2 + 2, y + 12};
+    if (::IsRectEmpty(&wa))
+        return at;
+    // Below the pointer the box would leave the screen: above it, clear of the pointer.
+    if (at.y + cy > wa.bottom)
+        at.y = y - 12 - cy;
+    at.y = std::max(std::min(at.y, static_cast<LONG>(wa.bottom - cy)), wa.top);
+    at.x = std::max(std::min(at.x, static_cast<LONG>(wa.right - cx)), wa.left);
+    return at;
+}
 
 char* AllocTipText(size_t size)
 {
@@ -86,21 +100,43 @@ int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT fla
         // Also the window's text, where screen readers and other programs read it.
         if (!bSameText)
             SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
-        // The box is not kept inside the screen: near an edge part of it lies outside. Placing
-        // and showing are one window operation: each costs about as much as both. A tip
-        // already on show only moves: raising it again would restack its owner too.
+        const POINT at = PlaceInWorkArea(x, y, cx, cy, WorkAreaAt(POINT{x, y}));
+        // Placing and showing are one window operation: each costs about as much as both. A
+        // tip already on show only moves: raising it again would restack its owner too.
         if (IsWindowVisible() && (flags & SWP_SHOWWINDOW)) {
             after = nullptr;
             flags = (flags & ~SWP_SHOWWINDOW) | SWP_NOZORDER;
         }
         RECT now;
         GetWindowRect(&now);
-        const RECT want = {x - cx / 2 + 2, y + 12, x - cx / 2 + 2 + cx, y + 12 + cy};
+        const RECT want = {at.x, at.y, at.x + cx, at.y + cy};
         if (!::EqualRect(&now, &want) || !IsWindowVisible() || (flags & SWP_SHOWWINDOW))
-            SetWindowPos(after, want.left, want.top, cx, cy, flags);
+            SetWindowPos(after, at.x, at.y, cx, cy, flags);
         Invalidate(FALSE);
     }
     return 0;
+}
+
+LRESULT CDayTipWnd::OnScreenChange(WPARAM, LPARAM)
+{
+    ::SetRectEmpty(&m_rcMonitor);
+    return 0;
+}
+
+const RECT& CDayTipWnd::WorkAreaAt(POINT pt)
+{
+    if (!::PtInRect(&m_rcMonitor, pt)) {
+        MONITORINFO mi = {};
+        mi.cbSize = sizeof mi;
+        if (::GetMonitorInfoW(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST), &mi)) {
+            m_rcMonitor = mi.rcMonitor;
+            m_rcWork = mi.rcWork;
+        } else {
+            ::SetRectEmpty(&m_rcMonitor);
+            ::SetRectEmpty(&m_rcWork);
+        }
+    }
+    return m_rcWork;
 }
 
 void CDayTipWnd::OnPaint()

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/almanac.h"
 #include "engine/holidays.h"
 #include "engine/names.h"
 #include "engine/solar_terms.h"
@@ -275,10 +276,16 @@ char* CMonthModel::BuildDayNote(int nDay, int& nLength) const
             cell.m_nHoliday == HOLIDAY_OFF ? "放假" : "调休上班");
     else if (IsMainFestival(m_nMonth, nDay, cell.m_lunar) && IsScheduleUnpublished(m_nYear))
         std::snprintf(szHoliday, sizeof szHoliday, "%s", UnpublishedScheduleText(m_nYear).c_str());
+    std::string almanac;
+    if (m_bShowAlmanac)
+        AppendAlmanacTip(m_nYear, m_nMonth, nDay, cell.m_lunar, almanac);
+    if (!almanac.empty() && szHoliday[0])
+        almanac += "\r\n";
+    const int nAlmanac = static_cast<int>(almanac.size());
     const int nHoliday = static_cast<int>(std::strlen(szHoliday));
     const CMemoEntry* pieces[4] = {
         GetWeeklyEntry(cell.m_nWeekday), GetOnceEntry(nDay), GetSolarYearlyEntry(nDay), GetLunarEntry(nDay)};
-    int nTotal = nHoliday;
+    int nTotal = nAlmanac + nHoliday;
     for (const CMemoEntry* p : pieces)
         if (HasMemoText(p))
             nTotal += p->m_nLength;
@@ -289,8 +296,9 @@ char* CMonthModel::BuildDayNote(int nDay, int& nLength) const
     char* pszNote = static_cast<char*>(std::malloc(static_cast<std::size_t>(nTotal) + 10));
     if (!pszNote)
         return nullptr;
-    std::memcpy(pszNote, szHoliday, static_cast<std::size_t>(nHoliday));
-    int nPos = nHoliday;
+    std::memcpy(pszNote, almanac.data(), static_cast<std::size_t>(nAlmanac));
+    std::memcpy(pszNote + nAlmanac, szHoliday, static_cast<std::size_t>(nHoliday));
+    int nPos = nAlmanac + nHoliday;
     for (const CMemoEntry* p : pieces)
         AppendNotePiece(pszNote, nPos, p);
     pszNote[nPos] = '\0';

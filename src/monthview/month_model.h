@@ -136,10 +136,11 @@ public:
     // text too long, file not written). pRead: as for SaveDayMemos.
     int SaveWeeklyMemo(std::string_view text, std::uint32_t dwFlags, const MemoRead* pRead = nullptr);
 
-    // The tip text of day nDay: the day's holiday ("春节 放假" or "春节 调休上班"), then the weekly,
-    // one-off, Gregorian-yearly and lunar-yearly memo texts in this order, with CR LF between them. The buffer is
-    // allocated with malloc and belongs to the caller, who releases it with free (the tip window does). Null, with
-    // nLength 0, when the day has neither holiday nor memo text, or is not shown.
+    // The tip text of day nDay: with m_bShowAlmanac the day's almanac (AppendAlmanacTip), then the day's holiday
+    // ("春节 放假" or "春节 调休上班"), then the weekly, one-off, Gregorian-yearly and lunar-yearly memo texts in this
+    // order, with CR LF between them. The buffer is allocated with malloc and belongs to the caller, who releases it
+    // with free (the tip window does). Null, with nLength 0, when the day has neither almanac, holiday nor memo
+    // text, or is not shown.
     char* BuildDayNote(int nDay, int& nLength) const;
 
     // The day whose cell holds client point pt, or 0 (header row, empty cell, outside).
@@ -159,6 +160,7 @@ public:
     std::uint16_t m_nSelMonth = 0;
     std::uint16_t m_nSelDay = 0;
     std::int32_t m_nWeekdayCol = -1;  // header column last clicked, 0-6; -1 = none
+    bool m_bShowAlmanac = false;      // tips begin with the day's almanac (the window sets the user's choice)
     CDayCell m_cells[32];             // index = day; 1 .. m_nDays valid
     std::uint16_t m_nDays = 0;
 

@@ -59,8 +59,8 @@ public:
     // The tip of the selected date, as if the pointer were 12 pixels below its cell's
     // reference point; nothing while another month is shown.
     void ShowSelectedTip();
-    // The tip of day nDay for the pointer at client point pt, or no tip when the day has
-    // neither a holiday nor memo text.
+    // The tip of day nDay for the pointer at client point pt (BuildDayNote), or no tip when
+    // it has no text.
     void ShowDayTip(int nDay, POINT pt);
     // The memo dialog of day m_nHotDay or of weekday column m_nWeekdayCol, through the owner:
     // what a click on a day or a weekday name opens, and the bulletin line's memo item. One

@@ -12,7 +12,7 @@ namespace {
 
 const int kOnce = 1029;
 
-// The tip text shown for a day after the pointer comes to it, or "" when no tip shows.
+// The tip text shown for a day after the pointer comes to it, after its almanac; "" when no tip shows.
 std::wstring TipOf(AlmanixRun& run, HWND view, int day)
 {
     POINT away = DayOfMay2024(day == 31 ? 30 : 31), pt = DayOfMay2024(day);
@@ -22,7 +22,7 @@ std::wstring TipOf(AlmanixRun& run, HWND view, int day)
     // The tip may reach the screen's list of windows a moment after the move was handled.
     HWND tip = nullptr;
     WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }, 2000);
-    return tip ? TextOf(tip) : std::wstring();
+    return tip ? MemoLinesOf(TextOf(tip)) : std::wstring();
 }
 
 void MakeMemoFolders()

@@ -105,7 +105,7 @@ void UseTheEmbeddedCalendar(const wchar_t* topClass)
     MoveMouse(view, day.x, day.y);
     HWND tip = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
-    EXPECT_EQ(TextOf(tip), L"桌面");
+    EXPECT_EQ(MemoLinesOf(TextOf(tip)), L"桌面");
 
     // A drag on the strip moves the calendar inside the icon view and saves where it went.
     RECT before = RectOf(main);

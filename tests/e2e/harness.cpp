@@ -374,6 +374,17 @@ std::wstring WebServerDir()
     return L"Z:" + path;
 }
 
+std::wstring MemoLinesOf(const std::wstring& tip)
+{
+    // Wrapped 宜 and 忌 lines go on indented, so the first line after 忌 to begin with 冲 is the clash.
+    const std::size_t ji = tip.find(L"\r\n忌：");
+    const std::size_t clash = ji == std::wstring::npos ? ji : tip.find(L"\r\n冲", ji);
+    if (tip.compare(0, 2, L"农历") != 0 || clash == std::wstring::npos)
+        return tip;
+    const std::size_t end = tip.find(L"\r\n", clash + 2);
+    return end == std::wstring::npos ? std::wstring() : tip.substr(end + 2);
+}
+
 std::wstring CalendarFile(const wchar_t* name)
 {
     return MemoFolder() + L"\\日历\\" + name;

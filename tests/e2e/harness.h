@@ -88,6 +88,9 @@ HWND OpenNotebook(AlmanixRun& run);
 // The visible day tip of the run: a caption-less pop-up dialog that is neither the main
 // window, a tab nor the notebook; null when none shows.
 HWND VisibleTip(AlmanixRun& run);
+// A tip's text after the day's almanac (its lines through the one that begins with 冲); the
+// whole text when it has none.
+std::wstring MemoLinesOf(const std::wstring& tip);
 // DocumentsFolder()\我的记事\日历\name.
 std::wstring CalendarFile(const wchar_t* name);
 // One memo file record: slot (16 bits), text length (the text's own unless given), no

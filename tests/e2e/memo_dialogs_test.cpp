@@ -58,7 +58,7 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
     MoveMouse(view, cell.x + 20, cell.y + 12);
     HWND tip = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
-    EXPECT_EQ(TextOf(tip), L"劳动节 放假\r\n买菜\r\n做饭\r\n劳动节\r\n生日 ");
+    EXPECT_EQ(MemoLinesOf(TextOf(tip)), L"劳动节 放假\r\n买菜\r\n做饭\r\n劳动节\r\n生日 ");
 
     // Opened again, the dialog shows the stored texts; Cancel changes nothing.
     dlg = OpenDayMemo(run, view, DayOfMay2024(1));
@@ -94,7 +94,7 @@ TEST(MemoDialog, HeaderClickOpensTheWeeklyReminder)
     MoveMouse(view, wednesday.x + 20, wednesday.y + 12);
     HWND tip = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
-    EXPECT_EQ(TextOf(tip), L"倒垃圾");
+    EXPECT_EQ(MemoLinesOf(TextOf(tip)), L"倒垃圾");
 
     PostClick(view, 52 * 3 + 20, 5);
     dlg = WaitForDialog(run, kWeeklyTitle);
@@ -175,7 +175,7 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
     MoveMouse(view, cell.x + 20, cell.y + 12);
     HWND tip = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }));
-    EXPECT_EQ(TextOf(tip), L"劳动节 放假\r\n中a\u00e9\U0001F600\uAC00");
+    EXPECT_EQ(MemoLinesOf(TextOf(tip)), L"劳动节 放假\r\n中a\u00e9\U0001F600\uAC00");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/almanac.h"
 #include "engine/lunar.h"
 #include "memo/memo_merge.h"
 #include "memo/memo_store.h"
@@ -100,6 +101,27 @@ TEST_F(MonthMemoTest, TipTextOfNoDay)
     EXPECT_EQ(Note(model, 3, nLength), "sat");
     EXPECT_EQ(Note(model, 4, nLength), "春节 调休上班\r\nsun");  // a working Sunday
     EXPECT_EQ(Note(model, 5, nLength), "mon");
+}
+
+// With the almanac shown every day has a tip, and the almanac comes before the holiday and the memos.
+TEST_F(MonthMemoTest, TipTextBeginsWithTheAlmanac)
+{
+    WriteMemoFile("week", MemoFileBytes({{0, "sun", 0}}));
+    CMonthModel model;
+    model.m_bShowAlmanac = true;
+    model.SetMonth(2024, 2, 0);
+    struct Case {
+        int nDay;
+        const char* szRest;  // after the almanac
+    };
+    const Case cases[] = {{20, ""}, {4, "\r\n春节 调休上班\r\nsun"}, {25, "\r\nsun"}, {15, "\r\n春节 放假"}};
+    for (const Case& c : cases) {
+        std::string almanac;
+        AppendAlmanacTip(2024, 2, c.nDay, model.m_cells[c.nDay].m_lunar, almanac);
+        ASSERT_FALSE(almanac.empty());
+        int nLength = -1;
+        EXPECT_EQ(Note(model, c.nDay, nLength), almanac + c.szRest) << c.nDay;
+    }
 }
 
 TEST_F(MonthMemoTest, SavingDropsLeadingBlanksOnly)

@@ -147,7 +147,8 @@ TEST_F(MonthGridTextTest, MemoMarksAndNotes)
 }
 
 // The day table with the cell columns: the engine's ten columns, then what the month model
-// prints under the day, its month-start flag, and the day's holiday mark and name.
+// prints under the day, its month-start flag, and the day's holiday mark and name, then the
+// almanac's six columns (compared day by day with lunar-javascript by almanac_matches_lunar_javascript).
 TEST(MonthGridText, DayTableCellColumns)
 {
     struct Case {
@@ -155,15 +156,15 @@ TEST(MonthGridText, DayTableCellColumns)
         const char* szCells;  // UTF-8
     };
     const Case cases[] = {
-        {{2023, 3, 22}, u8"\t闰二月小\t1\t\t\n"},
-        {{2024, 3, 10}, u8"\t二月大\t1\t\t\n"},
-        {{2015, 2, 19}, u8"\t春节\t0\t休\t春节\n"},
-        {{2019, 2, 4}, u8"\t除夕\t0\t休\t春节\n"},
-        {{2024, 2, 4}, u8"\t立春\t0\t班\t春节\n"},
-        {{2014, 12, 22}, u8"\t冬至\t0\t\t\n"},
-        {{2024, 2, 20}, u8"\t十一\t0\t\t\n"},
-        {{1900, 1, 31}, u8"\t春节\t0\t\t\n"},
-        {{2051, 2, 10}, u8"\t除夕\t0\t\t\n"},
+        {{2023, 3, 22}, u8"\t闰二月小\t1\t\t"},
+        {{2024, 3, 10}, u8"\t二月大\t1\t\t"},
+        {{2015, 2, 19}, u8"\t春节\t0\t休\t春节"},
+        {{2019, 2, 4}, u8"\t除夕\t0\t休\t春节"},
+        {{2024, 2, 4}, u8"\t立春\t0\t班\t春节"},
+        {{2014, 12, 22}, u8"\t冬至\t0\t\t"},
+        {{2024, 2, 20}, u8"\t十一\t0\t\t"},
+        {{1900, 1, 31}, u8"\t春节\t0\t\t"},
+        {{2051, 2, 10}, u8"\t除夕\t0\t\t"},
     };
     for (const Case& c : cases) {
         std::string plain;
@@ -171,7 +172,11 @@ TEST(MonthGridText, DayTableCellColumns)
         std::string withCells;
         ASSERT_EQ(FormatDayTableWithCells(c.date, c.date, DayTableMode::Convert, withCells), 0);
         plain.pop_back();
-        EXPECT_EQ(almanix::GbToUtf8(withCells), almanix::GbToUtf8(plain) + c.szCells);
+        std::string almanac;
+        CLunarDate lunar;
+        AppendAlmanacColumns(c.date, lunar.FromSolar(c.date.m_nYear, c.date.m_nMonth, c.date.m_nDay), almanac);
+        EXPECT_EQ(
+            almanix::GbToUtf8(withCells), almanix::GbToUtf8(plain) + c.szCells + almanix::GbToUtf8(almanac) + "\n");
     }
 
     // Stepping and converting agree over the whole range, and only the cells are added.

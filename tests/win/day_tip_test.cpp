@@ -121,42 +121,45 @@ TEST_F(DayTipTest, CreatedHiddenAsAnOwnedPopup)
     EXPECT_EQ(lf.lfWeight, FW_NORMAL);
 }
 
-// The box sits centred about 2 pixels right of the pointer and 12 below it, sized to the text;
-// it is not kept on the screen.
-TEST_F(DayTipTest, PlacedBelowThePointerAndSizedToTheText)
+// The box sits centred about 2 pixels right of the pointer and 12 below it, sized to the text,
+// except where that leaves the screen's work area: near the bottom it goes above the pointer,
+// near a side it moves in.
+TEST_F(DayTipTest, PlacedByThePointerSizedToTheTextAndOnScreen)
 {
     CDayTipWnd tip;
     ASSERT_TRUE(tip.Create(IDD_DAYTIP, &m_owner));
+    RECT wa;
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0));
+    enum Where { Below, Above };
     struct Case {
         const char* text;
         std::vector<std::wstring> lines;
-        int x, y;
+        int x, y;  // from the work area's top-left corner, or, negative, from its bottom-right
+        Where where;
+        bool atLeftEdge, atRightEdge;
     };
     const Case cases[] = {
-        {"生日\r\n每周三开会，带上周报", {L"生日", L"每周三开会，带上周报"}, 400, 300},
-        {"生日\r\n每周三开会，带上周报", {L"生日", L"每周三开会，带上周报"}, 10, 5},
-        {"还书", {L"还书"}, 0, -20},
-        {"还书\r\n", {L"还书", L""}, 800, 600},
-        {"还书\n交费", {L"还书", L"交费"}, 300, 300},
-        {"A&B", {L"A&B"}, 300, 300},
+        {"生日\r\n每周三开会，带上周报", {L"生日", L"每周三开会，带上周报"}, 400, 300, Below, false, false},
+        {"生日\r\n每周三开会，带上周报", {L"生日", L"每周三开会，带上周报"}, 10, 5, Below, true, false},
+        {"还书\r\n", {L"还书", L""}, 600, 500, Below, false, false},
+        {"还书\n交费", {L"还书", L"交费"}, 300, 300, Below, false, false},
+        {"A&B", {L"A&B"}, 300, 300, Below, false, false},
+        {"生日\r\n每周三开会，带上周报", {L"生日", L"每周三开会，带上周报"}, -3, -20, Above, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(tip.SetTip(Handed(c.text), static_cast<int>(std::strlen(c.text)), c.x, c.y), 0);
+        const int x = c.x >= 0 ? wa.left + c.x : wa.right + c.x, y = c.y >= 0 ? wa.top + c.y : wa.bottom + c.y;
+        EXPECT_EQ(tip.SetTip(Handed(c.text), static_cast<int>(std::strlen(c.text)), x, y), 0);
         SIZE size = Expected(tip.GetFont(), c.lines);
         EXPECT_EQ(tip.GetTextSize().cx, size.cx);
         EXPECT_EQ(tip.GetTextSize().cy, size.cy);
         RECT rc = WindowRect(tip);
-        EXPECT_EQ(rc.left, c.x - size.cx / 2 + 2);
-        EXPECT_EQ(rc.top, c.y + 12);
+        EXPECT_EQ(rc.left, c.atLeftEdge ? wa.left : c.atRightEdge ? wa.right - size.cx : x - size.cx / 2 + 2);
+        EXPECT_EQ(rc.top, c.where == Below ? y + 12 : y - 12 - size.cy);
         EXPECT_EQ(rc.right - rc.left, size.cx);
         EXPECT_EQ(rc.bottom - rc.top, size.cy);
         EXPECT_FALSE(tip.IsWindowVisible());  // the month view shows it, not SetTip
     }
-    // Ten pixels from the left screen edge the box starts left of the screen.
-    const char wide[] = "生日\r\n每周三开会，带上周报";
-    tip.SetTip(Handed(wide), static_cast<int>(std::strlen(wide)), 10, 5);
-    EXPECT_LT(WindowRect(tip).left, 0);
 }
 
 TEST_F(DayTipTest, EveryHandedBufferIsFreedExactlyOnce)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/almanac.h"
 #include "engine/names.h"
 #include "engine/solar_terms.h"
 
@@ -29,6 +30,25 @@ void FormatDayLine(const SolarDate& date, const CLunarDate& lunar, std::string& 
         szTerm ? szTerm : "-");
     if (n > 0)
         out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
+}
+
+void AppendAlmanacColumns(const SolarDate& date, const CLunarDate& lunar, std::string& out)
+{
+    AlmanacDay day;
+    if (!GetAlmanacDay(date.m_nYear, date.m_nMonth, date.m_nDay, lunar, day)) {
+        out += "\t-\t-\t-\t-\t-\t-";
+        return;
+    }
+    for (int n : {day.m_nYearGanZhi, day.m_nMonthGanZhi, day.m_nDayGanZhi}) {
+        out += '\t';
+        out += GetGanZhiYear(n);
+    }
+    out += '\t';
+    AppendActivities(day.m_pszYi, " ", out);
+    out += '\t';
+    AppendActivities(day.m_pszJi, " ", out);
+    out += '\t';
+    AppendClashLine(day, out);
 }
 
 int FormatDayTable(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out)

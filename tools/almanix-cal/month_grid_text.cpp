@@ -200,6 +200,7 @@ int FormatDayTableWithCells(const SolarDate& from, const SolarDate& to, DayTable
         out += '\t';
         if (cell.m_pszHoliday)
             out += cell.m_pszHoliday;
+        AppendAlmanacColumns(date, lunar, out);
         out += '\n';
     });
 }

@@ -39,6 +39,7 @@ std::string FormatDayNotes(const CMonthModel& model);
 
 // FormatDayTable's lines with four more columns: the cell text (GBK) that the month model
 // shows under the day number, the month-start flag (1 when that text names a new lunar
-// month), the holiday mark (HolidayMark) and the holiday's name (empty on other days).
+// month), the holiday mark (HolidayMark) and the holiday's name (empty on other days), then
+// the almanac's columns (AppendAlmanacColumns).
 // Same ranges and result as FormatDayTable; output GBK.
 int FormatDayTableWithCells(const SolarDate& from, const SolarDate& to, DayTableMode mode, std::string& out);
