@@ -59,14 +59,16 @@ bool MeasureStart(const ProgramSpec& program, int runs, StartFigures* out);
 bool WarmUp(const ProgramSpec& program);
 
 struct IdleFigures {
+    double m_settleCpuMs = 0;   // CPU time of the first seconds after the first paint
     double m_seconds = 0;       // wall time between the two readings
     double m_cpuMs = 0;         // user + kernel time the process used meanwhile
     double m_workingSetKb = 0;  // at the end
     double m_privateKb = 0;
     bool m_ok = false;
 };
-// Starts both programs, waits until each has painted, then reads their process times twice,
-// seconds apart.
+// Starts both programs, waits until each has painted, lets them finish what start-up leaves
+// for after the first paint (counted apart), then reads their process times twice, seconds
+// apart.
 bool MeasureIdle(
     const ProgramSpec& almanix, const ProgramSpec& bare, int seconds, IdleFigures* almanixOut, IdleFigures* bareOut);
 

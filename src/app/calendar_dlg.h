@@ -169,6 +169,7 @@ private:
     // The holiday schedules' update: the stored downloads are read and the first years asked
     // at the first tick, after the window has shown; then whatever falls due, once a day.
     void CheckHolidays();
+    bool LoadStoredHolidays();
     void ReadHolidayDownloads();
     std::unique_ptr<CHolidayUpdater> m_pHolidayUpdater;
     HolidayAskLog m_holidayAsks;

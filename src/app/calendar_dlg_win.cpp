@@ -77,6 +77,7 @@ BOOL CCalendarDlg::OnInitDialog()
     PlaceStripButtons();
     PrepareMemoFolder(almanix::Narrow(DocumentsFolder()).c_str());
     m_holidayFile.Refresh();
+    LoadStoredHolidays();
     CreateNavigation();
     GoToToday();
     CreateBulletinLine();
@@ -681,7 +682,6 @@ void CCalendarDlg::CheckHolidays()
         m_bHolidaysStarted = true;
         m_bHolidayUpdate = HolidayUpdateWanted();
         m_holidayAsks = LoadHolidayAskLog();
-        ReadHolidayDownloads();
     }
     if (!m_bHolidayUpdate || !*HolidayUrlPattern())
         return;
@@ -706,11 +706,17 @@ void CCalendarDlg::CheckHolidays()
     SaveHolidayAskLog(m_holidayAsks);
 }
 
-void CCalendarDlg::ReadHolidayDownloads()
+bool CCalendarDlg::LoadStoredHolidays()
 {
+    // The first paint shows them: a stored year's badges are there from the start.
     SYSTEMTIME now;
     GetClockTime(&now);
-    if (LoadHolidayDownloads(std::string(), HOLIDAY_DOWNLOAD_FIRST_YEAR, now.wYear + 1).empty())
+    return !LoadHolidayDownloads(std::string(), HOLIDAY_DOWNLOAD_FIRST_YEAR, now.wYear + 1).empty();
+}
+
+void CCalendarDlg::ReadHolidayDownloads()
+{
+    if (!LoadStoredHolidays())
         return;
     m_pMonthView->SetMonth(m_pMonthView->m_nYear, m_pMonthView->m_nMonth, 0);
     RefreshLocalItems();

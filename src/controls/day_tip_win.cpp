@@ -100,18 +100,24 @@ int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT fla
         // Also the window's text, where screen readers and other programs read it.
         if (!bSameText)
             SetWindowText(std::string(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))).c_str());
-        const POINT at = PlaceInWorkArea(x, y, cx, cy, WorkAreaAt(POINT{x, y}));
+        // While on show the box only grows: under Wine a resize costs three moves, and the
+        // pointer crossing the grid would resize it at nearly every day. Shown anew, it fits
+        // its text again.
+        const bool bShown = IsWindowVisible() != FALSE;
+        RECT now;
+        GetWindowRect(&now);
+        const int wcx = bShown ? std::max(cx, static_cast<int>(now.right - now.left)) : cx;
+        const int wcy = bShown ? std::max(cy, static_cast<int>(now.bottom - now.top)) : cy;
+        const POINT at = PlaceInWorkArea(x, y, wcx, wcy, WorkAreaAt(POINT{x, y}));
         // Placing and showing are one window operation: each costs about as much as both. A
         // tip already on show only moves: raising it again would restack its owner too.
-        if (IsWindowVisible() && (flags & SWP_SHOWWINDOW)) {
+        if (bShown && (flags & SWP_SHOWWINDOW)) {
             after = nullptr;
             flags = (flags & ~SWP_SHOWWINDOW) | SWP_NOZORDER;
         }
-        RECT now;
-        GetWindowRect(&now);
-        const RECT want = {at.x, at.y, at.x + cx, at.y + cy};
-        if (!::EqualRect(&now, &want) || !IsWindowVisible() || (flags & SWP_SHOWWINDOW))
-            SetWindowPos(after, at.x, at.y, cx, cy, flags);
+        const RECT want = {at.x, at.y, at.x + wcx, at.y + wcy};
+        if (!::EqualRect(&now, &want) || !bShown || (flags & SWP_SHOWWINDOW))
+            SetWindowPos(after, at.x, at.y, wcx, wcy, flags);
         Invalidate(FALSE);
     }
     return 0;
@@ -150,7 +156,9 @@ void CDayTipWnd::Paint(HDC dc)
     SelectScope font(dc, m_font);
     RECT rc;
     GetClientRect(&rc);
-    rc.bottom = rc.top + m_size.cy;
+    // The whole box: it may be larger than its text (see PlaceTip).
+    rc.right = std::max(rc.right, static_cast<LONG>(m_size.cx));
+    rc.bottom = std::max(rc.bottom, static_cast<LONG>(m_size.cy));
     {
         CBrush brush(::CreateSolidBrush(m_bkColor));
         ::FillRect(dc, &rc, brush);
