@@ -25,8 +25,9 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs" 2>&1 | tee -a "$log" |
 # The suites beside real CalDAV servers mostly wait on the servers: they run side by side after
 # the others.
 servers='^sync_(radicale|xandikos|cyrus|bench.*|soak_.*)$'
+# Each end-to-end case runs in a prefix and on a display of its own: they run side by side too.
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ctest --test-dir build-win --output-on-failure -E "$servers" 2>&1 | tee -a "$log" || status=1
+  ctest --test-dir build-win --output-on-failure -j"$jobs" -E "$servers" 2>&1 | tee -a "$log" || status=1
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --test-dir build-win --output-on-failure -R "$servers" -j3 2>&1 | tee -a "$log" || status=1
 
