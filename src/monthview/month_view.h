@@ -72,15 +72,13 @@ public:
     std::uint16_t HitTest(POINT pt) const { return CMonthModel::HitTest(pt.x, pt.y); }
 
     // The painting steps; Paint runs them all into any DC (the paint DC, or a memory DC
-    // through WM_PRINTCLIENT). (x, y) of DrawDay is the top-left corner of the day's cell.
+    // through WM_PRINTCLIENT). (x, y) is the top-left corner of a day's cell.
     void Paint(HDC dc);
     void DrawHeader(HDC dc);
     void DrawDays(HDC dc);
-    void DrawDay(HDC dc, int nDay, int x, int y);
-    // What DrawDay draws of a day but its number (memo marks and colour, the text: one too
-    // wide for its cell in a narrower font that fits), and the number; both leave a font of
-    // the view's selected. The text colour of day nDay.
-    void DrawDayBody(HDC dc, int nDay, int x, int y);
+    // A day's text (one too wide for its cell in a narrower font that fits, or clipped) and
+    // its number; both leave a font of the view's selected.
+    void DrawDayText(HDC dc, int nDay, int x, int y);
     void DrawDayNumber(HDC dc, int nDay, int x, int y);
     // The "休" or "班" badge in the top-right corner of a day off or an adjusted working day.
     void DrawHolidayMark(HDC dc, int nDay, int x, int y);

@@ -53,6 +53,14 @@ void SelectFontOnce(HDC dc, HFONT font)
         ::SelectObject(dc, font);
 }
 
+// A mark in its own font, which stays selected for the next.
+void DrawMarkInFont(HDC dc, int x, int y, const char* pszMark, HFONT font, COLORREF color)
+{
+    SelectFontOnce(dc, font);
+    ::SetTextColor(dc, color);
+    TextOutGb(dc, x, y, pszMark);
+}
+
 }  // namespace
 
 SiteOpener SetSiteOpener(SiteOpener pfnOpen)
@@ -273,9 +281,9 @@ void CMonthView::DrawDays(HDC dc)
 {
     const int nFirstWeekday = m_nDays > 0 ? m_cells[1].m_nWeekday : 0;
     CBrush cellBrush(::CreateSolidBrush(m_clrCellBk));
-    // Fonts change only where they must: selecting a font costs more than drawing with it.
-    // The day numbers of a row go last, in one font; they never reach beyond their own cell,
-    // while a cell's text may, and the next cell's fill must cover that.
+    // Row by row, in passes: the cells' fills, then each font's marks and texts together.
+    // Selecting a font costs Wine as much as drawing six texts with it. Nothing drawn reaches
+    // beyond its own cell (a text too wide is clipped), so no fill may cover another's part.
     const HGDIOBJ oldFont = ::GetCurrentObject(dc, OBJ_FONT);
     int d = 1;
     for (int r = 0; r < MONTH_GRID_ROWS; ++r) {
@@ -289,14 +297,33 @@ void CMonthView::DrawDays(HDC dc)
             if ((r > 0 || c >= nFirstWeekday) && d <= m_nDays) {
                 if (d == nRowFirst)
                     xRowFirst = x;
-                DrawDayBody(dc, d, x, y);
+                const CMemoEntry* pOnce = GetOnceEntry(d);
+                if (HasMemoText(pOnce))
+                    FillSolid(dc, cell, GetMemoColor(pOnce->m_dwFlags, MEMO_KIND_ONCE));
                 ++d;
             }
         }
+        auto xOf = [&](int n) { return xRowFirst + MONTH_CELL_PITCH_X * (n - nRowFirst); };
+        for (int n = nRowFirst; n < d; ++n) {
+            const CMemoEntry* pWeekly = GetWeeklyEntry(m_cells[n].m_nWeekday);
+            if (HasMemoText(pWeekly))
+                DrawMarkInFont(dc, xOf(n) + 2, y, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
+        }
+        for (int n = nRowFirst; n < d; ++n) {
+            const CMemoEntry* pSolarYearly = GetSolarYearlyEntry(n);
+            if (HasMemoText(pSolarYearly))
+                DrawMarkInFont(dc, xOf(n) - 1, y + 15, "★", m_fontSong,
+                    GetMemoColor(pSolarYearly->m_dwFlags, MEMO_KIND_SOLAR_YEARLY));
+            const CMemoEntry* pLunarYearly = GetLunarEntry(n);
+            if (HasMemoText(pLunarYearly))
+                DrawMarkInFont(dc, xOf(n) + 34, y + 15, "★", m_fontSong,
+                    GetMemoColor(pLunarYearly->m_dwFlags, MEMO_KIND_LUNAR_YEARLY));
+        }
         for (int n = nRowFirst; n < d; ++n)
-            DrawDayNumber(dc, n, xRowFirst + MONTH_CELL_PITCH_X * (n - nRowFirst), y);
+            DrawDayText(dc, n, xOf(n), y);
+        for (int n = nRowFirst; n < d; ++n)
+            DrawDayNumber(dc, n, xOf(n), y);
     }
-    ::SelectObject(dc, oldFont);
 
     MonthPoint p;
     if (ShowsSelectedMonth() && GetCellOrigin(m_nSelDay, p)) {
@@ -310,16 +337,6 @@ void CMonthView::DrawDays(HDC dc)
         if (m_cells[n].m_nHoliday != HOLIDAY_NONE && GetCellOrigin(n, p))
             DrawHolidayMark(dc, n, p.x, p.y + 1);
     }
-}
-
-void CMonthView::DrawDay(HDC dc, int nDay, int x, int y)
-{
-    if (nDay < 1 || nDay > m_nDays)
-        return;
-    const HGDIOBJ oldFont = ::GetCurrentObject(dc, OBJ_FONT);
-    DrawDayBody(dc, nDay, x, y);
-    DrawDayNumber(dc, nDay, x, y);
-    DrawHolidayMark(dc, nDay, x, y);
     ::SelectObject(dc, oldFont);
 }
 
@@ -340,23 +357,9 @@ COLORREF CMonthView::GetDayTextColor(int nDay) const
     return m_clrDayText;
 }
 
-void CMonthView::DrawDayBody(HDC dc, int nDay, int x, int y)
+void CMonthView::DrawDayText(HDC dc, int nDay, int x, int y)
 {
     const CDayCell& cell = m_cells[nDay];
-    const CMemoEntry* pOnce = GetOnceEntry(nDay);
-    if (HasMemoText(pOnce))
-        FillSolid(dc, RECT{x, y, x + MONTH_CELL_WIDTH, y + MONTH_CELL_HEIGHT},
-            GetMemoColor(pOnce->m_dwFlags, MEMO_KIND_ONCE));
-    const CMemoEntry* pWeekly = GetWeeklyEntry(cell.m_nWeekday);
-    if (HasMemoText(pWeekly))
-        DrawMark(dc, x + 2, y, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
-    const CMemoEntry* pSolarYearly = GetSolarYearlyEntry(nDay);
-    if (HasMemoText(pSolarYearly))
-        DrawMark(dc, x - 1, y + 15, "★", m_fontSong, GetMemoColor(pSolarYearly->m_dwFlags, MEMO_KIND_SOLAR_YEARLY));
-    const CMemoEntry* pLunarYearly = GetLunarEntry(nDay);
-    if (HasMemoText(pLunarYearly))
-        DrawMark(dc, x + 34, y + 15, "★", m_fontSong, GetMemoColor(pLunarYearly->m_dwFlags, MEMO_KIND_LUNAR_YEARLY));
-
     ::SetTextColor(dc, GetDayTextColor(nDay));
     SelectFontOnce(dc, cell.m_bMonthStart ? m_fontTextBold : m_fontText);
     const CTextFit* pFit = std::strlen(cell.m_szText) > kAlwaysFitsBytes
@@ -472,7 +475,7 @@ void CMonthView::DrawHolidayMark(HDC dc, int nDay, int x, int y)
     FillSolid(dc, RECT{xRight - HOLIDAY_MARK_SIZE - 2, y, xRight, y + HOLIDAY_MARK_SIZE + 2}, RGB(255, 255, 255));
     RECT badge = {xRight - HOLIDAY_MARK_SIZE - 1, y + 1, xRight - 1, y + HOLIDAY_MARK_SIZE + 1};
     FillSolid(dc, badge, cell.m_nHoliday == HOLIDAY_OFF ? m_clrOffMark : m_clrWorkMark);
-    SelectScope scope(dc, m_fontMark);
+    SelectFontOnce(dc, m_fontMark);
     ::SetTextColor(dc, RGB(255, 255, 255));
     DrawTextGb(
         dc, cell.m_nHoliday == HOLIDAY_OFF ? "休" : "班", &badge, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);

@@ -567,7 +567,7 @@ TEST_F(MonthViewTest, CellTextsStayInsideTheirCells)
         const std::string what = std::to_string(date.m_nYear) + "-" + std::to_string(date.m_nMonth) + "-" +
             std::to_string(date.m_nDay) + ", width " + std::to_string(width);
         m_view.SetMonth(date.m_nYear, date.m_nMonth, 0);
-        m_view.DrawDayBody(drawn, date.m_nDay, kPad, kPad);
+        m_view.DrawDayText(drawn, date.m_nDay, kPad, kPad);
         if (width <= 44) {  // from x + 6 to x + 49
             ::SetTextColor(plain, m_view.GetDayTextColor(date.m_nDay));
             TextOutGb(plain, kPad + 6, kPad + 17, key.first);
