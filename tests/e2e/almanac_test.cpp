@@ -11,15 +11,9 @@ namespace {
 
 const int kShowAlmanac = 32795;
 
-// The tip shown once the pointer has come to day from another day without a holiday.
 std::wstring TipText(AlmanixRun& run, HWND view, int day)
 {
-    POINT away = DayOfMay2024(day == 10 ? 9 : 10), pt = DayOfMay2024(day);
-    MoveMouse(view, away.x, away.y);
-    MoveMouse(view, pt.x, pt.y);
-    HWND tip = nullptr;
-    WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }, 2000);
-    return tip ? TextOf(tip) : std::wstring(L"(none)");
+    return TipOfMay2024Day(run, view, day, L"(none)");
 }
 
 // No tip shows once the pointer has come to day.

@@ -15,14 +15,7 @@ const int kOnce = 1029;
 // The tip text shown for a day after the pointer comes to it, after its almanac; "" when no tip shows.
 std::wstring TipOf(AlmanixRun& run, HWND view, int day)
 {
-    POINT away = DayOfMay2024(day == 31 ? 30 : 31), pt = DayOfMay2024(day);
-    MoveMouse(view, away.x, away.y);
-    MoveMouse(view, pt.x, pt.y);
-    Sync(view);
-    // The tip may reach the screen's list of windows a moment after the move was handled.
-    HWND tip = nullptr;
-    WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }, 2000);
-    return tip ? MemoLinesOf(TextOf(tip)) : std::wstring();
+    return MemoLinesOf(TipOfMay2024Day(run, view, day, L""));
 }
 
 void MakeMemoFolders()

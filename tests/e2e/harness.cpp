@@ -448,3 +448,15 @@ bool WaitForOneOffMark(HWND main, HWND view, POINT cell)
         },
         5000);
 }
+
+std::wstring TipOfMay2024Day(AlmanixRun& run, HWND view, int d, const std::wstring& none)
+{
+    POINT away = DayOfMay2024(d == 31 ? 30 : 31), pt = DayOfMay2024(d);
+    MoveMouse(view, away.x, away.y);
+    MoveMouse(view, pt.x, pt.y);
+    Sync(view);
+    // The tip may reach the screen's list of windows a moment after the move was handled.
+    HWND tip = nullptr;
+    WaitUntil([&] { return (tip = VisibleTip(run)) != nullptr; }, 2000);
+    return tip ? TextOf(tip) : none;
+}

@@ -106,6 +106,9 @@ inline POINT DayOfMay2024(int d)
     POINT c = CellOfMay2024(d);
     return {c.x + 20, c.y + 12};
 }
+// The text of the tip shown once the pointer has come to day d of May 2024 from day 30 or 31
+// (no holidays there); none when no tip shows.
+std::wstring TipOfMay2024Day(AlmanixRun& run, HWND view, int d, const std::wstring& none);
 
 // Waits until the screen shows day cell `cell` of the view (its top-left corner) in the
 // one-off memo colour: the month has read its memo files again and repainted.
