@@ -174,5 +174,7 @@ private:
     std::unique_ptr<CHolidayUpdater> m_pHolidayUpdater;
     HolidayAskLog m_holidayAsks;
     bool m_bHolidaysStarted = false;
+    int m_nHolidaysCheckedYear = 0;  // the shown year at the last look
+    std::string m_strMemoFolder;     // "<documents>\我的记事\", empty when there is none (see MemoFolderPath)
     bool m_bHolidayUpdate = false;  // the menu's switch
 };

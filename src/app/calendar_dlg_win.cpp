@@ -75,7 +75,9 @@ BOOL CCalendarDlg::OnInitDialog()
     PlaceAtSavedPosition();
     SetWindowText(kTitle);
     PlaceStripButtons();
-    PrepareMemoFolder(almanix::Narrow(DocumentsFolder()).c_str());
+    const std::wstring documents = DocumentsFolder();
+    PrepareMemoFolder(almanix::Narrow(documents).c_str());
+    m_strMemoFolder = MemoFolderPath(documents);
     m_holidayFile.Refresh();
     LoadStoredHolidays();
     CreateNavigation();
@@ -207,7 +209,7 @@ void CCalendarDlg::CreateBulletinLine()
 void CCalendarDlg::StartSync()
 {
     // The worker waits for its first request; the schedule asks for one at start.
-    m_pSyncWorker = std::make_unique<CSyncWorker>(m_hWnd, MemoFolderPath(DocumentsFolder()));
+    m_pSyncWorker = std::make_unique<CSyncWorker>(m_hWnd, m_strMemoFolder);
     m_syncSchedule.Start(static_cast<std::int64_t>(::GetTickCount64()));
 }
 
@@ -416,7 +418,10 @@ void CCalendarDlg::OnTimer(UINT_PTR id)
         ::IsWindowEnabled(m_hWnd))
         RequestSync();
     AskPendingQuestion();
-    CheckHolidays();
+    // The schedules are asked about once a day: a look a minute is enough, and another year
+    // shown is looked at within the second.
+    if (m_nTickCount % 60 == 0 || m_pMonthView->m_nYear != m_nHolidaysCheckedYear)
+        CheckHolidays();
     SYSTEMTIME now;
     GetClockTime(&now);
     if (now.wDay != m_nTodayDay || now.wMonth != m_nTodayMonth || now.wYear != m_nTodayYear)
@@ -683,13 +688,13 @@ void CCalendarDlg::CheckHolidays()
         m_bHolidayUpdate = HolidayUpdateWanted();
         m_holidayAsks = LoadHolidayAskLog();
     }
+    m_nHolidaysCheckedYear = m_pMonthView->m_nYear;
     if (!m_bHolidayUpdate || !*HolidayUrlPattern())
         return;
     if (!m_pHolidayUpdater) {
-        const std::string memoFolder = MemoFolderPath(DocumentsFolder());
-        if (memoFolder.empty())
+        if (m_strMemoFolder.empty())
             return;  // nowhere to keep a download
-        m_pHolidayUpdater = std::make_unique<CHolidayUpdater>(m_hWnd, memoFolder, HolidayUrlPattern());
+        m_pHolidayUpdater = std::make_unique<CHolidayUpdater>(m_hWnd, m_strMemoFolder, HolidayUrlPattern());
     }
     if (m_pHolidayUpdater->Running())
         return;

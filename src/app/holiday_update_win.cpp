@@ -74,12 +74,12 @@ bool CHolidayUpdater::Request(const std::vector<int>& years)
 
 bool HolidayUpdateWanted()
 {
-    return ReadSetting(kUpdateSetting) != "0";
+    return ReadRegSwitch(ALMANIX_SETTINGS_KEY, kUpdateSetting);
 }
 
 void SetHolidayUpdateWanted(bool bWanted)
 {
-    WriteRegString(ALMANIX_SETTINGS_KEY, kUpdateSetting, bWanted ? "1" : "0");
+    WriteRegSwitch(ALMANIX_SETTINGS_KEY, kUpdateSetting, bWanted);
 }
 
 HolidayAskLog LoadHolidayAskLog()

@@ -307,26 +307,24 @@ bool IsAutoStartSet()
 
 bool AutoStartWanted()
 {
-    BYTE value[8];
-    return ReadRegValue(ALMANIX_SETTINGS_KEY, kAutoStartSetting, value, sizeof value) != 0 || value[0] != '0';
+    return ReadRegSwitch(ALMANIX_SETTINGS_KEY, kAutoStartSetting);
 }
 
 void ToggleAutoStart()
 {
     const bool enable = !IsAutoStartSet();
     SetAutoStart(enable, ALMANIX_RUN_VALUE);
-    WriteRegString(ALMANIX_SETTINGS_KEY, kAutoStartSetting, enable ? "1" : "0");
+    WriteRegSwitch(ALMANIX_SETTINGS_KEY, kAutoStartSetting, enable);
 }
 
 bool AlmanacWanted()
 {
-    BYTE value[8];
-    return ReadRegValue(ALMANIX_SETTINGS_KEY, kShowAlmanacSetting, value, sizeof value) != 0 || value[0] != '0';
+    return ReadRegSwitch(ALMANIX_SETTINGS_KEY, kShowAlmanacSetting);
 }
 
 void SetAlmanacWanted(bool bShow)
 {
-    WriteRegString(ALMANIX_SETTINGS_KEY, kShowAlmanacSetting, bShow ? "1" : "0");
+    WriteRegSwitch(ALMANIX_SETTINGS_KEY, kShowAlmanacSetting, bShow);
 }
 
 void ShowAboutBox(HWND owner)

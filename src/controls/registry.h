@@ -19,6 +19,10 @@ int WriteRegString(LPCSTR subKey, LPCSTR valueName, LPCSTR text);
 // (its text read as ParseDecimal does); false, *out untouched, when it is not.
 bool ReadRegNumber(LPCSTR subKey, LPCSTR valueName, int* out);
 int WriteRegNumber(LPCSTR subKey, LPCSTR valueName, int number);
+// A switch the user may turn off, kept as "1" or "0": on unless the value's text begins with
+// "0" (missing or unreadable: on).
+bool ReadRegSwitch(LPCSTR subKey, LPCSTR valueName);
+int WriteRegSwitch(LPCSTR subKey, LPCSTR valueName, bool on);
 // enable: valueName under the Run key = this program's path; else the value is deleted.
 // The Run key itself is never created.
 void SetAutoStart(bool enable, LPCSTR valueName);

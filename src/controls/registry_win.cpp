@@ -102,6 +102,17 @@ std::string GetProgramPath()
     return almanix::Narrow(ProgramPathW());
 }
 
+bool ReadRegSwitch(LPCSTR subKey, LPCSTR valueName)
+{
+    BYTE value[8];
+    return ReadRegValue(subKey, valueName, value, sizeof value) != 0 || value[0] != '0';
+}
+
+int WriteRegSwitch(LPCSTR subKey, LPCSTR valueName, bool on)
+{
+    return WriteRegString(subKey, valueName, on ? "1" : "0");
+}
+
 bool ReadRegNumber(LPCSTR subKey, LPCSTR valueName, int* out)
 {
     BYTE buf[255];

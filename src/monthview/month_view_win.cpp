@@ -38,14 +38,6 @@ void FillSolid(HDC dc, const RECT& rc, COLORREF color)
     ::FillRect(dc, &rc, brush);
 }
 
-// A mark ("●", "★") in its own font and colour; the DC's font comes back afterwards.
-void DrawMark(HDC dc, int x, int y, const char* pszMark, HFONT font, COLORREF color)
-{
-    SelectScope scope(dc, font);
-    ::SetTextColor(dc, color);
-    TextOutGb(dc, x, y, pszMark);
-}
-
 // Selects font unless it is the DC's font already.
 void SelectFontOnce(HDC dc, HFONT font)
 {
@@ -53,7 +45,7 @@ void SelectFontOnce(HDC dc, HFONT font)
         ::SelectObject(dc, font);
 }
 
-// A mark in its own font, which stays selected for the next.
+// A mark ("●", "★") in its own font and colour; the font stays selected for the next.
 void DrawMarkInFont(HDC dc, int x, int y, const char* pszMark, HFONT font, COLORREF color)
 {
     SelectFontOnce(dc, font);
@@ -264,6 +256,7 @@ void CMonthView::DrawHeader(HDC dc)
     rc.bottom = MONTH_HEADER_HEIGHT;
     FillSolid(dc, rc, m_clrHeaderBk);
     ::SetTextColor(dc, m_clrHeaderText);
+    const HGDIOBJ headerFont = ::GetCurrentObject(dc, OBJ_FONT);
     const bool bSelectedMonth = ShowsSelectedMonth();
     const int nSelWeekday =
         bSelectedMonth && m_nSelDay >= 1 && m_nSelDay <= m_nDays ? m_cells[m_nSelDay].m_nWeekday : -1;
@@ -271,7 +264,8 @@ void CMonthView::DrawHeader(HDC dc)
         const int x = MONTH_CELL_PITCH_X * i;
         const CMemoEntry* pWeekly = GetWeeklyEntry(i);
         if (HasMemoText(pWeekly))
-            DrawMark(dc, x + 2, 2, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
+            DrawMarkInFont(dc, x + 2, 2, "●", m_fontTextBold, GetMemoColor(pWeekly->m_dwFlags, MEMO_KIND_WEEKLY));
+        SelectFontOnce(dc, static_cast<HFONT>(headerFont));
         ::SetTextColor(dc, i == nSelWeekday ? m_clrSelect : m_clrHeaderText);
         TextOutGb(dc, x + 10, 2, GetWeekdayName(i));
     }
