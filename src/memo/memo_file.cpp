@@ -1,6 +1,7 @@
 #include "memo/memo_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -40,47 +41,42 @@ std::size_t NameStart(std::string_view path)
 // The files read last, by path, with the stamp they were read at. Opening a file costs Wine
 // about 0.15 ms and a month switch reads six; a look at the stamp costs a twentieth of that.
 // Any write or removal, and any change of folder, empties it; a stamp that differs from the
-// cached one means another writer, and the file is read again.
+// cached one means another writer, and the file is read again. A Recent read skips even the
+// look within a second of the last one, for files found missing too.
 class CReadCache {
 public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr Clock::duration kRecent = std::chrono::seconds(1);
+
+    // The bytes cached for path at stamp (the look just taken), or null.
     std::unique_ptr<char[]> Find(std::string_view path, const FileStamp& stamp, std::size_t& length)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (std::size_t i = 0; i < m_entries.size(); ++i) {
-            Entry& e = m_entries[i];
-            if (e.m_path != path || e.m_stamp != stamp)
-                continue;
-            std::unique_ptr<char[]> copy(new (std::nothrow) char[e.m_bytes.size() + 1]);
-            if (!copy)
-                return nullptr;
-            std::memcpy(copy.get(), e.m_bytes.data(), e.m_bytes.size());
-            copy[e.m_bytes.size()] = '\0';
-            length = e.m_bytes.size();
-            std::rotate(m_entries.begin(), m_entries.begin() + static_cast<std::ptrdiff_t>(i),
-                m_entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            return copy;
-        }
-        return nullptr;
+        Entry* e = Lookup(path);
+        if (!e || e->m_bMissing || e->m_stamp != stamp)
+            return nullptr;
+        e->m_lookedAt = Clock::now();
+        return CopyOf(*e, length);
+    }
+    // What a look at path less than kRecent ago found: true with the bytes and stamp, or with
+    // null for a missing file; false when there was no such look.
+    bool FindRecent(std::string_view path, std::unique_ptr<char[]>& bytes, std::size_t& length, FileStamp& stamp)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Entry* e = Lookup(path);
+        if (!e || Clock::now() - e->m_lookedAt >= kRecent)
+            return false;
+        stamp = e->m_stamp;
+        bytes = e->m_bMissing ? nullptr : CopyOf(*e, length);
+        return e->m_bMissing || bytes != nullptr;
     }
     void Put(std::string_view path, const FileStamp& stamp, const char* data, std::size_t length)
     {
         if (length > kMaxFileBytes || stamp == FileStamp{})
             return;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-            if (it->m_path == path) {
-                m_nBytes -= it->m_bytes.size();
-                m_entries.erase(it);
-                break;
-            }
-        }
-        m_entries.insert(m_entries.begin(), Entry{std::string(path), stamp, std::string(data, length)});
-        m_nBytes += length;
-        while (m_entries.size() > kMaxFiles || m_nBytes > kMaxBytes) {
-            m_nBytes -= m_entries.back().m_bytes.size();
-            m_entries.pop_back();
-        }
+        Insert(Entry{std::string(path), stamp, std::string(data, length), false, Clock::now()});
     }
+    void PutMissing(std::string_view path) { Insert(Entry{std::string(path), FileStamp{}, std::string(), true, Clock::now()}); }
     void Clear()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -97,7 +93,47 @@ private:
         std::string m_path;
         FileStamp m_stamp;
         std::string m_bytes;
+        bool m_bMissing;
+        Clock::time_point m_lookedAt;
     };
+    // The entry for path, moved to the front; null when there is none. Under the lock.
+    Entry* Lookup(std::string_view path)
+    {
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->m_path == path) {
+                std::rotate(m_entries.begin(), it, it + 1);
+                return &m_entries.front();
+            }
+        }
+        return nullptr;
+    }
+    static std::unique_ptr<char[]> CopyOf(const Entry& e, std::size_t& length)
+    {
+        std::unique_ptr<char[]> copy(new (std::nothrow) char[e.m_bytes.size() + 1]);
+        if (!copy)
+            return nullptr;
+        std::memcpy(copy.get(), e.m_bytes.data(), e.m_bytes.size());
+        copy[e.m_bytes.size()] = '\0';
+        length = e.m_bytes.size();
+        return copy;
+    }
+    void Insert(Entry entry)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->m_path == entry.m_path) {
+                m_nBytes -= it->m_bytes.size();
+                m_entries.erase(it);
+                break;
+            }
+        }
+        m_nBytes += entry.m_bytes.size();
+        m_entries.insert(m_entries.begin(), std::move(entry));
+        while (m_entries.size() > kMaxFiles || m_nBytes > kMaxBytes) {
+            m_nBytes -= m_entries.back().m_bytes.size();
+            m_entries.pop_back();
+        }
+    }
     std::mutex m_mutex;
     std::vector<Entry> m_entries;  // the most recently read first
     std::size_t m_nBytes = 0;
@@ -151,7 +187,7 @@ int WriteWholeFile(const char* path, const void* data, std::size_t length)
     return WriteReplacing(path, static_cast<const char*>(data), length);
 }
 
-std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, FileStamp* stamp)
+std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, FileStamp* stamp, FileFreshness freshness)
 {
     length = 0;
     FileStamp ignored;
@@ -159,12 +195,19 @@ std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, Fil
     out = FileStamp{};
     if (!g_bMemoFolderUsable || path == nullptr || *path == '\0')
         return nullptr;
+    if (freshness == FileFreshness::Recent) {
+        std::unique_ptr<char[]> recent;
+        if (ReadCache().FindRecent(path, recent, length, out))
+            return recent;
+    }
     // Only a file the system says is not there is not opened: any other failed look falls
     // through to the read, which answers for itself.
     bool missing = false;
     const FileStamp now = StampOf(path, &missing);
-    if (missing)
+    if (missing) {
+        ReadCache().PutMissing(path);
         return nullptr;
+    }
     if (std::unique_ptr<char[]> cached = ReadCache().Find(path, now, length)) {
         out = now;
         return cached;
@@ -180,6 +223,11 @@ FileStamp GetFileStamp(const char* path)
     if (!g_bMemoFolderUsable || path == nullptr || *path == '\0')
         return FileStamp{};
     return StampOf(path);
+}
+
+void ForgetFileReads()
+{
+    ReadCache().Clear();
 }
 
 int RemoveFile(const char* path)

@@ -34,12 +34,21 @@ struct FileStamp {
     bool operator==(const FileStamp& o) const { return m_nWriteTime == o.m_nWriteTime && m_nSize == o.m_nSize; }
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
+// How current a read must be. Checked looks at the file's stamp every time. Recent may give
+// what this process read or found missing in the last second without looking again: for reads
+// that only show a file, never for one that a write builds on (an older stamp then makes the
+// write read again, see CMemoStore::SetEntry).
+enum class FileFreshness { Checked, Recent };
 // The whole file with a NUL byte appended (length does not count it), or null with length 0
 // when the file cannot be opened or read. stamp, when given, gets the stamp of what was read,
 // from the open file (no second look at the folder); {} when there is no file.
-std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, FileStamp* stamp = nullptr);
+std::unique_ptr<char[]> ReadWholeFile(
+    const char* path, std::size_t& length, FileStamp* stamp = nullptr, FileFreshness freshness = FileFreshness::Checked);
 
 FileStamp GetFileStamp(const char* path);
+// Makes every later read look at its file again: after files changed other than through these
+// functions, or another folder was entered other than through EnterFolder.
+void ForgetFileReads();
 
 // Creates folder path (one level): 0 when it was made, -1 when not (it exists already, say).
 int MakeSubfolder(const char* path);

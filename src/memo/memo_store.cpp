@@ -125,7 +125,7 @@ void CMemoEntry::Empty()
 // ---------------------------------------------------------------------------------------
 // CMemoStore
 
-int CMemoStore::Open(int year, int month)
+int CMemoStore::Open(int year, int month, FileFreshness freshness)
 {
     char name[sizeof m_szFile];
     const int n = std::snprintf(name, sizeof name, MEMO_MONTH_FILE_PATTERN, year, month);
@@ -133,14 +133,14 @@ int CMemoStore::Open(int year, int month)
         return -1;
     if (Reset(MEMO_MONTH_MAX_INDEX, name) != 0)
         return -1;
-    return Load();
+    return Load(freshness);
 }
 
-int CMemoStore::OpenWeek()
+int CMemoStore::OpenWeek(FileFreshness freshness)
 {
     if (Reset(MEMO_WEEK_MAX_INDEX, MEMO_WEEK_FILE) != 0)
         return -1;
-    return Load();
+    return Load(freshness);
 }
 
 int CMemoStore::Reset(int maxIndex, const char* fileName)
@@ -170,14 +170,14 @@ void CMemoStore::Clear()
         m_pEntries[i].Empty();
 }
 
-int CMemoStore::Load()
+int CMemoStore::Load(FileFreshness freshness)
 {
     if (!m_pEntries)
         return -1;
     Clear();
     // The stamp of the file as it is read: a change that lands later shows as another stamp.
     std::size_t size = 0;
-    const std::unique_ptr<char[]> image = ReadWholeFile(m_szFile, size, &m_stamp);
+    const std::unique_ptr<char[]> image = ReadWholeFile(m_szFile, size, &m_stamp, freshness);
     if (!image || size <= kTagSize)
         return 0;
 

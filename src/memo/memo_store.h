@@ -63,17 +63,17 @@ public:
     // The month file "日历\<year><month, two digits>": year 0 with a lunar month number 1..12
     // for lunar-yearly memos, year 1 with a Gregorian month for Gregorian-yearly memos.
     // Returns Load's result.
-    int Open(int year, int month);
+    int Open(int year, int month, FileFreshness freshness = FileFreshness::Checked);
     // The weekly file "日历\week"; returns Load's result.
-    int OpenWeek();
+    int OpenWeek(FileFreshness freshness = FileFreshness::Checked);
     // Releases everything held and makes maxIndex + 1 empty slots for the file name.
     // -1 (and a store without slots) when maxIndex is negative or the name does not fit.
     int Reset(int maxIndex, const char* fileName);
     // Reads the file into the slots. 0 when it loaded whole (a missing file is an empty
     // store); -1 at a record that names no slot of this store (index negative or above
     // m_nMaxIndex), runs past the end of the file, or is cut short: the records before it
-    // stay loaded, it and the rest are ignored.
-    int Load();
+    // stay loaded, it and the rest are ignored. Recent: see ReadWholeFile.
+    int Load(FileFreshness freshness = FileFreshness::Checked);
     // Writes the occupied slots to the file, or removes the file when there are none.
     // -1 when the file could not be replaced or removed: it then keeps its old content,
     // while the slots keep their new values.

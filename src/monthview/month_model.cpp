@@ -131,15 +131,17 @@ bool CMonthModel::SetMonth(int nYear, int nMonth, int nDay)
             break;
         }
     }
-    m_storeOnce.Open(m_nYear, m_nMonth);
-    m_storeSolarYearly.Open(1, m_nMonth);
-    m_storeLunarFirst.Open(0, nLunarFirst);
-    m_storeLunarLast.Open(0, nLunarLast);
+    // Only shown here: a save reads its file again first when it changed since (SetEntry).
+    const FileFreshness fresh = FileFreshness::Recent;
+    m_storeOnce.Open(m_nYear, m_nMonth, fresh);
+    m_storeSolarYearly.Open(1, m_nMonth, fresh);
+    m_storeLunarFirst.Open(0, nLunarFirst, fresh);
+    m_storeLunarLast.Open(0, nLunarLast, fresh);
     if (m_nLunarMiddleMonth != 0)
-        m_storeLunarMiddle.Open(0, m_nLunarMiddleMonth);
+        m_storeLunarMiddle.Open(0, m_nLunarMiddleMonth, fresh);
     else
         m_storeLunarMiddle = CMemoStore();
-    m_storeWeekly.OpenWeek();
+    m_storeWeekly.OpenWeek(fresh);
 
     UpdateTitle();
     Invalidate();

@@ -36,6 +36,8 @@ ScratchFolder::ScratchFolder(const fs::path& prefix, const fs::path& base)
         return;
     // The path as the system reports the current directory, for tests that compare with it.
     m_path = fs::current_path(error);
+    // Another folder: the same relative names are other files.
+    ForgetFileReads();
     m_bReady = !error;
 }
 
@@ -44,6 +46,7 @@ ScratchFolder::~ScratchFolder()
     std::error_code ignored;
     if (!m_old.empty())
         fs::current_path(m_old, ignored);
+    ForgetFileReads();
     if (m_path.empty())
         return;
     // Tests leave read-only files and folders behind; make them removable first.

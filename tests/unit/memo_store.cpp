@@ -1,6 +1,7 @@
 // Memo store: file bytes, loading of damaged files, limits and colours.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -276,6 +277,32 @@ TEST_F(MemoStoreTest, AnotherWritersChangeSurvivesTheNextSave)
     ExpectSlots(mine, {{1, "mine", 0}, {2, "again", 0}, {9, "theirs", 0}});
     ASSERT_EQ(check.Open(2024, 5), 0);
     ExpectSlots(check, {{1, "mine", 0}, {2, "again", 0}, {9, "theirs", 0}});
+}
+
+// A store only shown may come from a read of the last second; a write on it must still keep
+// what a writer outside this process put in the file since, whether the file was there or not.
+TEST_F(MemoStoreTest, AWriteOnARecentReadKeepsAnOutsideWritersChange)
+{
+    const std::string mine = Bytes({0x64, 0, 1, 0, 4, 0, 0, 0, 0, 0, 'm', 'i', 'n', 'e'});
+    const std::string theirs = Bytes({9, 0, 6, 0, 0, 0, 0, 0, 't', 'h', 'e', 'i', 'r', 's'});
+    for (bool bThere : {true, false}) {
+        SCOPED_TRACE(bThere ? "file there" : "file missing");
+        fs::remove_all("日历");
+        fs::create_directory("日历");
+        if (bThere)
+            WriteRaw("202405", mine);
+        CMemoStore shown, again, check;
+        ASSERT_EQ(shown.Open(2024, 5, FileFreshness::Recent), 0);
+        WriteRaw("202405", bThere ? mine + theirs : Bytes({0x64, 0}) + theirs);
+        fs::last_write_time("日历/202405", fs::file_time_type::clock::now() + std::chrono::hours(1));
+        ASSERT_EQ(again.Open(2024, 5, FileFreshness::Recent), 0);
+        ASSERT_EQ(again.SetEntry(2, "again", 5, 0), 0);
+        ASSERT_EQ(check.Open(2024, 5), 0);
+        std::vector<SlotValue> want = {{2, "again", 0}, {9, "theirs", 0}};
+        if (bThere)
+            want.push_back({1, "mine", 0});
+        ExpectSlots(check, want);
+    }
 }
 
 TEST_F(MemoStoreTest, FailedRemovalReportsAndKeepsFile)

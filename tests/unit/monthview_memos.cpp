@@ -30,6 +30,7 @@ protected:
     {
         for (const auto& name : MemoFiles())
             std::filesystem::remove(std::filesystem::path("日历") / name);
+        ForgetFileReads();
     }
     static std::string LunarFileName(int nLunarMonth)
     {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "memo/memo_file.h"
 #include "monthview/month_model.h"
 #include "scratch_folder.h"
 #include "text/gbcodec.h"
@@ -38,10 +39,12 @@ protected:
             return std::nullopt;
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    // As a writer outside the program, seen by the next read at once.
     static void WriteMemoFile(const std::string& name, const std::string& bytes)
     {
         std::ofstream out("日历/" + name, std::ios::binary);
         out << bytes;
+        ForgetFileReads();
     }
     static std::vector<std::string> MemoFiles()
     {
