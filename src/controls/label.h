@@ -39,7 +39,7 @@ public:
     void SetText(LPCSTR text, bool bShow);
     void SetTextColor(COLORREF color);
     // The widest the window may grow; a longer text is clipped there. 0: no limit.
-    void SetMaxWidth(int cx) { m_nMaxWidth = cx; }
+    void SetMaxWidth(int cx);
 
     const std::string& GetText() const { return m_strText; }
     COLORREF GetTextColor() const { return m_textColor; }

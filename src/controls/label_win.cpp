@@ -73,6 +73,10 @@ BOOL CLabel::Create(
 
 void CLabel::SetText(LPCSTR text, bool bShow)
 {
+    // The same text again (the title at nearly every month switch): under Wine setting and
+    // fitting it costs as much as the switch's own work.
+    if (m_hWnd && m_bAutoSize && m_strText == (text ? text : "") && (!bShow || IsWindowVisible()))
+        return;
     m_strText = text ? text : "";
     m_bAutoSize = true;
     // Also the window's text: screen readers and other programs read a control's text there.
@@ -87,6 +91,19 @@ void CLabel::SetText(LPCSTR text, bool bShow)
     Invalidate(FALSE);
     if (bShow)
         ShowWindow(SW_SHOW);
+}
+
+void CLabel::SetMaxWidth(int cx)
+{
+    if (cx == m_nMaxWidth)
+        return;
+    m_nMaxWidth = cx;
+    if (m_hWnd && m_bAutoSize) {
+        CClientDC dc(m_hWnd);
+        SelectScope font(dc, m_font);
+        FitToText(dc);
+        Invalidate(FALSE);
+    }
 }
 
 void CLabel::SetTextColor(COLORREF color)
