@@ -7,6 +7,9 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh || exit 1
 
 jobs=${ALMANIX_JOBS:-$(nproc)}
+# Paths below this folder reach ccache relative, so a clone elsewhere finds what an earlier
+# build of the same sources left.
+export CCACHE_BASEDIR="$PWD"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
 cmake --build build -j"$jobs" || exit 1
 cmake -S . -B build-win -DCMAKE_BUILD_TYPE=Release \

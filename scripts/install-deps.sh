@@ -8,7 +8,7 @@ pkgs=(
   liblunar-date-dev libglib2.0-dev locales nginx-light radicale curl openssl
   libical-dev libicu-dev python3-icalendar python3-dateutil
   xandikos cyrus-imapd cyrus-caldav sasl2-bin python3-caldav
-  nsis nodejs
+  nsis nodejs ccache
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -34,6 +34,8 @@ struct OwnCodeFigures {
     Samples m_switch;        // both: a month switch's own work
     Samples m_switchWindow;  // SetMonth, then the system repaints the view and its labels
     Samples m_tip;           // ShowDayTip and the tip's Paint into a memory DC
+    Samples m_tipMove;       // of which in the system's SetWindowPos (Wine moving the window)
+    Samples m_tipOwn;        // the rest: the tip's own work
     Samples m_tipWindow;     // ShowDayTip, then the system repaints the tip
 };
 bool MeasureOwnCode(int iterations, OwnCodeFigures* out);

@@ -77,6 +77,7 @@ protected:
     COLORREF m_bkColor = RGB(255, 255, 0);
     COLORREF m_textColor = RGB(255, 0, 0);
     SIZE m_size = {0, 0};
+    HDC m_hMeasureDC = nullptr;  // with m_font selected; made at the first measuring
     RECT m_rcMonitor = {0, 0, 0, 0};  // empty: not asked yet
     RECT m_rcWork = {0, 0, 0, 0};
 };

@@ -53,6 +53,8 @@ CDayTipWnd::CDayTipWnd(CWnd* pParent) : CDialog(IDD_DAYTIP, pParent), m_pText(g_
 
 CDayTipWnd::~CDayTipWnd()
 {
+    if (m_hMeasureDC)
+        ::DeleteDC(m_hMeasureDC);
     if (m_nTextLen > 0)
         FreeTipText(m_pText);
 }
@@ -90,11 +92,12 @@ int CDayTipWnd::PlaceTip(char* text, int len, int x, int y, HWND after, UINT fla
     }
 
     int cx = 0, cy = 0;
-    {
-        CClientDC dc(m_hWnd);
-        SelectScope font(dc, m_font);
-        MeasureText(dc, std::string_view(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))), &cx, &cy);
-    }
+    // A DC of its own with the font kept selected: under Wine a window's DC and a font
+    // selection cost more than measuring the text.
+    if (!m_hMeasureDC && (m_hMeasureDC = ::CreateCompatibleDC(nullptr)) != nullptr)
+        ::SelectObject(m_hMeasureDC, m_font);
+    if (m_hMeasureDC)
+        MeasureText(m_hMeasureDC, std::string_view(m_pText, strnlen(m_pText, static_cast<size_t>(m_nTextLen))), &cx, &cy);
     m_size = {cx, cy};
     if (m_hWnd) {
         // Also the window's text, where screen readers and other programs read it.

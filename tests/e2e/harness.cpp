@@ -110,7 +110,17 @@ bool AlmanixRun::Start(bool testClock)
         return false;
     ::WaitForInputIdle(m_pi.hProcess, 30000);
     WaitUntil([&] { return (m_main = FindWindowOf(L"#32770", L"日历2.18")) != nullptr; }, 30000);
-    return m_main != nullptr && Sync(m_main);
+    return m_main != nullptr && Sync(m_main) && WaitForStartsLaterPart();
+}
+
+bool AlmanixRun::WaitForStartsLaterPart() const
+{
+    return WaitUntil(
+        [&] {
+            return FindTab(L"本") != nullptr ||
+                FindTopWindow(m_pi.dwProcessId, [](HWND h) { return ::GetDlgItem(h, kNoteEdit) != nullptr; });
+        },
+        30000);
 }
 
 bool AlmanixRun::StartEmbedded(HWND view)
@@ -121,7 +131,7 @@ bool AlmanixRun::StartEmbedded(HWND view)
     // that would be undone. The desktop's window is this thread's, so it pumps meanwhile.
     WaitUntil([&] { return ::WaitForInputIdle(m_pi.hProcess, 0) == 0; }, 30000);
     WaitUntil([&] { return (m_main = ::FindWindowExW(view, nullptr, L"#32770", L"日历2.18")) != nullptr; }, 30000);
-    return m_main != nullptr && Sync(m_main);
+    return m_main != nullptr && Sync(m_main) && WaitForStartsLaterPart();
 }
 
 DWORD AlmanixRun::ExitCode() const

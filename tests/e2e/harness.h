@@ -17,6 +17,9 @@ public:
     // Starts the program on a desktop whose icon view is view, and waits until the calendar
     // has become a child of it. False when it does not, in time.
     bool StartEmbedded(HWND view);
+    // Waits until what start-up leaves for after its first paint is done: the notebook or
+    // its tab is there. False when it is not, in time.
+    bool WaitForStartsLaterPart() const;
     // Starts the program without waiting for any window.
     bool StartNoWait() { return Launch(false); }
     DWORD ExitCode() const;
