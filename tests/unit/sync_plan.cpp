@@ -129,8 +129,9 @@ TEST(SyncPlan, EveryEventKeepsItsOwnPart)
         for (const SlotWrite& w : plan.m_writes)
             writes[w.m_after.m_nSlot] = w.m_after.m_text;
         EXPECT_EQ(writes.count(7) ? writes[7] : "(not written)", c.day7 ? c.day7 : "(not written)");
-        if (c.day8)
+        if (c.day8) {
             EXPECT_EQ(writes[8], c.day8);
+        }
     }
 }
 
