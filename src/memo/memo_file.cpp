@@ -70,18 +70,29 @@ public:
         bytes = e->m_bMissing ? nullptr : CopyOf(*e, length);
         return e->m_bMissing || bytes != nullptr;
     }
-    void Put(std::string_view path, const FileStamp& stamp, const char* data, std::size_t length)
+    // Counts the clearings. A read that began before a write ended puts nothing: it may hold
+    // what the write replaced, and a Recent read would take that for a second.
+    unsigned Generation()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nGeneration;
+    }
+    void Put(unsigned generation, std::string_view path, const FileStamp& stamp, const char* data, std::size_t length)
     {
         if (length > kMaxFileBytes || stamp == FileStamp{})
             return;
-        Insert(Entry{std::string(path), stamp, std::string(data, length), false, Clock::now()});
+        Insert(generation, Entry{std::string(path), stamp, std::string(data, length), false, Clock::now()});
     }
-    void PutMissing(std::string_view path) { Insert(Entry{std::string(path), FileStamp{}, std::string(), true, Clock::now()}); }
+    void PutMissing(unsigned generation, std::string_view path)
+    {
+        Insert(generation, Entry{std::string(path), FileStamp{}, std::string(), true, Clock::now()});
+    }
     void Clear()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_entries.clear();
         m_nBytes = 0;
+        ++m_nGeneration;
     }
 
 private:
@@ -117,9 +128,11 @@ private:
         length = e.m_bytes.size();
         return copy;
     }
-    void Insert(Entry entry)
+    void Insert(unsigned generation, Entry entry)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (generation != m_nGeneration)
+            return;
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
             if (it->m_path == entry.m_path) {
                 m_nBytes -= it->m_bytes.size();
@@ -137,6 +150,7 @@ private:
     std::mutex m_mutex;
     std::vector<Entry> m_entries;  // the most recently read first
     std::size_t m_nBytes = 0;
+    unsigned m_nGeneration = 0;
 };
 
 CReadCache& ReadCache()
@@ -183,8 +197,11 @@ int WriteWholeFile(const char* path, const void* data, std::size_t length)
 {
     if (!g_bMemoFolderUsable || path == nullptr || *path == '\0' || (data == nullptr && length > 0))
         return -1;
+    // Emptied after the write too: a read that began before it ended puts nothing.
     ReadCache().Clear();
-    return WriteReplacing(path, static_cast<const char*>(data), length);
+    const int result = WriteReplacing(path, static_cast<const char*>(data), length);
+    ReadCache().Clear();
+    return result;
 }
 
 std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, FileStamp* stamp, FileFreshness freshness)
@@ -200,12 +217,13 @@ std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, Fil
         if (ReadCache().FindRecent(path, recent, length, out))
             return recent;
     }
+    const unsigned generation = ReadCache().Generation();
     // Only a file the system says is not there is not opened: any other failed look falls
     // through to the read, which answers for itself.
     bool missing = false;
     const FileStamp now = StampOf(path, &missing);
     if (missing) {
-        ReadCache().PutMissing(path);
+        ReadCache().PutMissing(generation, path);
         return nullptr;
     }
     if (std::unique_ptr<char[]> cached = ReadCache().Find(path, now, length)) {
@@ -214,7 +232,7 @@ std::unique_ptr<char[]> ReadWholeFile(const char* path, std::size_t& length, Fil
     }
     std::unique_ptr<char[]> image = ReadAll(path, length, out);
     if (image)
-        ReadCache().Put(path, out, image.get(), length);
+        ReadCache().Put(generation, path, out, image.get(), length);
     return image;
 }
 
@@ -235,7 +253,9 @@ int RemoveFile(const char* path)
     if (!g_bMemoFolderUsable || path == nullptr || *path == '\0')
         return -1;
     ReadCache().Clear();
-    return RemovePath(path);
+    const int result = RemovePath(path);
+    ReadCache().Clear();
+    return result;
 }
 
 int MakeSubfolder(const char* path)

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -122,6 +123,34 @@ TEST_F(MemoFileTest, ReadAgainSeesEveryOtherWriter)
             EXPECT_EQ(std::string(buffer.get(), length), *step.bytes) << step.what;
             EXPECT_EQ(seen, GetFileStamp(path)) << step.what;
         }
+    }
+}
+
+// A read that overlaps a write (the window's thread while the sync's worker writes) must not
+// leave what the write replaced for the next second's reads, whether the file was there or not.
+TEST_F(MemoFileTest, ARecentReadAfterAWriteSeesTheWrite)
+{
+    static const char* const path = "overlap";
+    for (bool bThere : {true, false}) {
+        SCOPED_TRACE(bThere ? "file there" : "file missing");
+        std::remove(path);
+        if (bThere)
+            WriteRaw(path, "old");
+        ForgetFileReads();
+        // The overlapping read, between the new bytes' flush and their move over the file.
+        SetFileFaultHook([](FileStep step) {
+            if (step == FileStep::Replace) {
+                std::size_t length = 0;
+                ReadWholeFile(path, length, nullptr, FileFreshness::Recent);
+            }
+            return false;
+        });
+        ASSERT_EQ(WriteWholeFile(path, "new", 3), 0);
+        SetFileFaultHook(nullptr);
+        std::size_t length = 0;
+        const auto buffer = ReadWholeFile(path, length, nullptr, FileFreshness::Recent);
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(std::string(buffer.get(), length), "new");
     }
 }
 
