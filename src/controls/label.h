@@ -62,6 +62,8 @@ protected:
     void OnPrintClient(HDC dc) { Paint(dc); }
     // Sizes the window to the text in the font selected into dc; the top-left corner stays.
     void FitToText(HDC dc);
+    // FitToText in the window's own DC, and a repaint asked for.
+    void FitNow();
 
     RECT m_rect = {0, 0, 0, 0};
     std::string m_strText;

@@ -83,12 +83,7 @@ void CLabel::SetText(LPCSTR text, bool bShow)
     SetWindowText(m_strText.c_str());
     // Fitted now, before anything paints: a label that resized itself while painting made its
     // parent paint a second time, and a third with the next label.
-    if (m_hWnd) {
-        CClientDC dc(m_hWnd);
-        SelectScope font(dc, m_font);
-        FitToText(dc);
-    }
-    Invalidate(FALSE);
+    FitNow();
     if (bShow)
         ShowWindow(SW_SHOW);
 }
@@ -98,12 +93,20 @@ void CLabel::SetMaxWidth(int cx)
     if (cx == m_nMaxWidth)
         return;
     m_nMaxWidth = cx;
-    if (m_hWnd && m_bAutoSize) {
+    if (m_bAutoSize)
+        FitNow();
+}
+
+void CLabel::FitNow()
+{
+    if (!m_hWnd)
+        return;
+    {
         CClientDC dc(m_hWnd);
         SelectScope font(dc, m_font);
         FitToText(dc);
-        Invalidate(FALSE);
     }
+    Invalidate(FALSE);
 }
 
 void CLabel::SetTextColor(COLORREF color)

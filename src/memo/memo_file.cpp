@@ -186,7 +186,7 @@ int EnterFolder(const char* path)
 {
     if (path == nullptr || *path == '\0')
         return -1;
-    ReadCache().Clear();
+    ForgetFileReads();
     if (ChangeFolder(path))
         return 0;
     MakeFolder(path);
@@ -197,8 +197,7 @@ int WriteWholeFile(const char* path, const void* data, std::size_t length)
 {
     if (!g_bMemoFolderUsable || path == nullptr || *path == '\0' || (data == nullptr && length > 0))
         return -1;
-    // Emptied after the write too: a read that began before it ended puts nothing.
-    ReadCache().Clear();
+    // Emptied when the write has ended: a read that began before that puts nothing.
     const int result = WriteReplacing(path, static_cast<const char*>(data), length);
     ReadCache().Clear();
     return result;
@@ -252,7 +251,6 @@ int RemoveFile(const char* path)
 {
     if (!g_bMemoFolderUsable || path == nullptr || *path == '\0')
         return -1;
-    ReadCache().Clear();
     const int result = RemovePath(path);
     ReadCache().Clear();
     return result;

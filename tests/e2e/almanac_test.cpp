@@ -35,11 +35,9 @@ TEST(Almanac, TipOfADayWithAMemoWithTheSwitchOnAndOff)
                                       L"忌：诸事不宜\r\n"
                                       L"冲虎(丙寅) 煞南\r\n";
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
-    HWND main = run.Main();
-    Choose(main, 2024, 5);
-    HWND view = ChildWithId(main, kMonthView);
+    HWND view = StartOnMay2024(run);
     ASSERT_NE(view, nullptr);
+    HWND main = run.Main();
     EXPECT_EQ(RegText(kSettingsKey, L"ShowAlmanac"), L"<none>");
     EXPECT_EQ(TipText(run, view, 8), kMay8Almanac + L"看牙医");
     // A day without holiday or memo has its tip too; a holiday's tip holds the almanac, the

@@ -49,11 +49,9 @@ TEST(BadInput, DamagedMemoFilesShowTheMonthAndASaveKeepsTheValidRecords)
         WriteBytes(CalendarFile(f.name), f.bytes);
 
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
-    HWND main = run.Main();
-    Choose(main, 2024, 5);
-    HWND view = ChildWithId(main, kMonthView);
+    HWND view = StartOnMay2024(run);
     ASSERT_NE(view, nullptr);
+    HWND main = run.Main();
     EXPECT_EQ(SendDlgItemMessageW(main, kComboMonth, CB_GETCURSEL, 0, 0), 4);
     // The records before the damage show; what follows it does not. 1-5 May are off for
     // Labour Day: the tip names the holiday first.
@@ -271,10 +269,7 @@ TEST(BadInput, FilesHeldByAnotherProgramKeepTheirContent)
     SetRegText(kSettingsKey, L"MemoShow", L"1");
 
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
-    HWND main = run.Main();
-    Choose(main, 2024, 5);
-    HWND view = ChildWithId(main, kMonthView);
+    HWND view = StartOnMay2024(run);
     ASSERT_NE(view, nullptr);
     HWND dlg = OpenDayMemo(run, view, DayOfMay2024(1));
     ASSERT_NE(dlg, nullptr);

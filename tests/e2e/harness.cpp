@@ -117,8 +117,7 @@ bool AlmanixRun::WaitForStartsLaterPart() const
 {
     return WaitUntil(
         [&] {
-            return FindTab(L"本") != nullptr ||
-                FindTopWindow(m_pi.dwProcessId, [](HWND h) { return ::GetDlgItem(h, kNoteEdit) != nullptr; });
+            return FindTab(L"本") != nullptr || FindNotebookNow() != nullptr;
         },
         30000);
 }
@@ -176,6 +175,11 @@ HWND AlmanixRun::FindWindowOf(const wchar_t* cls, const wchar_t* title) const
             return false;
         return !title || (::GetWindowTextW(h, buf, 256), wcscmp(buf, title) == 0);
     });
+}
+
+HWND AlmanixRun::FindNotebookNow() const
+{
+    return FindTopWindow(m_pi.dwProcessId, [](HWND h) { return ::GetDlgItem(h, kNoteEdit) != nullptr; });
 }
 
 HWND AlmanixRun::FindTab(const wchar_t* text) const
@@ -317,6 +321,14 @@ void Choose(HWND main, int year, int month)
     ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(kComboMonth, CBN_SELCHANGE), (LPARAM)::GetDlgItem(main, kComboMonth));
 }
 
+HWND StartOnMay2024(AlmanixRun& run)
+{
+    if (!run.Start())
+        return nullptr;
+    Choose(run.Main(), 2024, 5);
+    return ChildWithId(run.Main(), kMonthView);
+}
+
 void Type(HWND edit, const std::wstring& text)
 {
     for (wchar_t c : text)
@@ -346,10 +358,7 @@ HWND OpenDayMemo(AlmanixRun& run, HWND view, POINT pt)
 HWND FindNotebook(AlmanixRun& run)
 {
     HWND found = nullptr;
-    WaitUntil([&] {
-        found = FindTopWindow(run.Pid(), [](HWND h) { return ::GetDlgItem(h, kNoteEdit) != nullptr; });
-        return found != nullptr;
-    });
+    WaitUntil([&] { return (found = run.FindNotebookNow()) != nullptr; });
     return found;
 }
 

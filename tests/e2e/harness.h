@@ -30,6 +30,8 @@ public:
     void Kill();
     // A top-level window of this run with the given class and title (null: any).
     HWND FindWindowOf(const wchar_t* cls, const wchar_t* title) const;
+    // The notebook window (the one with the note's edit box), or null; does not wait.
+    HWND FindNotebookNow() const;
     // The tab window ("本" or "历") of this run: the window whose button 1000 has that text.
     HWND FindTab(const wchar_t* text) const;
 
@@ -69,6 +71,9 @@ constexpr int kComboYear = 1034, kComboMonth = 1035, kMonthView = 107, kNoteEdit
 
 // Chooses a year and a month from the selectors' lists, as a user does.
 void Choose(HWND main, int year, int month);
+// Starts the calendar (AlmanixRun::Start), chooses May 2024 and returns its month view; null
+// when the calendar did not start or has no view.
+HWND StartOnMay2024(AlmanixRun& run);
 // Types text into an edit, character by character.
 void Type(HWND edit, const std::wstring& text);
 // A click whose button release runs a modal dialog: posted, so the test is not held by it.

@@ -16,11 +16,9 @@ const wchar_t kWeeklyTitle[] = L"每周提示";
 TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
 {
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
-    HWND main = run.Main();
-    Choose(main, 2024, 5);
-    HWND view = ChildWithId(main, kMonthView);
+    HWND view = StartOnMay2024(run);
     ASSERT_NE(view, nullptr);
+    HWND main = run.Main();
 
     POINT cell = CellOfMay2024(1);
     HWND dlg = OpenDayMemo(run, view, DayOfMay2024(1));
@@ -73,10 +71,7 @@ TEST(MemoDialog, DayMemosReachTheFilesTheGridAndTheTip)
 TEST(MemoDialog, HeaderClickOpensTheWeeklyReminder)
 {
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
-    HWND main = run.Main();
-    Choose(main, 2024, 5);
-    HWND view = ChildWithId(main, kMonthView);
+    HWND view = StartOnMay2024(run);
     ASSERT_NE(view, nullptr);
 
     PostClick(view, 52 * 3 + 20, 5);
@@ -143,10 +138,7 @@ TEST(MemoDialog, EnglishLocaleStoresTheSameBytes)
 {
     EXPECT_EQ(GetACP(), 1252u);
     AlmanixRun run;
-    ASSERT_TRUE(run.Start());
-    HWND main = run.Main();
-    Choose(main, 2024, 5);
-    HWND view = ChildWithId(main, kMonthView);
+    HWND view = StartOnMay2024(run);
     ASSERT_NE(view, nullptr);
     POINT cell = CellOfMay2024(1);
 
